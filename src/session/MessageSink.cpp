@@ -1,0 +1,68 @@
+#include "MessageSink.h"
+
+#include "serial/SpSystem.h"
+
+#include <atomic>
+#include <cstdio>
+
+namespace {
+
+class TStderrSink : public TMessageSink {
+public:
+    void ShowMessage(TMsgKind kind, const QString& text) override
+    {
+        std::fprintf(stderr, "%s: %s\n", kind == TMsgKind::Error ? "error" : "warning",
+                     text.toLocal8Bit().constData());
+    }
+    bool Confirm(const QString& text, TConfirmButtons) override
+    {
+        std::fprintf(stderr, "question (declined): %s\n", text.toLocal8Bit().constData());
+        return false;
+    }
+    TPasswordAnswer AskPassword(QString&) override { return TPasswordAnswer::Cancelled; }
+};
+
+TStderrSink g_stderrSink;
+std::atomic<TMessageSink*> g_sink{nullptr};
+
+TMessageSink& sink()
+{
+    TMessageSink* s = g_sink.load();
+    return s ? *s : g_stderrSink;
+}
+
+} // namespace
+
+void SetMessageSink(TMessageSink* s)
+{
+    g_sink.store(s);
+}
+
+TMessageSink* CurrentMessageSink()
+{
+    return &sink();
+}
+
+void ErrorBox(const QString& text)
+{
+    spSynchronize([&] { sink().ShowMessage(TMsgKind::Error, text); });
+}
+
+void WarningBox(const QString& text)
+{
+    spSynchronize([&] { sink().ShowMessage(TMsgKind::Warning, text); });
+}
+
+bool ConfirmBox(const QString& text, TConfirmButtons buttons)
+{
+    bool answer = false;
+    spSynchronize([&] { answer = sink().Confirm(text, buttons); });
+    return answer;
+}
+
+TPasswordAnswer PasswordBox(QString& password)
+{
+    TPasswordAnswer answer = TPasswordAnswer::Cancelled;
+    spSynchronize([&] { answer = sink().AskPassword(password); });
+    return answer;
+}

@@ -1,2 +1,0 @@
-// Keeps the library non-empty until the window's sources arrive.
-int parlotelGuiPlaceholder() { return 0; }

@@ -174,18 +174,18 @@ void TSpXYModemThread::SendFile(const QString& path)
     ReportFile(path, File().size());
     const uint8_t startChar = WaitStartChar();
     const int blockSize = startChar == NAK ? 128 : 1024;
-    for (int n = 1;; ++n) {
+    // An empty file ends at once: a block of padding would be stored as data
+    // by receivers that do not trust a declared size of 0.
+    for (int n = 1; !AtEndOfFile(); ++n) {
         std::memset(m_block, 0, sizeof m_block);
         const qint64 got = File().read(reinterpret_cast<char*>(m_block), blockSize);
         // Nothing read short of the end means the file shrank or failed.
-        if (got < 0 || (got == 0 && !AtEndOfFile())) {
+        if (got <= 0) {
             SendCancel();
             Finish(ecReadFailed);
         }
         SendBlock(n, blockSize, startChar);
         ReportPacket(n, File().pos());
-        if (AtEndOfFile())
-            break;
     }
     SendEot();
     CloseFile();

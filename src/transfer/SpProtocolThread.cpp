@@ -38,8 +38,9 @@ void TSpProtocolThread::Start()
 
 void TSpProtocolThread::Execute()
 {
+    // A thread serves one transfer, so it starts with its state fresh; bytes
+    // delivered before it got going are already the peer's answer.
     spSetThreadPriority(spCurrentThreadId(), tpHigher);
-    ResetState();
     try {
         if (m_mode == tmDownload)
             ReceiveBatch();
@@ -85,17 +86,6 @@ void TSpProtocolThread::Deliver(const uint8_t* data, int count)
             m_queue.Append(data, count);
     }
     m_wake.Set();
-}
-
-void TSpProtocolThread::ResetState()
-{
-    {
-        std::lock_guard lock(m_queueLock);
-        m_queue.Clear();
-    }
-    m_handPos = m_handCount = 0;
-    m_errorCount = 0;
-    m_cancel.store(false);
 }
 
 bool TSpProtocolThread::TakeWaiting()

@@ -72,7 +72,6 @@ protected:
 
     virtual void SendBatch() = 0;
     virtual void ReceiveBatch() = 0;
-    virtual void ResetState();
     virtual void SendCancel();
 
     bool Cancelled() const { return m_cancel.load(); }

@@ -2,6 +2,7 @@
 
 #include <QElapsedTimer>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <deque>
@@ -9,12 +10,14 @@
 #include <vector>
 
 #include <cerrno>
+#include <cstdlib>
 #include <fcntl.h>
 #include <poll.h>
 #include <spawn.h>
 #include <sys/eventfd.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -88,6 +91,17 @@ double TByteRelay::CpuSeconds() const
     return m_pumps[0].CpuSeconds + m_pumps[1].CpuSeconds;
 }
 
+double TByteRelay::BusySeconds() const
+{
+    qint64 first = 0, last = 0;
+    for (const TPump& pump : m_pumps) {
+        if (const qint64 f = pump.FirstNs.load(); f && (!first || f < first))
+            first = f;
+        last = std::max(last, pump.LastNs.load());
+    }
+    return double(last - first) / 1e9;
+}
+
 bool TByteRelay::WriteAll(int fd, const char* data, qsizetype size)
 {
     while (size > 0 && !m_stopping.load()) {
@@ -121,8 +135,13 @@ void TByteRelay::Run(TPump& pump)
             const qsizetype due = byteTime.count() == 0
                 ? s.Bytes.size()
                 : std::min<qsizetype>(s.Bytes.size(), (now - s.Start) / byteTime);
-            if (due > s.Sent && writable)
+            if (due > s.Sent && writable) {
                 writable = WriteAll(pump.To, s.Bytes.constData() + s.Sent, due - s.Sent);
+                const qint64 ns = TClock::now().time_since_epoch() / std::chrono::nanoseconds(1);
+                qint64 unset = 0;
+                pump.FirstNs.compare_exchange_strong(unset, ns);
+                pump.LastNs.store(ns);
+            }
             s.Sent = std::max(s.Sent, due);
             if (s.Sent < s.Bytes.size())
                 break;
@@ -161,15 +180,46 @@ void TByteRelay::Run(TPump& pump)
     pump.CpuSeconds = threadCpuSeconds();
 }
 
-TPipedProcess::TPipedProcess(const QStringList& command, const QString& folder, const QString& errorFile)
+namespace {
+
+// The far side of a raw pseudo-terminal; slave names its near side.
+int openRawTerminal(QByteArray& slave)
 {
-    int in[2], out[2];
-    if (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0)
-        throw std::runtime_error("pipe failed");
+    const int master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0)
+        throw std::runtime_error("cannot create a pseudo-terminal");
+    termios tio{};
+    tcgetattr(master, &tio);
+    cfmakeraw(&tio);
+    tcsetattr(master, TCSANOW, &tio);
+    slave = ptsname(master);
+    return master;
+}
+
+} // namespace
+
+TPipedProcess::TPipedProcess(const QStringList& command, const QString& folder, const QString& errorFile,
+                             bool terminal)
+{
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, in[0], 0);
-    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+    QByteArray slave;
+    int childEnds[2] = {-1, -1};
+    if (terminal) {
+        m_toChild = m_fromChild = openRawTerminal(slave);
+        posix_spawn_file_actions_addopen(&actions, 0, slave.constData(), O_RDWR | O_NOCTTY, 0);
+        posix_spawn_file_actions_adddup2(&actions, 0, 1);
+    } else {
+        int in[2], out[2];
+        if (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0)
+            throw std::runtime_error("pipe failed");
+        posix_spawn_file_actions_adddup2(&actions, in[0], 0);
+        posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+        m_toChild = in[1];
+        m_fromChild = out[0];
+        childEnds[0] = in[0];
+        childEnds[1] = out[1];
+    }
     const QByteArray errPath = errorFile.toLocal8Bit();
     posix_spawn_file_actions_addopen(&actions, 2, errPath.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     const QByteArray dir = folder.toLocal8Bit();
@@ -183,10 +233,9 @@ TPipedProcess::TPipedProcess(const QStringList& command, const QString& folder, 
     argv.push_back(nullptr);
     const int err = posix_spawnp(&m_pid, argv[0], &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
-    ::close(in[0]);
-    ::close(out[1]);
-    m_toChild = in[1];
-    m_fromChild = out[0];
+    for (int fd : childEnds)
+        if (fd >= 0)
+            ::close(fd);
     if (err != 0)
         throw std::runtime_error("cannot start " + args[0].toStdString());
 }
@@ -198,7 +247,8 @@ TPipedProcess::~TPipedProcess()
         Wait(10000);
     }
     ::close(m_toChild);
-    ::close(m_fromChild);
+    if (m_fromChild != m_toChild)
+        ::close(m_fromChild);
 }
 
 bool TPipedProcess::Wait(int timeoutMs)
@@ -213,7 +263,7 @@ bool TPipedProcess::Wait(int timeoutMs)
             m_pid = -1;
             break;
         }
-        if (clock.elapsed() > timeoutMs)
+        if (clock.elapsed() >= timeoutMs)
             return false;
         usleep(5000); // polling for the child's exit, bounded by timeoutMs
     }

@@ -36,6 +36,8 @@ public:
     void Stop();
     // CPU time of the relay's own threads, once stopped.
     double CpuSeconds() const;
+    // Seconds from the first byte passed on (either way) to the last one.
+    double BusySeconds() const;
 
 private:
     struct TPump {
@@ -43,6 +45,8 @@ private:
         int To = -1;
         THook Hook;
         double CpuSeconds = 0;
+        std::atomic<qint64> FirstNs{0}; // steady clock of the first and last bytes passed on
+        std::atomic<qint64> LastNs{0};
         std::thread Thread;
     };
     void Run(TPump& pump);
@@ -54,11 +58,12 @@ private:
     std::atomic<bool> m_stopping{false};
 };
 
-// A child process whose standard input and output are pipes (standard error
-// goes to a file), run in a given folder.
+// A child process whose standard input and output are pipes, or a
+// pseudo-terminal when asked (standard error goes to a file), run in a given
+// folder.
 class TPipedProcess {
 public:
-    TPipedProcess(const QStringList& command, const QString& folder, const QString& errorFile);
+    TPipedProcess(const QStringList& command, const QString& folder, const QString& errorFile, bool terminal = false);
     ~TPipedProcess(); // kills the child if it still runs
     TPipedProcess(const TPipedProcess&) = delete;
     TPipedProcess& operator=(const TPipedProcess&) = delete;

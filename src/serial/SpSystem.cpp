@@ -70,11 +70,11 @@ class TMainRunner : public QObject {
 public:
     bool event(QEvent* e) override
     {
-        if (e->type() != TCallEvent::Kind())
-            return QObject::event(e);
 #ifdef SP_TSAN
         __tsan_acquire(e);
 #endif
+        if (e->type() != TCallEvent::Kind())
+            return QObject::event(e);
         static_cast<TCallEvent*>(e)->Run();
         return true;
     }

@@ -7,17 +7,20 @@
 namespace {
 
 // The unit's time is a plain wall-clock reading; UTC arithmetic keeps it free
-// of daylight-saving jumps.
-QDateTime UtcNow()
+// of daylight-saving jumps. Whole seconds: a clock set to hh:mm:ss reads
+// hh:mm:ss at once, not a second less.
+qint64 NowSeconds()
 {
-    return QDateTime::currentDateTimeUtc();
+    return QDateTime::currentSecsSinceEpoch();
 }
 
 } // namespace
 
 QByteArray TUnitClock::Now() const
 {
-    return UtcNow().addSecs(OffsetSeconds).toString(QStringLiteral("ddMMyyHHmmss")).toLatin1();
+    return QDateTime::fromSecsSinceEpoch(NowSeconds() + OffsetSeconds, QTimeZone::utc())
+        .toString(QStringLiteral("ddMMyyHHmmss"))
+        .toLatin1();
 }
 
 bool TUnitClock::Set(const QByteArray& digits)
@@ -25,7 +28,7 @@ bool TUnitClock::Set(const QByteArray& digits)
     const QDateTime when = Parse(digits);
     if (!when.isValid())
         return false;
-    OffsetSeconds = UtcNow().secsTo(when);
+    OffsetSeconds = when.toSecsSinceEpoch() - NowSeconds();
     return true;
 }
 

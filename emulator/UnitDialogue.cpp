@@ -3,6 +3,7 @@
 #include "ListCommands.h"
 #include "MailCommands.h"
 #include "MenuCommands.h"
+#include "ScratchFolder.h"
 #include "SysCommands.h"
 #include "TimeCommands.h"
 #include "TrafficLog.h"
@@ -22,8 +23,7 @@ constexpr qsizetype MaxLine = 128; // longer lines are echoed but refused
 TUnitDialogue::TUnitDialogue(TUnitState& state, TUnitLine& line, TUnitFaults& faults, TTrafficLog& log,
                              const TDialogueSettings& settings)
     : m_state(state), m_line(line), m_faults(faults), m_log(log), m_settings(settings),
-      m_eol(settings.CrLf ? "\r\n" : "\r"),
-      m_peer(std::make_unique<TYModemPeer>(log, settings.TransferTimeoutMs))
+      m_eol(settings.CrLf ? "\r\n" : "\r"), m_peer(std::make_unique<TYModemPeer>(log, settings.TransferTimeoutMs))
 {
     TConversation& talk = *this;
     m_menus["SYS"] = std::make_unique<TSysCommands>(talk, state);
@@ -230,7 +230,7 @@ void TUnitDialogue::Upload(const QString& key)
 {
     if (!BeginTransfer(key, true))
         return;
-    m_peer->Receive(m_transferDir->path());
+    m_peer->Receive(m_transferDir->Path());
 }
 
 void TUnitDialogue::Download(const QString& key)
@@ -238,7 +238,7 @@ void TUnitDialogue::Download(const QString& key)
     if (!BeginTransfer(key, false))
         return;
     QString error;
-    if (!m_state.Voice.Stage(key, m_transferDir->path(), error)) {
+    if (!m_state.Voice.Stage(key, m_transferDir->Path(), error)) {
         m_log.Note(error);
         m_transferDir.reset();
         m_phase = TPhase::LoggedIn;
@@ -246,15 +246,15 @@ void TUnitDialogue::Download(const QString& key)
         return;
     }
     Say("START");
-    m_peer->Send(m_transferDir->path());
+    m_peer->Send(m_transferDir->Path());
 }
 
 bool TUnitDialogue::BeginTransfer(const QString& key, bool upload)
 {
     // Inside the voice folder, so that a received file is moved into place, not copied.
-    m_transferDir = std::make_unique<QTemporaryDir>(m_state.Voice.Folder() + QStringLiteral("/transfer-XXXXXX"));
-    if (!m_transferDir->isValid()) {
-        m_log.Note(QStringLiteral("transfer: no folder: ") + m_transferDir->errorString());
+    m_transferDir = std::make_unique<TScratchFolder>(m_state.Voice.Folder());
+    if (m_transferDir->Path().isEmpty()) {
+        m_log.Note(QStringLiteral("transfer: cannot create a folder in ") + m_state.Voice.Folder());
         m_transferDir.reset();
         Say("ERROR");
         return false;
@@ -273,7 +273,7 @@ void TUnitDialogue::EndTransfer(int result)
         result = std::exchange(m_faults.NextYModemError, 0);
     } else if (result == TYModemPeer::Ok && m_upload) {
         QString error;
-        if (m_state.Voice.Adopt(m_transferKey, m_transferDir->path(), error))
+        if (m_state.Voice.Adopt(m_transferKey, m_transferDir->Path(), error))
             m_state.Save();
         else
             result = TYModemPeer::NotStored;

@@ -7,7 +7,6 @@
 
 #include <QByteArray>
 #include <QObject>
-#include <QTemporaryDir>
 
 #include <map>
 #include <memory>
@@ -15,6 +14,7 @@
 class TTrafficLog;
 class TUnitLine;
 class TUnitState;
+class TScratchFolder;
 class TYModemPeer;
 struct TUnitFaults;
 
@@ -73,8 +73,8 @@ private:
     std::map<QByteArray, std::unique_ptr<TCommandSet>> m_menus; // by the word that enters it from "PC>"
     TCommandSet* m_menu = nullptr;
 
-    std::unique_ptr<TYModemPeer> m_peer;
-    std::unique_ptr<QTemporaryDir> m_transferDir;
+    std::unique_ptr<TScratchFolder> m_transferDir;
+    std::unique_ptr<TYModemPeer> m_peer; // ends before its folder goes
     QString m_transferKey;
     bool m_upload = false;
 };

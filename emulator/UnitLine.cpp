@@ -144,6 +144,12 @@ void TUnitLine::Queue(const QByteArray& bytes, int holdMs)
 {
     if (bytes.isEmpty() || m_fd < 0)
         return;
+    if (m_queue.empty()) {
+        // A line that has been idle starts afresh: the first byte may go at once.
+        const auto now = TClock::now();
+        if (m_bitRate > 0 && now > m_paceStart + ByteTime() * m_paceBytes)
+            RestartPacing(now);
+    }
     // Bytes without a hold of their own join the chunk before them; a hold
     // always begins a chunk, since it must wait until everything before is out.
     if (holdMs == 0 && !m_queue.empty())
@@ -152,6 +158,11 @@ void TUnitLine::Queue(const QByteArray& bytes, int holdMs)
         m_queue.push_back({bytes, holdMs, false});
     if (!m_drainTimer.isActive())
         Drain();
+}
+
+std::chrono::nanoseconds TUnitLine::ByteTime() const
+{
+    return std::chrono::nanoseconds(10'000'000'000LL / m_bitRate);
 }
 
 void TUnitLine::RestartPacing(TClock::time_point now)
@@ -171,10 +182,8 @@ qsizetype TUnitLine::Allowance(TClock::time_point now, int& waitMs)
     }
     qsizetype allowed = m_queue.front().Bytes.size();
     if (m_bitRate > 0) {
-        const auto byteTime = std::chrono::nanoseconds(10'000'000'000LL / m_bitRate);
-        // A line that has been idle starts afresh: the first byte may go at once.
-        if (now - m_paceStart > byteTime * (m_paceBytes + 1))
-            RestartPacing(now);
+        // Byte n leaves n byte-times after the pace clock started; a late timer catches up.
+        const auto byteTime = ByteTime();
         const qint64 due = (now - m_paceStart) / byteTime + 1 - m_paceBytes;
         if (due <= 0) {
             waitMs = std::max(1, CeilMs(m_paceStart + byteTime * m_paceBytes - now));
@@ -190,13 +199,17 @@ void TUnitLine::Drain()
     while (!m_queue.empty()) {
         TChunk& head = m_queue.front();
         const auto now = TClock::now();
-        if (head.HoldMs > 0 && !head.HoldStarted) {
-            head.HoldStarted = true;
-            m_holdUntil = now + std::chrono::milliseconds(head.HoldMs);
-        }
-        if (head.HoldMs > 0 && now < m_holdUntil) {
-            m_drainTimer.start(CeilMs(m_holdUntil - now));
-            return;
+        if (head.HoldMs > 0) {
+            if (!head.HoldStarted) {
+                head.HoldStarted = true;
+                m_holdUntil = now + std::chrono::milliseconds(head.HoldMs);
+            }
+            if (now < m_holdUntil) {
+                m_drainTimer.start(CeilMs(m_holdUntil - now));
+                return;
+            }
+            head.HoldMs = 0;
+            RestartPacing(now); // the line was idle during the hold
         }
         int waitMs = 0;
         const qsizetype count = Allowance(now, waitMs);
@@ -210,8 +223,6 @@ void TUnitLine::Drain()
         }
         if (head.Bytes.isEmpty())
             m_queue.pop_front();
-        else
-            head.HoldMs = 0; // the rest of a chunk begun already goes on without pause
     }
 }
 

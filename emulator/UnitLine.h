@@ -58,6 +58,8 @@ private:
     // How many bytes the pacing lets out now; 0 sets waitMs to the next chance.
     qsizetype Allowance(TClock::time_point now, int& waitMs);
     void RestartPacing(TClock::time_point now);
+    // Ten bit-times: start bit, eight data bits, stop bit.
+    std::chrono::nanoseconds ByteTime() const;
     bool WriteOut(QByteArray& bytes, qsizetype count);
 
     const int m_bitRate;

@@ -1,5 +1,7 @@
 #include "VoiceStore.h"
 
+#include "ScratchFolder.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -58,6 +60,7 @@ bool TVoiceStore::Open(const QString& folder, QString& error)
         error = QStringLiteral("cannot create the voice folder %1").arg(m_folder);
         return false;
     }
+    TScratchFolder::RemoveLeftovers(m_folder);
     return true;
 }
 

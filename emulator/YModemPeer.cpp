@@ -31,8 +31,10 @@ TYModemPeer::~TYModemPeer()
 
 void TYModemPeer::Receive(const QString& folder)
 {
-    // -E: never overwrite; -u: keep the sender's upper-case names as they are.
-    Launch(folder, QStringLiteral("rb"), {QStringLiteral("-E"), QStringLiteral("-u"), QStringLiteral("-q")});
+    // -E: never overwrite; -u: keep the sender's upper-case names as they are;
+    // -R: no sub-folders, whatever the name says.
+    Launch(folder, QStringLiteral("rb"),
+           {QStringLiteral("-E"), QStringLiteral("-u"), QStringLiteral("-R"), QStringLiteral("-q")});
 }
 
 void TYModemPeer::Send(const QString& folder)

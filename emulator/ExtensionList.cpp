@@ -37,11 +37,6 @@ TSpan SpanOf(const QByteArray& entry)
 
 } // namespace
 
-bool TExtensionList::IsEntry(const QByteArray& entry)
-{
-    return SpanOf(entry).Valid();
-}
-
 TExtensionList::TResult TExtensionList::Add(const QByteArray& entry)
 {
     const TSpan span = SpanOf(entry);
@@ -60,7 +55,5 @@ TExtensionList::TResult TExtensionList::Add(const QByteArray& entry)
 
 TExtensionList::TResult TExtensionList::Remove(const QByteArray& entry)
 {
-    if (!IsEntry(entry))
-        return TResult::Malformed;
     return m_entries.removeOne(entry) ? TResult::Ok : TResult::Unknown;
 }

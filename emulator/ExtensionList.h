@@ -12,9 +12,8 @@ public:
 
     enum class TResult { Ok, Malformed, Full, Conflict, Unknown };
 
-    // A number of 1 to 8 digits, or two of equal length with the first below the last.
-    static bool IsEntry(const QByteArray& entry);
-
+    // An entry is a number of 1 to 8 digits, or two of equal length with the
+    // first below the last; it must not share a number with another entry.
     TResult Add(const QByteArray& entry);
     // Removes an entry exactly as listed.
     TResult Remove(const QByteArray& entry);

@@ -135,12 +135,3 @@ const TParamRule* FindParamRule(int code)
     const auto it = Rules().constFind(code);
     return it == Rules().constEnd() ? nullptr : &*it;
 }
-
-QList<int> ScalarParamCodes()
-{
-    QList<int> codes;
-    for (auto it = Rules().cbegin(); it != Rules().cend(); ++it)
-        if (it->Kind != TParamKind::Voice)
-            codes << it.key();
-    return codes;
-}

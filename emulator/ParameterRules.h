@@ -3,7 +3,6 @@
 // kind of value, its limits, and whether the administrator may touch it.
 
 #include <QByteArray>
-#include <QList>
 
 enum class TParamKind {
     Digits,   // a digit string of Min to Max characters, "*" too when Star
@@ -27,8 +26,6 @@ struct TParamRule {
 
 // Null for a code the unit does not know.
 const TParamRule* FindParamRule(int code);
-// Every scalar code (voice files excluded), in ascending order.
-QList<int> ScalarParamCodes();
 // The voice-file codes of the system menu.
 constexpr int FirstVoiceCode = 60;
 constexpr int LastVoiceCode = 73;

@@ -14,10 +14,9 @@ public:
     void Sent(const QByteArray& bytes) { Write("unit>", Escaped(bytes)); }
     void Note(const QString& text) { Write("note:", text.toUtf8()); }
 
+private:
     // Control characters and bytes above 0x7E as C escapes, so binary data stays on one line.
     static QByteArray Escaped(const QByteArray& bytes);
-
-private:
     void Write(const char* tag, const QByteArray& text);
     QFile m_file;
 };

@@ -36,10 +36,10 @@ bool TUnit::Start(QString& error)
     connect(&m_line, &TUnitLine::Received, m_dialogue.get(), &TUnitDialogue::Receive);
     connect(&m_line, &TUnitLine::Lost, this, [this](const QString& reason) {
         std::fprintf(stderr, "parlotel-unit: line lost: %s\n", qPrintable(reason));
-        emit Stopped();
+        emit Stopped(1);
     });
-    connect(m_control.get(), &TControlChannel::Closed, this, &TUnit::Stopped);
-    connect(&m_signals, &TSignalWatch::Terminate, this, &TUnit::Stopped);
+    connect(m_control.get(), &TControlChannel::Closed, this, [this] { emit Stopped(0); });
+    connect(&m_signals, &TSignalWatch::Terminate, this, [this] { emit Stopped(0); });
     connect(&m_signals, &TSignalWatch::Report, this, &TUnit::ReportCounts);
     return true;
 }

@@ -25,7 +25,8 @@ public:
     bool Start(QString& error);
 
 signals:
-    void Stopped();
+    // The unit's time is up: 0 when it was told to stop, 1 when its line was lost.
+    void Stopped(int exitCode);
 
 private:
     bool ApplyPasswords(QString& error);

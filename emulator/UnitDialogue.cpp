@@ -228,41 +228,31 @@ void TUnitDialogue::Say(const QByteArray& line)
 
 void TUnitDialogue::Upload(const QString& key)
 {
-    if (!BeginTransfer(key, true))
-        return;
-    m_peer->Receive(m_transferDir->Path());
-}
-
-void TUnitDialogue::Download(const QString& key)
-{
-    if (!BeginTransfer(key, false))
-        return;
-    QString error;
-    if (!m_state.Voice.Stage(key, m_transferDir->Path(), error)) {
-        m_log.Note(error);
-        m_transferDir.reset();
-        m_phase = TPhase::LoggedIn;
-        Say("ERROR");
-        return;
-    }
-    Say("START");
-    m_peer->Send(m_transferDir->Path());
-}
-
-bool TUnitDialogue::BeginTransfer(const QString& key, bool upload)
-{
-    // Inside the voice folder, so that a received file is moved into place, not copied.
+    // Received into a folder of its own inside the voice folder, so that the
+    // file is moved into place, not copied, and a failed transfer leaves nothing.
     m_transferDir = std::make_unique<TScratchFolder>(m_state.Voice.Folder());
     if (m_transferDir->Path().isEmpty()) {
         m_log.Note(QStringLiteral("transfer: cannot create a folder in ") + m_state.Voice.Folder());
         m_transferDir.reset();
         Say("ERROR");
-        return false;
+        return;
     }
+    BeginTransfer(key, true);
+    m_peer->Receive(m_transferDir->Path());
+}
+
+void TUnitDialogue::Download(const QString& key)
+{
+    Say("START");
+    BeginTransfer(key, false);
+    m_peer->Send(m_state.Voice.PlaceOf(key));
+}
+
+void TUnitDialogue::BeginTransfer(const QString& key, bool upload)
+{
     m_transferKey = key;
     m_upload = upload;
     m_phase = TPhase::Transfer;
-    return true;
 }
 
 void TUnitDialogue::EndTransfer(int result)
@@ -273,12 +263,10 @@ void TUnitDialogue::EndTransfer(int result)
         result = std::exchange(m_faults.NextYModemError, 0);
     } else if (result == TYModemPeer::Ok && m_upload) {
         QString error;
-        if (m_state.Voice.Adopt(m_transferKey, m_transferDir->Path(), error))
-            m_state.Save();
-        else
-            result = TYModemPeer::NotStored;
-        if (!error.isEmpty())
+        if (!m_state.Voice.Adopt(m_transferKey, m_transferDir->Path(), error)) {
             m_log.Note(QStringLiteral("transfer: ") + error);
+            result = TYModemPeer::NotStored;
+        }
     }
     m_transferDir.reset();
     m_phase = TPhase::LoggedIn;

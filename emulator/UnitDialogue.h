@@ -54,7 +54,7 @@ private:
     void Download(const QString& key) override;
     bool SystemMode() const override { return m_system; }
 
-    bool BeginTransfer(const QString& key, bool upload);
+    void BeginTransfer(const QString& key, bool upload);
     void EndTransfer(int result);
 
     TUnitState& m_state;

@@ -80,9 +80,6 @@ QJsonObject TUnitState::ToJson() const
     QJsonObject params;
     for (auto it = m_params.cbegin(); it != m_params.cend(); ++it)
         params[ParamKey(it.key())] = FromUnitBytes(it.value());
-    QJsonObject names;
-    for (auto it = Voice.Names().cbegin(); it != Voice.Names().cend(); ++it)
-        names[it.key()] = FromUnitBytes(it.value());
     QJsonArray extensions;
     for (const QByteArray& entry : Extensions.Entries())
         extensions.append(QString::fromLatin1(entry));
@@ -101,7 +98,6 @@ QJsonObject TUnitState::ToJson() const
                                  {QStringLiteral("items"), items}});
     }
     return {{QStringLiteral("parameters"), params},
-            {QStringLiteral("recordings"), names},
             {QStringLiteral("extensions"), extensions},
             {QStringLiteral("mailboxes"), boxes},
             {QStringLiteral("menus"), menus},
@@ -111,11 +107,6 @@ QJsonObject TUnitState::ToJson() const
 void TUnitState::FromJson(const QJsonObject& json)
 {
     ParamsFromJson(json.value(QStringLiteral("parameters")).toObject());
-    QMap<QString, QByteArray> names;
-    const QJsonObject recordings = json.value(QStringLiteral("recordings")).toObject();
-    for (auto it = recordings.begin(); it != recordings.end(); ++it)
-        names[it.key()] = ToUnitBytes(it.value().toString());
-    Voice.Restore(names);
     ListsFromJson(json);
     MenusFromJson(json);
     const QJsonValue offset = json.value(QStringLiteral("clockOffsetSeconds"));

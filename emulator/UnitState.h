@@ -1,8 +1,8 @@
 #pragma once
 // Everything the unit remembers: its parameters, extension list, mailboxes,
-// voice menus, clock and recordings. Kept in a human-readable JSON file that
-// is rewritten (atomically) after every change; recordings live in a folder
-// beside it.
+// voice menus and clock, kept in a human-readable JSON file that is rewritten
+// (atomically) after every change; and its recordings, in the folder
+// <state>.voice beside it.
 
 #include "ExtensionList.h"
 #include "Mailboxes.h"

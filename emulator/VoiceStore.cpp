@@ -1,16 +1,13 @@
 #include "VoiceStore.h"
 
+#include "RawFiles.h"
 #include "ScratchFolder.h"
 
 #include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <QSaveFile>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -22,23 +19,13 @@ QString Errno()
     return QString::fromLocal8Bit(std::strerror(errno));
 }
 
-// File names in `folder` as raw bytes: a received name in Windows-1251 need not
-// survive a round trip through QString.
-QList<QByteArray> RegularFiles(const QString& folder)
+bool WriteAll(const QByteArray& path, const QByteArray& data)
 {
-    QList<QByteArray> names;
-    const QByteArray path = QFile::encodeName(folder);
-    DIR* dir = opendir(path.constData());
-    if (!dir)
-        return names;
-    while (const dirent* entry = readdir(dir)) {
-        struct stat st{};
-        const QByteArray name(entry->d_name);
-        if (fstatat(dirfd(dir), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode))
-            names << name;
-    }
-    closedir(dir);
-    return names;
+    const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0)
+        return false;
+    const bool written = ::write(fd, data.constData(), size_t(data.size())) == data.size();
+    return ::close(fd) == 0 && written;
 }
 
 } // namespace
@@ -64,71 +51,56 @@ bool TVoiceStore::Open(const QString& folder, QString& error)
     return true;
 }
 
-QString TVoiceStore::DataPath(const QString& key) const
+QString TVoiceStore::PlaceOf(const QString& key) const
 {
-    return m_folder + QLatin1Char('/') + key + QStringLiteral(".dat");
+    return m_folder + QLatin1Char('/') + key;
 }
 
 TVoiceFile TVoiceStore::Info(const QString& key) const
 {
-    const QByteArray name = m_names.value(key);
-    if (name.isEmpty())
+    const QByteArray place = RawPath(PlaceOf(key));
+    const QList<QByteArray> files = RegularFiles(place);
+    if (files.isEmpty())
         return {};
-    return {name, QFileInfo(DataPath(key)).size()};
+    struct stat st{};
+    ::stat((place + '/' + files.front()).constData(), &st);
+    return {files.front(), qint64(st.st_size)};
 }
 
 bool TVoiceStore::Put(const QString& key, const QByteArray& name, const QByteArray& data)
 {
-    QSaveFile file(DataPath(key));
-    if (!file.open(QIODevice::WriteOnly) || file.write(data) != data.size() || !file.commit())
-        return false;
-    m_names[key] = SafeName(name);
-    return true;
+    Clear(key);
+    const QByteArray place = RawPath(PlaceOf(key));
+    return ::mkdir(place.constData(), 0755) == 0 && WriteAll(place + '/' + SafeName(name), data);
 }
 
 void TVoiceStore::Clear(const QString& key)
 {
-    m_names.remove(key);
-    QFile::remove(DataPath(key));
+    RemoveTree(RawPath(PlaceOf(key)));
 }
 
 bool TVoiceStore::Adopt(const QString& key, const QString& incoming, QString& error)
 {
-    const QList<QByteArray> files = RegularFiles(incoming);
+    const QList<QByteArray> files = RegularFiles(RawPath(incoming));
     if (files.size() != 1) {
         error = QStringLiteral("the transfer left %1 files instead of one").arg(files.size());
         return false;
     }
-    const QByteArray from = QFile::encodeName(incoming) + '/' + files.front();
-    if (::rename(from.constData(), QFile::encodeName(DataPath(key)).constData()) != 0) {
-        error = QStringLiteral("cannot store the received file: %1").arg(Errno());
+    // The new recording is filed in a folder of its own, which then trades
+    // places with the old one in one step: a crash leaves one or the other.
+    const QByteArray place = RawPath(PlaceOf(key));
+    const QByteArray fresh = RawPath(incoming) + "/place";
+    if (::mkdir(fresh.constData(), 0755) != 0
+        || ::rename((RawPath(incoming) + '/' + files.front()).constData(), (fresh + '/' + SafeName(files.front())).constData()) != 0) {
+        error = QStringLiteral("cannot file the received recording: %1").arg(Errno());
         return false;
     }
-    m_names[key] = SafeName(files.front());
-    return true;
-}
-
-bool TVoiceStore::Stage(const QString& key, const QString& folder, QString& error) const
-{
-    const QByteArray name = m_names.value(key);
-    const QByteArray link = QFile::encodeName(folder) + '/' + name;
-    if (name.isEmpty() || ::symlink(QFile::encodeName(DataPath(key)).constData(), link.constData()) != 0) {
-        error = QStringLiteral("cannot prepare the recording for sending: %1").arg(Errno());
+    if (::renameat2(AT_FDCWD, fresh.constData(), AT_FDCWD, place.constData(), RENAME_EXCHANGE) != 0
+        && !(errno == ENOENT && ::rename(fresh.constData(), place.constData()) == 0)) {
+        error = QStringLiteral("cannot store the received recording: %1").arg(Errno());
         return false;
     }
-    return true;
-}
-
-void TVoiceStore::Restore(const QMap<QString, QByteArray>& names)
-{
-    m_names.clear();
-    for (auto it = names.cbegin(); it != names.cend(); ++it) {
-        const QByteArray name = SafeName(it.value());
-        if (name.isEmpty() || !QFileInfo::exists(DataPath(it.key())))
-            std::fprintf(stderr, "parlotel-unit: recording %s has no data, dropped\n", qPrintable(it.key()));
-        else
-            m_names[it.key()] = name;
-    }
+    return true; // the old recording, if any, went with the transfer's folder
 }
 
 QByteArray TVoiceStore::SafeName(const QByteArray& raw)

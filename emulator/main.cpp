@@ -26,6 +26,6 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "parlotel-unit: %s\n", qPrintable(message));
         return 1;
     }
-    QObject::connect(&unit, &TUnit::Stopped, &app, &QCoreApplication::quit);
+    QObject::connect(&unit, &TUnit::Stopped, &app, &QCoreApplication::exit);
     return app.exec();
 }

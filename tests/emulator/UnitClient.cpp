@@ -23,10 +23,10 @@ QByteArray Chomp(QByteArray line)
 
 } // namespace
 
-TUnitProcess::TUnitProcess(const QStringList& args)
+TUnitProcess::TUnitProcess(const QStringList& args, bool pty)
 {
-    m_process.start(qEnvironmentVariable("PARLOTEL_UNIT"), QStringList{QStringLiteral("--pty")} + args);
-    if (!m_process.waitForStarted(10000))
+    m_process.start(qEnvironmentVariable("PARLOTEL_UNIT"), pty ? QStringList{QStringLiteral("--pty")} + args : args);
+    if (!m_process.waitForStarted(10000) || !pty)
         return;
     QElapsedTimer clock;
     clock.start();
@@ -56,10 +56,14 @@ QByteArray TUnitProcess::Control(const QByteArray& line)
 
 int TUnitProcess::Stop()
 {
-    if (m_process.state() == QProcess::NotRunning)
-        return m_process.exitStatus() == QProcess::NormalExit ? m_process.exitCode() : -1;
-    m_process.closeWriteChannel();
-    if (!m_process.waitForFinished(20000))
+    if (m_process.state() != QProcess::NotRunning)
+        m_process.closeWriteChannel();
+    return WaitForExit(20000);
+}
+
+int TUnitProcess::WaitForExit(int timeoutMs)
+{
+    if (m_process.state() != QProcess::NotRunning && !m_process.waitForFinished(timeoutMs))
         return -1;
     return m_process.exitStatus() == QProcess::NormalExit ? m_process.exitCode() : -1;
 }

@@ -13,8 +13,9 @@
 
 class TUnitProcess {
 public:
-    // Starts `parlotel-unit --pty` with args; Pty() is empty when that failed.
-    explicit TUnitProcess(const QStringList& args);
+    // Starts `parlotel-unit --pty` with args (without --pty when pty is false);
+    // Pty() is empty when that failed or when there is no pseudo-terminal.
+    explicit TUnitProcess(const QStringList& args, bool pty = true);
     ~TUnitProcess();
     TUnitProcess(const TUnitProcess&) = delete;
     TUnitProcess& operator=(const TUnitProcess&) = delete;
@@ -25,6 +26,8 @@ public:
     QByteArray Control(const QByteArray& line);
     // Closes its standard input and waits for it to end; returns its exit code (-1: it did not end).
     int Stop();
+    // Waits for it to end by itself; returns its exit code (-1: it did not end).
+    int WaitForExit(int timeoutMs);
     QByteArray StandardError();
 
 private:

@@ -5,6 +5,7 @@
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTemporaryDir>
@@ -31,6 +32,7 @@ private slots:
     void bytewiseOutputArrivesInSingleBytes();
     void refusedWordsAndControlLines();
     void programMayCloseAndReopenTheDevice();
+    void deviceModeServesAnExistingLine();
     void stateSurvivesARestart();
     void badStateFileIsRefusedAndKept();
     void invalidStateValuesFallBackToTheFactory();
@@ -174,6 +176,26 @@ void TestUnitLine::programMayCloseAndReopenTheDevice()
     }
 }
 
+void TestUnitLine::deviceModeServesAnExistingLine()
+{
+    // socat joins two pseudo-terminals: the unit serves one as its device, the test talks on the other.
+    const QString unitSide = m_dir->filePath("unit-side");
+    const QString programSide = m_dir->filePath("program-side");
+    QProcess socat;
+    socat.start(QStringLiteral("socat"), {QStringLiteral("pty,raw,echo=0,link=") + unitSide,
+                                          QStringLiteral("pty,raw,echo=0,link=") + programSide});
+    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(unitSide) && QFileInfo::exists(programSide), 10000);
+    TUnitProcess unit(Unpaced() + QStringList{QStringLiteral("--device"), unitSide}, false);
+    QCOMPARE(unit.Control("count"), QByteArray("count sent=0 received=0"));
+    TLine line(programSide);
+    QVERIFY(line.LoginTo(System, "SYS"));
+    QCOMPARE(line.GetParam(999), QByteArray("=10404"));
+    // A line that goes away for good ends the unit with an error.
+    socat.kill();
+    QCOMPARE(unit.WaitForExit(10000), 1);
+    QVERIFY(unit.StandardError().contains("line lost"));
+}
+
 void TestUnitLine::stateSurvivesARestart()
 {
     Start(Unpaced());
@@ -225,15 +247,13 @@ void TestUnitLine::invalidStateValuesFallBackToTheFactory()
     file.write(R"({"parameters": {"12": "5000", "13": "7", "20": 5, "77": "1"},
                    "extensions": ["300", "300", "x1", "400-401"],
                    "mailboxes": [{"owner": "555", "seconds": 4000}, {"owner": "556", "seconds": 60}],
-                   "menus": [{"tc": 4, "items": ["M99"]}],
-                   "recordings": {"sys-60": "gone.pcm"}})");
+                   "menus": [{"tc": 4, "items": ["M99"]}]})");
     file.close();
     Start(Unpaced());
     QVERIFY(m_line->LoginTo(System, "SYS"));
     QCOMPARE(m_line->GetParam(12), QByteArray("=100"));
     QCOMPARE(m_line->GetParam(13), QByteArray("=7"));
     QCOMPARE(m_line->GetParam(20), QByteArray("=*1"));
-    QCOMPARE(m_line->GetParam(60), QByteArray("MSG=")); // its data never was there
     QVERIFY(m_line->SendAndWaitEcho("\r") && m_line->SendAndWaitEcho("LIST\r") && m_line->SendAndWaitEcho("GETALL\r"));
     QCOMPARE(m_line->ReadThrough(">"), QByteArray("300\r400-401\rPC LIST>"));
     QVERIFY(m_line->SendAndWaitEcho("\r") && m_line->SendAndWaitEcho("MAIL\r") && m_line->SendAndWaitEcho("GETALL\r"));

@@ -89,7 +89,7 @@ void TUnitDialogue::LineEntered(const QByteArray& line)
 {
     switch (m_phase) {
     case TPhase::Asleep:
-        if (line == AccessWord)
+        if (IsAccessWord(line))
             m_phase = TPhase::Woken;
         return;
     case TPhase::Woken:
@@ -98,7 +98,7 @@ void TUnitDialogue::LineEntered(const QByteArray& line)
         if (line.isEmpty()) {
             m_phase = TPhase::Password;
             Reply("Password:");
-        } else if (line != AccessWord) {
+        } else if (!IsAccessWord(line)) {
             m_phase = TPhase::Asleep;
         }
         return;
@@ -150,7 +150,7 @@ void TUnitDialogue::Command(const QByteArray& line)
         GoUp();
     else if (m_faults.Refused.contains(line))
         Say("ERROR");
-    else if (line == AccessWord)
+    else if (IsAccessWord(line))
         Say("OK");
     else if (m_place == TPlace::Top)
         EnterPc(line);

@@ -91,7 +91,8 @@ bool TUnitLine::OpenPty(QString& slavePath, QString& error)
 
 bool TUnitLine::OpenDevice(const QString& path, QString& error)
 {
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    // Non-blocking from the start: a modem line without carrier must not hold up the open.
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         error = SystemError(QStringLiteral("cannot open %1").arg(path));
         return false;

@@ -11,6 +11,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <csignal>
 #include <memory>
 
 namespace {
@@ -181,9 +182,9 @@ void TestUnitLine::deviceModeServesAnExistingLine()
     // socat joins two pseudo-terminals: the unit serves one as its device, the test talks on the other.
     const QString unitSide = m_dir->filePath("unit-side");
     const QString programSide = m_dir->filePath("program-side");
-    QProcess socat;
-    socat.start(QStringLiteral("socat"), {QStringLiteral("pty,raw,echo=0,link=") + unitSide,
-                                          QStringLiteral("pty,raw,echo=0,link=") + programSide});
+    TChild socat;
+    QVERIFY(socat.Start(QStringLiteral("socat"), {QStringLiteral("pty,raw,echo=0,link=") + unitSide,
+                                                  QStringLiteral("pty,raw,echo=0,link=") + programSide}));
     QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(unitSide) && QFileInfo::exists(programSide), 10000);
     TUnitProcess unit(Unpaced() + QStringList{QStringLiteral("--device"), unitSide}, false);
     QCOMPARE(unit.Control("count"), QByteArray("count sent=0 received=0"));
@@ -191,7 +192,7 @@ void TestUnitLine::deviceModeServesAnExistingLine()
     QVERIFY(line.LoginTo(System, "SYS"));
     QCOMPARE(line.GetParam(999), QByteArray("=10404"));
     // A line that goes away for good ends the unit with an error.
-    socat.kill();
+    ::kill(pid_t(socat.Pid()), SIGKILL);
     QCOMPARE(unit.WaitForExit(10000), 1);
     QVERIFY(unit.StandardError().contains("line lost"));
 }

@@ -93,7 +93,9 @@ void TestUnitTransfer::cleanup()
     m_line.reset();
     m_unit.reset();
     // QTemporaryDir cannot remove files whose names are not UTF-8.
-    QProcess::execute(QStringLiteral("rm"), {QStringLiteral("-rf"), m_dir->path()});
+    TChild rm;
+    QVERIFY(rm.Start(QStringLiteral("rm"), {QStringLiteral("-rf"), m_dir->path()}));
+    QCOMPARE(rm.Wait(10000), 0);
     m_dir.reset();
 }
 
@@ -112,18 +114,11 @@ void TestUnitTransfer::Start(const QStringList& extra)
 
 int TestUnitTransfer::Peer(const QString& command, const QString& folder)
 {
-    QProcess peer;
-    peer.setWorkingDirectory(folder);
+    TChild peer;
     // Through the shell, so that a raw Windows-1251 file name reaches sb unchanged.
-    peer.start(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), QStringLiteral("exec ") + command});
-    if (!peer.waitForStarted(5000))
+    if (!peer.Start(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), QStringLiteral("exec ") + command}, folder))
         return -2;
-    const int code = m_line->Relay(peer, 60000);
-    if (peer.state() != QProcess::NotRunning) {
-        peer.kill();
-        peer.waitForFinished(5000);
-    }
-    return code;
+    return m_line->Relay(peer, 60000);
 }
 
 QByteArray TestUnitTransfer::Result(const QByteArray& prompt)

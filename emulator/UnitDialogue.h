@@ -19,9 +19,9 @@ class TYModemPeer;
 struct TUnitFaults;
 
 struct TDialogueSettings {
-    bool CrLf = true;
-    int TransferTimeoutMs = 15000;
-    int ResultDelayMs = 500;
+    bool CrLf;
+    int TransferTimeoutMs;
+    int ResultDelayMs;
 };
 
 class TUnitDialogue : public QObject, private TConversation {

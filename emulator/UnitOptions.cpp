@@ -32,18 +32,15 @@ bool ReadInt(const QCommandLineParser& parser, const QString& name, int min, int
     return true;
 }
 
-} // namespace
-
-TParseResult ParseUnitOptions(const QStringList& arguments, TUnitOptions& options, QString& message)
+void AddOptions(QCommandLineParser& parser)
 {
-    QCommandLineParser parser;
     parser.setApplicationDescription(QString::fromLatin1(Description));
     parser.addHelpOption();
     parser.addVersionOption();
     parser.addOptions({
         {QStringLiteral("pty"), QStringLiteral("Create a pseudo-terminal and print its device path as the first line.")},
         {QStringLiteral("device"), QStringLiteral("Serve an existing serial device."), QStringLiteral("path")},
-        {QStringLiteral("state"), QStringLiteral("JSON state file, loaded at start and saved on every change; voice files go to the folder <state>.voice beside it. Missing: created with the factory state."), QStringLiteral("file")},
+        {QStringLiteral("state"), QStringLiteral("JSON state file, loaded at start and saved on every change; recordings go to the folder <state>.voice beside it. Missing: created with the factory state."), QStringLiteral("file")},
         {QStringLiteral("system-password"), QStringLiteral("Set the system password (parameter 00)."), QStringLiteral("digits")},
         {QStringLiteral("admin-password"), QStringLiteral("Set the administrator password (parameter 104)."), QStringLiteral("digits")},
         {QStringLiteral("baud"), QStringLiteral("Bit rate the output is paced at, ten bit-times per byte (default 19200; 0: no pacing)."), QStringLiteral("bits/s")},
@@ -58,6 +55,48 @@ TParseResult ParseUnitOptions(const QStringList& arguments, TUnitOptions& option
         {QStringLiteral("ymodem-error"), QStringLiteral("Fault: report YMODEM_ERR(n) as the next transfer's result."), QStringLiteral("n")},
         {QStringLiteral("refuse"), QStringLiteral("Fault: answer this command word with ERROR (repeatable)."), QStringLiteral("word")},
     });
+}
+
+bool ReadPlace(const QCommandLineParser& parser, TUnitOptions& options, QString& message)
+{
+    options.Pty = parser.isSet(QStringLiteral("pty"));
+    options.Device = parser.value(QStringLiteral("device"));
+    if (options.Pty == !options.Device.isEmpty()) {
+        message = QStringLiteral("give either --pty or --device PATH");
+        return false;
+    }
+    const QString lineEnd = parser.value(QStringLiteral("line-end"));
+    if (!lineEnd.isEmpty() && lineEnd != QLatin1String("crlf") && lineEnd != QLatin1String("cr")) {
+        message = QStringLiteral("--line-end takes crlf or cr");
+        return false;
+    }
+    options.CrLf = lineEnd != QLatin1String("cr");
+    options.StateFile = parser.value(QStringLiteral("state"));
+    options.SystemPassword = parser.value(QStringLiteral("system-password"));
+    options.AdminPassword = parser.value(QStringLiteral("admin-password"));
+    options.LogFile = parser.value(QStringLiteral("log"));
+    return ReadInt(parser, QStringLiteral("baud"), 0, options.BitRate, message)
+        && ReadInt(parser, QStringLiteral("transfer-timeout"), 1, options.TransferTimeoutMs, message)
+        && ReadInt(parser, QStringLiteral("result-delay"), 0, options.ResultDelayMs, message);
+}
+
+bool ReadFaults(const QCommandLineParser& parser, TUnitFaults& faults, QString& message)
+{
+    faults.Silent = parser.isSet(QStringLiteral("silent"));
+    faults.Busy = parser.isSet(QStringLiteral("busy"));
+    faults.Bytewise = parser.isSet(QStringLiteral("bytewise"));
+    for (const QString& word : parser.values(QStringLiteral("refuse")))
+        faults.Refused.insert(ToUnitBytes(word));
+    return ReadInt(parser, QStringLiteral("reply-delay"), 0, faults.ReplyDelayMs, message)
+        && ReadInt(parser, QStringLiteral("ymodem-error"), 0, faults.NextYModemError, message);
+}
+
+} // namespace
+
+TParseResult ParseUnitOptions(const QStringList& arguments, TUnitOptions& options, QString& message)
+{
+    QCommandLineParser parser;
+    AddOptions(parser);
     if (!parser.parse(arguments)) {
         message = parser.errorText();
         return TParseResult::Error;
@@ -71,32 +110,6 @@ TParseResult ParseUnitOptions(const QStringList& arguments, TUnitOptions& option
         message = QStringLiteral("unexpected argument: %1").arg(parser.positionalArguments().first());
         return TParseResult::Error;
     }
-    options.Pty = parser.isSet(QStringLiteral("pty"));
-    options.Device = parser.value(QStringLiteral("device"));
-    if (options.Pty == !options.Device.isEmpty()) {
-        message = QStringLiteral("give either --pty or --device PATH");
-        return TParseResult::Error;
-    }
-    options.StateFile = parser.value(QStringLiteral("state"));
-    options.SystemPassword = parser.value(QStringLiteral("system-password"));
-    options.AdminPassword = parser.value(QStringLiteral("admin-password"));
-    options.LogFile = parser.value(QStringLiteral("log"));
-    const QString lineEnd = parser.value(QStringLiteral("line-end"));
-    if (!lineEnd.isEmpty() && lineEnd != QLatin1String("crlf") && lineEnd != QLatin1String("cr")) {
-        message = QStringLiteral("--line-end takes crlf or cr");
-        return TParseResult::Error;
-    }
-    options.CrLf = lineEnd != QLatin1String("cr");
-    TUnitFaults& faults = options.Faults;
-    faults.Silent = parser.isSet(QStringLiteral("silent"));
-    faults.Busy = parser.isSet(QStringLiteral("busy"));
-    faults.Bytewise = parser.isSet(QStringLiteral("bytewise"));
-    for (const QString& word : parser.values(QStringLiteral("refuse")))
-        faults.Refused.insert(ToUnitBytes(word));
-    const bool numbersOk = ReadInt(parser, QStringLiteral("baud"), 0, options.BitRate, message)
-        && ReadInt(parser, QStringLiteral("transfer-timeout"), 1, options.TransferTimeoutMs, message)
-        && ReadInt(parser, QStringLiteral("result-delay"), 0, options.ResultDelayMs, message)
-        && ReadInt(parser, QStringLiteral("reply-delay"), 0, faults.ReplyDelayMs, message)
-        && ReadInt(parser, QStringLiteral("ymodem-error"), 0, faults.NextYModemError, message);
-    return numbersOk ? TParseResult::Run : TParseResult::Error;
+    const bool valid = ReadPlace(parser, options, message) && ReadFaults(parser, options.Faults, message);
+    return valid ? TParseResult::Run : TParseResult::Error;
 }

@@ -89,6 +89,8 @@ void TestUnitLine::outputIsPacedAtTheBitRate()
     const double ideal = (bytes - 1) * 10.0 / 19200 * 1000;
     QVERIFY2(elapsed > ideal * 0.9 && elapsed < ideal * 2, qPrintable(QStringLiteral("%1 ms").arg(elapsed)));
     QCOMPARE(m_unit->Control("count"), QByteArray("count sent=960 received=960"));
+    QCOMPARE(::kill(pid_t(m_unit->Pid()), SIGUSR1), 0);
+    QTRY_VERIFY_WITH_TIMEOUT(m_unit->StandardError().contains("bytes sent=960 received=960"), 10000);
 }
 
 void TestUnitLine::silentUnitIgnoresEverything()
@@ -142,7 +144,8 @@ void TestUnitLine::bytewiseOutputArrivesInSingleBytes()
 
 void TestUnitLine::refusedWordsAndControlLines()
 {
-    Start(Unpaced() + QStringList{QStringLiteral("--refuse"), QStringLiteral("MAIL")});
+    const QString log = m_dir->filePath("traffic.log");
+    Start(Unpaced() + QStringList{QStringLiteral("--refuse"), QStringLiteral("MAIL"), QStringLiteral("--log"), log});
     QVERIFY(m_line->LoginTo(System, "LIST"));
     QVERIFY(m_line->SendAndWaitEcho("\r"));
     QCOMPARE(m_line->Prompt(), QByteArray("PC>"));
@@ -163,6 +166,12 @@ void TestUnitLine::refusedWordsAndControlLines()
     QVERIFY(m_unit->Control("fault loud on").startsWith("error fault loud on"));
     QVERIFY(m_unit->Control("fault delay soon").startsWith("error"));
     QVERIFY(m_unit->Control("reboot").startsWith("error reboot"));
+
+    QFile file(log);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray traffic = file.readAll();
+    for (const QByteArray expected : {"line> \"MAIL\\r\"", "unit> \"ERROR\\r\\n\"", "note: control: fault refuse GETALL"})
+        QVERIFY2(traffic.contains(expected), expected.constData());
 }
 
 void TestUnitLine::programMayCloseAndReopenTheDevice()

@@ -27,12 +27,13 @@ void TSpProtocolThread::Start()
 {
     m_thread = std::thread([this] {
         Execute();
-        // Posted, not waited for: the end handler joins this thread. The post
-        // is the last touch of the owner.
+        // The end handler joins this thread, so it cannot run inside this
+        // hand-over: the main thread posts it to itself for later.
         TSpProtocol* owner = &m_owner;
-        QMetaObject::invokeMethod(
-            &owner->m_endContext, [owner, self = this] { owner->TransferEnded(self); },
-            Qt::QueuedConnection);
+        spSynchronize([owner, self = this] {
+            QMetaObject::invokeMethod(
+                &owner->m_endContext, [owner, self] { owner->TransferEnded(self); }, Qt::QueuedConnection);
+        });
     });
 }
 

@@ -119,17 +119,16 @@ void TestYModemLrzsz::receivesFromSb()
 
 void TestYModemLrzsz::sendsBatchToRb()
 {
-    // Three files in one batch, one of them read-only.
+    // Three files in one batch. The middle one cannot be opened for writing,
+    // not even by root: it is a program that is running.
     QTemporaryDir root;
     QDir(root.path()).mkdir("in");
-    QStringList files;
-    QList<QByteArray> contents;
-    for (int i = 0; i < 3; ++i) {
-        files << root.filePath(QStringLiteral("part%1.bin").arg(i));
-        contents << testPattern(3000 * i + 5, i);
-        writeFile(files.last(), contents.last());
-    }
-    QFile::setPermissions(files[1], QFile::ReadOwner);
+    const QStringList files = {root.filePath("part0.bin"), root.filePath("busy"), root.filePath("part2.bin")};
+    writeFile(files[0], testPattern(5, 0));
+    QFile::copy("/bin/sleep", files[1]);
+    QFile::setPermissions(files[1], QFile::ReadOwner | QFile::ExeOwner);
+    writeFile(files[2], testPattern(6005, 2));
+    TPipedProcess running({files[1], "60"}, root.path(), root.filePath("sleep.log"));
 
     TLrzszLink link({"rb", "-E", "-vv"}, root.filePath("in"));
     TTransferEnd end(link.Device());
@@ -137,8 +136,8 @@ void TestYModemLrzsz::sendsBatchToRb()
     QVERIFY(end.WaitEnd());
     QCOMPARE(end.Exit, 0);
     QVERIFY(link.Peer().Wait(30000));
-    for (int i = 0; i < 3; ++i)
-        QCOMPARE(readFile(root.filePath(QStringLiteral("in/part%1.bin").arg(i))), contents[i]);
+    for (const QString& file : files)
+        QCOMPARE(readFile(root.filePath("in/") + QFileInfo(file).fileName()), readFile(file));
     QCOMPARE(end.FileNames, files);
 }
 

@@ -1,0 +1,181 @@
+#include "Ports.h"
+
+#include "RadioGroup.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QFileInfo>
+#include <QFormLayout>
+#include <QSettings>
+#include <QSignalBlocker>
+#include <QVBoxLayout>
+
+namespace {
+
+QString DeviceKey(int port)
+{
+    return QStringLiteral("Devices/COM%1").arg(port);
+}
+
+QSettings Settings()
+{
+    return QSettings(QStringLiteral("pt71qm"));
+}
+
+// Orders names by their text and then by the number they end with.
+bool NaturalLess(const QString& a, const QString& b)
+{
+    const auto split = [](const QString& name) {
+        qsizetype digits = name.size();
+        while (digits > 0 && name[digits - 1].isDigit())
+            --digits;
+        return std::make_pair(name.left(digits), name.mid(digits).toULongLong());
+    };
+    return split(a) < split(b);
+}
+
+// Present entries of one folder matching the pattern, in natural order
+// (ttyS2 before ttyS10). Device nodes count as "system" files; a symlink counts
+// only when its target is there.
+QStringList PresentEntries(const QString& folder, const QString& pattern)
+{
+    QStringList found;
+    const QDir dir(folder);
+    for (const QString& name : dir.entryList({pattern}, QDir::Files | QDir::System)) {
+        const QString path = dir.filePath(name);
+        if (QFileInfo::exists(path))
+            found << path;
+    }
+    std::sort(found.begin(), found.end(), NaturalLess);
+    return found;
+}
+
+} // namespace
+
+QString AssignedComDevice(int port)
+{
+    return Settings().value(DeviceKey(port)).toString();
+}
+
+QString AutomaticComDevice(int port, const QString& devRoot)
+{
+    const QString usb = QStringLiteral("%1/ttyUSB%2").arg(devRoot).arg(port - 1);
+    return QFileInfo::exists(usb) ? usb : QStringLiteral("%1/ttyS%2").arg(devRoot).arg(port - 1);
+}
+
+QString ResolveComDevice(int port, const QString& devRoot)
+{
+    const QString assigned = AssignedComDevice(port);
+    return assigned.isEmpty() ? AutomaticComDevice(port, devRoot) : assigned;
+}
+
+QStringList FindSerialDevices(const QString& devRoot)
+{
+    // Adapters first: the stable by-id names, then USB and ACM, then the
+    // built-in ports, which exist as nodes whether or not there is hardware.
+    return PresentEntries(devRoot + QStringLiteral("/serial/by-id"), QStringLiteral("*"))
+        + PresentEntries(devRoot, QStringLiteral("ttyUSB*"))
+        + PresentEntries(devRoot, QStringLiteral("ttyACM*"))
+        + PresentEntries(devRoot, QStringLiteral("ttyS*"));
+}
+
+int ReadPortNumber()
+{
+    bool ok = false;
+    const int port = Settings().value(QStringLiteral("COMPort")).toString().trimmed().toInt(&ok);
+    return ok ? port : 1;
+}
+
+void StorePortChoice(const TPortChoice& choice)
+{
+    QSettings settings = Settings();
+    settings.setValue(QStringLiteral("COMPort"), QString::number(choice.PortNumber));
+    for (auto it = choice.DeviceChanges.cbegin(); it != choice.DeviceChanges.cend(); ++it) {
+        if (it.value().isEmpty())
+            settings.remove(DeviceKey(it.key()));
+        else
+            settings.setValue(DeviceKey(it.key()), it.value());
+    }
+}
+
+TFormPorts::TFormPorts(QWidget* parent, const QString& devRoot)
+    : TValueDialog(QStringLiteral("Выберите COM-порт"), parent)
+    , rgPorts(new TRadioGroup(QStringLiteral("Порт"), this))
+    , cbDevice(new QComboBox(this))
+    , m_devRoot(devRoot)
+{
+    QStringList names;
+    for (int port = 1; port <= ComPortCount; ++port)
+        names << QStringLiteral("COM%1").arg(port);
+    rgPorts->SetItems(names);
+
+    cbDevice->addItem(QStringLiteral("автоматически"), QString());
+    QStringList devices = FindSerialDevices(devRoot);
+    for (int port = 1; port <= ComPortCount; ++port) {
+        const QString assigned = AssignedComDevice(port);
+        if (!assigned.isEmpty() && !devices.contains(assigned))
+            devices << assigned;
+    }
+    for (const QString& device : devices)
+        cbDevice->addItem(device, device);
+
+    for (int port = 1; port <= ComPortCount; ++port)
+        rgPorts->SetNote(port - 1, DeviceFor(port));
+    connect(rgPorts, &TRadioGroup::ItemIndexChanged, this, &TFormPorts::rgPortsClick);
+    connect(cbDevice, &QComboBox::currentIndexChanged, this, &TFormPorts::cbDeviceChange);
+    rgPortsClick(-1);
+
+    auto* device = new QFormLayout;
+    device->addRow(QStringLiteral("Устройство:"), cbDevice);
+    auto* body = new QVBoxLayout;
+    body->addWidget(rgPorts);
+    body->addLayout(device);
+    SetBody(body);
+}
+
+void TFormPorts::SetPortNumber(int port)
+{
+    m_initialPort = port;
+    rgPorts->SetItemIndex(port - 1);
+}
+
+TPortChoice TFormPorts::Choice() const
+{
+    const int index = rgPorts->ItemIndex();
+    return {index >= 0 ? index + 1 : m_initialPort, m_changes};
+}
+
+// The assignment shown for a port: the user's change when there is one, else
+// what the settings hold (empty: automatic).
+QString TFormPorts::DeviceFor(int port) const
+{
+    const QString assigned = m_changes.value(port, AssignedComDevice(port));
+    return assigned.isEmpty() ? AutomaticComDevice(port, m_devRoot) : assigned;
+}
+
+void TFormPorts::rgPortsClick(int index)
+{
+    cbDevice->setEnabled(index >= 0);
+    if (index >= 0)
+        ShowDevice(index + 1);
+}
+
+void TFormPorts::ShowDevice(int port)
+{
+    const QSignalBlocker quiet(cbDevice);
+    const QString assigned = m_changes.value(port, AssignedComDevice(port));
+    cbDevice->setCurrentIndex(std::max(0, cbDevice->findData(assigned)));
+}
+
+void TFormPorts::cbDeviceChange(int index)
+{
+    const int port = rgPorts->ItemIndex() + 1;
+    if (port < 1)
+        return;
+    const QString device = cbDevice->itemData(index).toString();
+    if (device == AssignedComDevice(port))
+        m_changes.remove(port);
+    else
+        m_changes.insert(port, device);
+    rgPorts->SetNote(port - 1, DeviceFor(port));
+}

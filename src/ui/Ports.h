@@ -1,0 +1,67 @@
+#pragma once
+// Choice of the serial port, COM1 to COM4, and of the device each number
+// stands for. On POSIX "COMn" opens the device assigned to it in the settings
+// (Devices/COMn), else /dev/ttyUSB{n-1} when that exists, else /dev/ttyS{n-1}.
+// The dialog shows beside each number the device it resolves to and lets the
+// user assign any serial device found, or return the number to automatic. It
+// hands back a TPortChoice; StorePortChoice saves it and ReadPortNumber reads
+// the port number back.
+
+#include "ValueDialog.h"
+
+#include <QMap>
+#include <QStringList>
+
+class QComboBox;
+class TRadioGroup;
+
+inline constexpr int ComPortCount = 4;
+
+struct TPortChoice {
+    int PortNumber = 1;
+    // Only the numbers whose device the user changed: the device path, or an
+    // empty text for "back to automatic".
+    QMap<int, QString> DeviceChanges;
+};
+
+// The device assigned to "COMn" in the settings, empty when none.
+QString AssignedComDevice(int port);
+// The device "COMn" stands for when nothing is assigned.
+QString AutomaticComDevice(int port, const QString& devRoot = QStringLiteral("/dev"));
+// The device "COMn" opens.
+QString ResolveComDevice(int port, const QString& devRoot = QStringLiteral("/dev"));
+// Serial devices present under devRoot, in this order: serial/by-id/*,
+// ttyUSB*, ttyACM*, ttyS*.
+QStringList FindSerialDevices(const QString& devRoot = QStringLiteral("/dev"));
+
+// "COMPort" as a decimal number; missing, empty or not a number gives 1.
+int ReadPortNumber();
+// Writes "COMPort" and the changed device assignments.
+void StorePortChoice(const TPortChoice& choice);
+
+class TFormPorts : public TValueDialog {
+    Q_OBJECT
+public:
+    explicit TFormPorts(QWidget* parent = nullptr, const QString& devRoot = QStringLiteral("/dev"));
+
+    TRadioGroup* rgPorts;
+    QComboBox* cbDevice;
+
+    // Checks COMn; a number outside 1 to 4 checks none.
+    void SetPortNumber(int port);
+    // What the user chose; with no port checked the number given to
+    // SetPortNumber stays.
+    TPortChoice Choice() const;
+
+private slots:
+    void rgPortsClick(int index);
+    void cbDeviceChange(int index);
+
+private:
+    QString DeviceFor(int port) const;
+    void ShowDevice(int port);
+
+    QString m_devRoot;
+    int m_initialPort = 1;
+    QMap<int, QString> m_changes;
+};

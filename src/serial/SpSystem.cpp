@@ -130,7 +130,8 @@ bool TSpSyncGate::Synchronize(std::function<void()> fn) const
         return runGuarded(fn);
 
     auto call = std::make_shared<TSyncCall>();
-    auto guard = std::make_shared<TDropGuard>(TDropGuard{st, call});
+    // Built in place: a temporary guard would mark the call dropped as it dies.
+    std::shared_ptr<TDropGuard> guard(new TDropGuard{st, call});
     {
         std::lock_guard lock(st->Mutex);
         if (st->Closed)

@@ -59,7 +59,12 @@ TSpCustomComm::TSpCustomComm()
 TSpCustomComm::~TSpCustomComm()
 {
     m_destroying = true;
+    const auto line = Line();
     Close();
+    // Destroyed outside the main thread while it runs one of our hand-overs:
+    // that call must end before this object does.
+    if (line)
+        line->Gate.WaitIdle();
     for (TSpDispatcher* d : std::vector<TSpDispatcher*>(m_dispatchers))
         d->m_comm.store(nullptr);
 }
@@ -316,8 +321,10 @@ void TSpCustomComm::Purge(int code)
         line->WriteThread->PurgeQueue();
     if (const int err = spPurgeDevice(line->Fd, code))
         raiseSystemError("Error clearing buffers (%d), %s", err);
-    if (line->EventThread)
+    if (line->EventThread) {
+        line->InputPurged.store(true);
         line->EventThread->Wake();
+    }
 }
 
 void TSpCustomComm::AddDispatcher(TSpDispatcher* d)

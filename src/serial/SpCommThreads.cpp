@@ -66,6 +66,8 @@ int TSpCommEventThread::Examine(TSpLine& line, short revents)
         line.MarkFailed(EIO);
     if ((m_mask & ceRxChar) && !line.Failed()) {
         SettleReads(line);
+        if (line.InputPurged.exchange(false))
+            m_announced = 0;
         int waiting = 0;
         spBytesWaiting(line.Fd, waiting);
         if (waiting > m_announced) {

@@ -41,6 +41,7 @@ struct TSpLine {
     std::atomic<unsigned> Errors{0};         // line errors not yet fetched
     std::atomic<uint64_t> BytesRead{0};      // lets the event thread tell read bytes from new ones
     std::atomic<bool> TxEmptyPending{false}; // a direct write has gone out
+    std::atomic<bool> InputPurged{false};    // what was announced is gone
     // Fixed at open: later changes of these properties are refused while open.
     int ReadTimeout = 1000;
     int WriteTimeout = 1000;

@@ -88,6 +88,12 @@ struct TSyncCall {
 // Lives as long as the posted call (and its copies); its end releases a thread
 // still waiting for a call that will never run.
 struct TDropGuard {
+    TDropGuard(std::shared_ptr<TSpSyncGate::TState> state, std::shared_ptr<TSyncCall> call)
+        : State(std::move(state)), Call(std::move(call))
+    {
+    }
+    TDropGuard(const TDropGuard&) = delete;
+    TDropGuard& operator=(const TDropGuard&) = delete;
     std::shared_ptr<TSpSyncGate::TState> State;
     std::shared_ptr<TSyncCall> Call;
     ~TDropGuard()
@@ -130,7 +136,7 @@ bool TSpSyncGate::Synchronize(std::function<void()> fn) const
         return runGuarded(fn);
 
     auto call = std::make_shared<TSyncCall>();
-    auto guard = std::make_shared<TDropGuard>(TDropGuard{st, call});
+    auto guard = std::make_shared<TDropGuard>(st, call);
     {
         std::lock_guard lock(st->Mutex);
         if (st->Closed)
@@ -158,13 +164,17 @@ bool TSpSyncGate::Synchronize(std::function<void()> fn) const
 
 void TSpSyncGate::Close() const
 {
-    std::unique_lock lock(m_state->Mutex);
+    std::lock_guard lock(m_state->Mutex);
     m_state->Closed = true;
     m_state->Cond.notify_all();
-    // In the main thread a running call is the caller's own caller: waiting for
-    // it would never end.
-    if (!spIsMainThread())
-        m_state->Cond.wait(lock, [this] { return m_state->Running == 0; });
+}
+
+void TSpSyncGate::WaitIdle() const
+{
+    if (spIsMainThread())
+        return;
+    std::unique_lock lock(m_state->Mutex);
+    m_state->Cond.wait(lock, [this] { return m_state->Running == 0; });
 }
 
 bool TSpSyncGate::IsClosed() const

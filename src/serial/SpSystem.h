@@ -38,9 +38,12 @@ public:
     // Runs fn in the main thread and waits until it has run. False when the gate
     // was closed before fn started (fn then never runs).
     bool Synchronize(std::function<void()> fn) const;
-    // After Close no call starts. Called outside the main thread it also waits
-    // for a call that is running, so the caller may free what calls use.
+    // After Close no call starts; one that is running goes on.
     void Close() const;
+    // Outside the main thread: waits until no call is running, so the caller may
+    // free what calls use. In the main thread a running call is the caller's own
+    // caller, and this returns at once.
+    void WaitIdle() const;
     bool IsClosed() const;
 
     struct TState; // shared with the calls in flight

@@ -103,7 +103,7 @@ bool TFormComm::RefusedInMainThread(const char* primitive) const
 {
     if (!spIsMainThread())
         return false;
-    Q_ASSERT_X(false, primitive, "called in the main thread, which delivers the bytes it waits for");
+    // The main thread delivers the very bytes such a wait is for.
     std::fprintf(stderr, "%s: called in the main thread; refused\n", primitive);
     return true;
 }

@@ -77,10 +77,20 @@ private slots:
         TBoxSeen error, warning;
         answerBox(error, QStringLiteral("OK"));
         answerBox(warning, QStringLiteral("OK"));
-        QVERIFY(runOnWorker([] {
+        // As a job raises them: the worker waits in each box while the main
+        // thread goes on with its own loop.
+        std::atomic<bool> done{false};
+        std::thread worker([&] {
             ErrorBox(QStringLiteral("Device does not respond (no echo)"));
             WarningBox(QStringLiteral("Неверный пароль! Повторите ввод."));
-        }));
+            done = true;
+            spWakeMainThread();
+        });
+        const bool answered = WaitModalsAnswered();
+        const bool finished = spProcessMessagesUntil([&] { return done.load(); }, 20000);
+        worker.join();
+        QVERIFY(answered);
+        QVERIFY(finished);
         QCOMPARE(error.Icon, QMessageBox::Critical);
         QCOMPARE(error.Title, QStringLiteral("Parlotel"));
         QCOMPARE(error.Text, QStringLiteral("Device does not respond (no echo)"));
@@ -170,6 +180,21 @@ private slots:
         QVERIFY(!confirmed);
         QCOMPARE(answer, TPasswordAnswer::Cancelled);
         QCOMPARE(CloseLeftoverModals(), QStringList{QStringLiteral("never shown: QDialog")});
+    }
+
+    // A window test clicks a button in a dialog and the handler raises a box:
+    // the box opens inside the first answer and must be answered in turn.
+    void driverAnswersAModalOpenedByAnAnswer()
+    {
+        TBoxSeen nested;
+        AnswerNextModal<TFormPassword>([](TFormPassword* d) {
+            ErrorBox(QStringLiteral("Неверный пароль! Повторите ввод."));
+            d->reject();
+        });
+        answerBox(nested, QStringLiteral("OK"));
+        TFormPassword dialog;
+        QCOMPARE(dialog.exec(), int(QDialog::Rejected));
+        QCOMPARE(nested.Text, QStringLiteral("Неверный пароль! Повторите ввод."));
     }
 
     void driverClosesAModalNobodyAnswers()

@@ -75,13 +75,17 @@ bool TMailDlg::NeedsMainThread()
     }
 }
 
-// One line per mailbox, "N=" owner " S=" seconds, then "FREE=" seconds.
+// One line per mailbox, "N=" owner " S=" seconds, then "FREE=" seconds. The
+// lines are gathered apart and taken only when the whole list was read: the
+// grid keeps showing the last good list, and a delete or an edit must act on
+// the mailbox the grid shows.
 void TMailDlg::GetP()
 {
     if (!Dialogue::Command(Unit::GetAll, 2000)) {
         State = 200;
         return;
     }
+    auto read = Mailboxes; // a line without its size keeps the size it had
     for (int index = 0;; ++index) {
         QByteArray line;
         if (!Dialogue::ReadLine(line, 3000)) {
@@ -89,15 +93,21 @@ void TMailDlg::GetP()
             return;
         }
         if (line.startsWith(Unit::FreeHead)) {
-            ReadFree(line, index);
+            if (!Dialogue::ParseDecimal(line.mid(Unit::FreeHead.size()), FreeSpace)) {
+                State = 203;
+                return;
+            }
+            Mailboxes = read;
+            Count = index;
+            State = Showing;
             return;
         }
-        if (!ReadEntry(line, index))
+        if (!ReadEntry(line, index, read))
             return;
     }
 }
 
-bool TMailDlg::ReadEntry(const QByteArray& line, int index)
+bool TMailDlg::ReadEntry(const QByteArray& line, int index, TMailboxes& read)
 {
     if (!line.contains(Unit::OwnerHead)) {
         State = 204;
@@ -110,22 +120,15 @@ bool TMailDlg::ReadEntry(const QByteArray& line, int index)
         State = 202;
         return false;
     }
-    TMailbox& box = Mailboxes[index];
+    TMailbox& box = read[index];
     box.Owner = Dialogue::FromUnit(line.mid(Unit::OwnerHead.size(), blank - Unit::OwnerHead.size()));
     const QByteArray size = line.mid(blank + 1);
-    // A line without its size keeps the entry's previous size.
     if (size.startsWith(Unit::SizeHead) && size.size() > Unit::SizeHead.size()
         && !Dialogue::ParseDecimal(size.mid(Unit::SizeHead.size()), box.Size)) {
         State = 203;
         return false;
     }
     return true;
-}
-
-void TMailDlg::ReadFree(const QByteArray& line, int count)
-{
-    Count = count;
-    State = Dialogue::ParseDecimal(line.mid(Unit::FreeHead.size()), FreeSpace) ? Showing : 203;
 }
 
 void TMailDlg::Output()

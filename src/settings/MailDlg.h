@@ -23,9 +23,11 @@ public:
         int Size = 0; // seconds
     };
 
+    using TMailboxes = std::array<TMailbox, Capacity>;
+
     TMailDlg();
 
-    std::array<TMailbox, Capacity> Mailboxes;
+    TMailboxes Mailboxes;
     int Count = 0; // valid entries of Mailboxes
     int FreeSpace = 0; // seconds
     QLineEdit* FreeSpaceField = nullptr; // not owned
@@ -42,8 +44,7 @@ public:
     QString GetText() override;
 
 private:
-    bool ReadEntry(const QByteArray& line, int index);
-    void ReadFree(const QByteArray& line, int count);
+    bool ReadEntry(const QByteArray& line, int index, TMailboxes& read);
     bool SelectCurrent();
     void AskNew();
     void AskSize();

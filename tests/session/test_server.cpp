@@ -16,13 +16,12 @@ namespace {
 class TStepJob : public TJoint {
 public:
     std::vector<std::pair<int, bool>> Trace; // state, ran in main thread
-    TSpWaitEvent WorkerStepDone;
     bool Process() override
     {
         Trace.emplace_back(State, spIsMainThread());
         switch (State) {
         case 1: State = 2; return false;
-        case 2: State = 3; WorkerStepDone.Set(); return false;
+        case 2: State = 3; return false;
         case 3: State = 0; return true;
         default: State = 0; return true;
         }
@@ -49,6 +48,19 @@ public:
     {
         Server->SetJob(Next);
         return false;
+    }
+};
+
+// A worker step that itself hands a call to the main thread.
+class THandOverJob : public TJoint {
+public:
+    TSpWaitEvent Entered;
+    bool Served = false;
+    bool Process() override
+    {
+        Entered.Set();
+        spSynchronize([this] { Served = true; });
+        return true;
     }
 };
 
@@ -143,15 +155,14 @@ private slots:
 
     void destroyingWhileAStepWaitsForTheMainThread()
     {
-        TStepJob job;
+        THandOverJob job;
         {
             TCOMServer server;
-            job.State = 2;
             handOver(server, &job);
-            // Not processing events: the worker now waits for its main-thread step.
-            QCOMPARE(job.WorkerStepDone.Wait(10000), TSpWaitResult::Signaled);
-        } // the destructor must serve that step, not deadlock
-        QCOMPARE(job.Trace.back(), std::make_pair(3, true));
+            // Not processing events: the worker's step now waits for this thread.
+            QCOMPARE(job.Entered.Wait(10000), TSpWaitResult::Signaled);
+        } // the destructor must serve that hand-over, not deadlock
+        QVERIFY(job.Served);
     }
 
     void busyBracketNests()

@@ -1,6 +1,9 @@
 #include "ScriptedUnit.h"
 
+#include <QCoreApplication>
+
 #include <poll.h>
+#include <string_view>
 #include <unistd.h>
 
 TScriptedUnit::TScriptedUnit(TPtyPair& pty)
@@ -60,16 +63,16 @@ void TScriptedUnit::Run()
         char buffer[512];
         const ssize_t n = ::read(m_pty.MasterFd(), buffer, sizeof buffer);
         if (n > 0)
-            Take(QByteArray(buffer, n));
+            Take(buffer, int(n));
     }
 }
 
-void TScriptedUnit::Take(const QByteArray& bytes)
+void TScriptedUnit::Take(const char* bytes, int count)
 {
     std::lock_guard lock(m_mutex);
-    m_received += bytes;
+    m_received.append(bytes, count); // a copy: nothing shared with this thread
     // The unit echoes each byte as it arrives, before it answers a line.
-    for (char byte : bytes) {
+    for (char byte : std::string_view(bytes, size_t(count))) {
         if (m_echo)
             m_pty.Write(QByteArray(1, byte));
         m_unanswered += byte;
@@ -93,15 +96,20 @@ TJobRig::TJobRig()
 
 TJobRig::~TJobRig()
 {
-    Server.WaitIdle(30000);
+    m_server->WaitIdle(30000);
+    m_server.reset();
+    // The worker's last wake-up call is still queued; run it now rather than
+    // leave it to the application's shutdown, where the thread sanitizer
+    // cannot see how it was handed over.
+    QCoreApplication::sendPostedEvents();
 }
 
 bool TJobRig::Run(TJoint& job, int state, int timeoutMs)
 {
-    if (!Server.WaitIdle(timeoutMs))
+    if (!m_server->WaitIdle(timeoutMs))
         return false;
     job.State = state;
-    Server.IdleEvent.Reset();
-    Server.Start(&job);
-    return Server.WaitIdle(timeoutMs);
+    m_server->IdleEvent.Reset();
+    m_server->Start(&job);
+    return m_server->WaitIdle(timeoutMs);
 }

@@ -14,6 +14,7 @@
 
 #include <atomic>
 #include <deque>
+#include <memory>
 #include <mutex>
 #include <thread>
 
@@ -42,7 +43,7 @@ private:
         bool EchoAfter;
     };
     void Run();
-    void Take(const QByteArray& bytes);
+    void Take(const char* bytes, int count);
 
     TPtyPair& m_pty;
     mutable std::mutex m_mutex;
@@ -69,5 +70,7 @@ public:
     TPtyPair Pty;
     TFormComm Comm;
     TScriptedUnit Unit{Pty};
-    TCOMServer Server;
+
+private:
+    std::unique_ptr<TCOMServer> m_server = std::make_unique<TCOMServer>();
 };

@@ -88,13 +88,13 @@ void TScriptedUnit::Take(const char* bytes, int count)
     }
 }
 
-TJobRig::TJobRig()
+TJobRunner::TJobRunner(const QString& device)
 {
-    Comm.SpComm1.SetDeviceName(Pty.SlavePath());
+    Comm.SpComm1.SetDeviceName(device);
     Comm.SpComm1.Open();
 }
 
-TJobRig::~TJobRig()
+TJobRunner::~TJobRunner()
 {
     m_server->WaitIdle(30000);
     m_server.reset();
@@ -104,7 +104,7 @@ TJobRig::~TJobRig()
     QCoreApplication::sendPostedEvents();
 }
 
-bool TJobRig::Run(TJoint& job, int state, int timeoutMs)
+bool TJobRunner::Run(TJoint& job, int state, int timeoutMs)
 {
     if (!m_server->WaitIdle(timeoutMs))
         return false;

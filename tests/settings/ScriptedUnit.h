@@ -3,8 +3,8 @@
 // tests. Its own thread echoes every byte (as the unit does) and answers from a
 // script: each rule waits until its request has arrived since the previous
 // rule fired, then writes its reply. A rule can stop the echo, so that a
-// missing echo can be tested. TJobRig puts it together with an open line, a
-// worker and a recording message sink.
+// missing echo can be tested. TJobRunner steps jobs on a line to any device;
+// TJobRig is one on a line to the scripted unit.
 
 #include "TestSupport.h"
 #include "session/Comm.h"
@@ -55,22 +55,31 @@ private:
     std::thread m_thread;
 };
 
-// A line to the scripted unit opened by the one TFormComm, a worker to step
-// jobs, and a sink that records every box and answers confirmations.
-class TJobRig {
+// The one TFormComm with its line opened on a device, a worker to step jobs,
+// and a sink that records every box and answers confirmations.
+class TJobRunner {
 public:
-    TJobRig();
-    ~TJobRig();
+    explicit TJobRunner(const QString& device);
+    ~TJobRunner();
 
     // Hands the job to the worker in the given state; true once it is done.
     bool Run(TJoint& job, int state, int timeoutMs = 30000);
 
     TRecordingSink Sink;
     TSinkGuard Guard{&Sink};
-    TPtyPair Pty;
     TFormComm Comm;
-    TScriptedUnit Unit{Pty};
 
 private:
     std::unique_ptr<TCOMServer> m_server = std::make_unique<TCOMServer>();
+};
+
+// A runner whose line leads to the scripted unit.
+class TJobRig {
+public:
+    bool Run(TJoint& job, int state, int timeoutMs = 30000) { return Runner.Run(job, state, timeoutMs); }
+
+    TPtyPair Pty;
+    TScriptedUnit Unit{Pty};
+    TJobRunner Runner{Pty.SlavePath()};
+    TRecordingSink& Sink = Runner.Sink;
 };

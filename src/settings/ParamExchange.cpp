@@ -1,10 +1,9 @@
 #include "ParamExchange.h"
 
+#include "Dialogue.h"
 #include "session/Comm.h"
 #include "session/MessageSink.h"
 #include "session/UnitDialog.h"
-
-#include <QStringDecoder>
 
 namespace {
 
@@ -12,12 +11,6 @@ constexpr int ReplyTimeoutMs = 5000;
 constexpr int ValuePromptTimeoutMs = 1000;
 // After a missing value prompt: take the unit's line only if it is already here.
 constexpr int AlreadyReceivedMs = 1;
-
-QString fromUnit(const QByteArray& bytes)
-{
-    QStringDecoder decoder("windows-1251");
-    return decoder.decode(bytes);
-}
 
 QString parameterHead(const char* operation, int code)
 {
@@ -57,7 +50,7 @@ bool readValue(const char* operation, int code, QByteArray& value)
         return false;
     }
     if (!line.startsWith(Unit::ValueHead)) {
-        ErrorBox(parameterHead(operation, code) + fromUnit(line));
+        ErrorBox(parameterHead(operation, code) + Dialogue::FromUnit(line));
         return false;
     }
     value = line.mid(Unit::ValueHead.size()).chopped(Unit::LineEnd.size());
@@ -80,7 +73,7 @@ void writeValue(const TWriteTexts& texts, int code, const QByteArray& value)
         QByteArray line = Unit::LineEnd;
         const bool answered = comm->ReadThrough(line, AlreadyReceivedMs) == wrFound;
         ErrorBox(parameterHead(texts.Operation, code)
-                 + (answered ? fromUnit(line) : QLatin1String(texts.NoValuePrompt)));
+                 + (answered ? Dialogue::FromUnit(line) : QLatin1String(texts.NoValuePrompt)));
         return;
     }
     if (comm->SendAndWaitEcho(value + Unit::LineEnd, ReplyTimeoutMs) != wrFound) {
@@ -94,7 +87,7 @@ void writeValue(const TWriteTexts& texts, int code, const QByteArray& value)
     }
     // Both writes report a refusal under the integer write's name.
     if (!reply.contains(Unit::Ok))
-        ErrorBox(QStringLiteral("NumberSet: reply: ") + fromUnit(reply));
+        ErrorBox(QStringLiteral("NumberSet: reply: ") + Dialogue::FromUnit(reply));
 }
 
 bool isDiallingString(const QString& value)
@@ -130,7 +123,7 @@ QString DirectoryGet(int code)
     QByteArray text;
     if (!readValue("DirectoryGet", code, text))
         return {};
-    return fromUnit(text);
+    return Dialogue::FromUnit(text);
 }
 
 void DirectorySet(int code, const QString& value)

@@ -1,7 +1,7 @@
 // Reading and writing one parameter over a pseudo-terminal: what goes on the
 // line, what the caller gets back, and the exact message of each way the unit
 // can refuse, garble or stall (the stalls sit out the unit's 5 s limits).
-#include "ScriptedLine.h"
+#include "ParamUnit.h"
 #include "settings/ParamExchange.h"
 
 #include <QtTest>
@@ -11,11 +11,11 @@ class TestParamExchange : public QObject {
 private slots:
     void valuesGoAndComeBackUnchanged()
     {
-        TScriptedLine line;
-        line.Set(20, {}, TFaults{.SetPrompt = QByteArray("\r\nValue =")}); // only the "=" counts
+        TParamRig rig;
+        rig.Unit.Set(20, {}, TFaults{.SetPrompt = QByteArray("\r\nValue =")}); // only the "=" counts
         QList<int> back;
         QString text;
-        QVERIFY(line.RunOnWorker([&] {
+        QVERIFY(rig.RunOnWorker([&] {
             for (int value : {-42, INT32_MIN, INT32_MAX}) {
                 NumberSet(12, value);
                 back << NumberGet(12);
@@ -25,8 +25,8 @@ private slots:
         }));
         QCOMPARE(back, QList<int>({-42, INT32_MIN, INT32_MAX}));
         QCOMPARE(text, QStringLiteral("12*#0"));
-        QCOMPARE(line.TakeLines().mid(0, 5), TLines({"SET", "12", "-42", "GET", "12"}));
-        QCOMPARE(line.Sink.Log(), QStringList());
+        QCOMPARE(rig.Unit.TakeLines().mid(0, 5), TLines({"SET", "12", "-42", "GET", "12"}));
+        QCOMPARE(rig.Sink.Log(), QStringList());
     }
 
     void readFails_data()
@@ -53,17 +53,17 @@ private slots:
         QFETCH(QString, numberError);
         QFETCH(QString, text);
         QFETCH(QString, textError);
-        TScriptedLine line;
-        line.Set(7, "9", TFaults{.GetReply = reply});
+        TParamRig rig;
+        rig.Unit.Set(7, "9", TFaults{.GetReply = reply});
         int number = -1;
         QString read = QStringLiteral("unset");
-        QVERIFY(line.RunOnWorker([&] { number = NumberGet(7); }));
+        QVERIFY(rig.RunOnWorker([&] { number = NumberGet(7); }));
         QCOMPARE(number, 0);
-        QCOMPARE(line.Sink.Errors(), QStringList(numberError));
-        line.Sink.Clear();
-        QVERIFY(line.RunOnWorker([&] { read = DirectoryGet(7); }));
+        QCOMPARE(rig.Sink.Errors(), QStringList(numberError));
+        rig.Sink.Clear();
+        QVERIFY(rig.RunOnWorker([&] { read = DirectoryGet(7); }));
         QCOMPARE(read, text);
-        QCOMPARE(line.Sink.Errors(), textError.isEmpty() ? QStringList() : QStringList(textError));
+        QCOMPARE(rig.Sink.Errors(), textError.isEmpty() ? QStringList() : QStringList(textError));
     }
 
     void writeFails_data()
@@ -93,44 +93,44 @@ private slots:
         QFETCH(QString, numberError);
         QFETCH(QString, textError);
         QFETCH(bool, valueSent);
-        TScriptedLine line;
-        line.Set(7, "9", faults);
+        TParamRig rig;
+        rig.Unit.Set(7, "9", faults);
         const TLines sent = valueSent ? TLines{"SET", "7", "5"} : TLines{"SET", "7"};
-        QVERIFY(line.RunOnWorker([] { NumberSet(7, 5); }));
-        QCOMPARE(line.TakeLines(), sent);
-        QCOMPARE(line.Sink.Errors(), numberError.isEmpty() ? QStringList() : QStringList(numberError));
-        line.Sink.Clear();
-        QVERIFY(line.RunOnWorker([] { DirectorySet(7, QStringLiteral("5")); }));
-        QCOMPARE(line.TakeLines(), sent);
-        QCOMPARE(line.Sink.Errors(), textError.isEmpty() ? QStringList() : QStringList(textError));
+        QVERIFY(rig.RunOnWorker([] { NumberSet(7, 5); }));
+        QCOMPARE(rig.Unit.TakeLines(), sent);
+        QCOMPARE(rig.Sink.Errors(), numberError.isEmpty() ? QStringList() : QStringList(numberError));
+        rig.Sink.Clear();
+        QVERIFY(rig.RunOnWorker([] { DirectorySet(7, QStringLiteral("5")); }));
+        QCOMPARE(rig.Unit.TakeLines(), sent);
+        QCOMPARE(rig.Sink.Errors(), textError.isEmpty() ? QStringList() : QStringList(textError));
     }
 
     // The request itself fails; the exchange still runs its own wait, reports
     // that too, and the read yields 0.
     void deadLineReportsTwice()
     {
-        TScriptedLine line;
-        line.Set(7, "9");
-        line.SetSilent(true);
+        TParamRig rig;
+        rig.Unit.Set(7, "9");
+        rig.Unit.SetSilent(true);
         int number = -1;
-        QVERIFY(line.RunOnWorker([&] { number = NumberGet(7); NumberSet(7, 1); }));
+        QVERIFY(rig.RunOnWorker([&] { number = NumberGet(7); NumberSet(7, 1); }));
         QCOMPARE(number, 0);
-        QCOMPARE(line.Sink.Errors(), QStringList({"SendGet: Bad Transactions", "NumberGet: Reception error",
+        QCOMPARE(rig.Sink.Errors(), QStringList({"SendGet: Bad Transactions", "NumberGet: Reception error",
                                                   "SendSet: Bad Transactions",
                                                   "NumberSet: parameter (7): unknown error"}));
     }
 
-    // A control byte would end or cancel the unit's command line.
+    // A control byte would end or cancel the unit's command rig.
     void stringThatIsNoDiallingStringIsNotSent()
     {
-        TScriptedLine line;
-        QVERIFY(line.RunOnWorker([] {
+        TParamRig rig;
+        QVERIFY(rig.RunOnWorker([] {
             for (const char16_t* bad : {u"12\r34", u"1\x18", u"12a", u"١٢"})
                 DirectorySet(30, QString::fromUtf16(bad));
         }));
-        QCOMPARE(line.TakeLines(), TLines());
-        QCOMPARE(line.Sink.Errors().size(), 4);
-        QCOMPARE(line.Sink.Errors().value(2), QStringLiteral("DirectorySet: parameter (30): invalid value: 12a"));
+        QCOMPARE(rig.Unit.TakeLines(), TLines());
+        QCOMPARE(rig.Sink.Errors().size(), 4);
+        QCOMPARE(rig.Sink.Errors().value(2), QStringLiteral("DirectorySet: parameter (30): invalid value: 12a"));
     }
 };
 

@@ -2,11 +2,9 @@
 // menu, at the line's real pace. Both sides were written separately from the
 // unit's formats, so this is where a misreading of them shows; the unit also
 // refuses values of its own accord, and the screen must then show what it kept.
-#include "../emulator/UnitClient.h"
 #include "GuiTestSupport.h"
-#include "TestSupport.h"
-#include "session/Comm.h"
-#include "session/Server.h"
+#include "ScriptedUnit.h"
+#include "UnitClient.h"
 #include "settings/CheckJob.h"
 #include "settings/ChoiceJob.h"
 #include "settings/DirectoryJobs.h"
@@ -42,18 +40,10 @@ private slots:
         TUnitProcess unit({});
         QVERIFY(!unit.Pty().isEmpty());
         QVERIFY(TLine(unit.Pty()).LoginTo("1234", "SYS")); // the unit stays in its system menu
-        TRecordingSink sink;
-        TSinkGuard guard(&sink);
-        TFormComm comm;
-        comm.SpComm1.SetDeviceName(unit.Pty());
-        comm.SpComm1.Open();
-        TCOMServer server;
+        TJobRunner runner(unit.Pty());
         auto run = [&](TJoint1& job, int state) {
             job.Mode = 6;
-            job.State = state;
-            server.IdleEvent.Reset();
-            server.Start(&job);
-            return server.WaitIdle(60000);
+            return runner.Run(job, state);
         };
         TStringGrid grid;
         grid.SetColCount(3);
@@ -85,7 +75,7 @@ private slots:
                 d->accept();
             });
         QVERIFY(run(gain, 1));
-        QCOMPARE(sink.Errors(), QStringList({"NumberSet: reply: ERROR\r"}));
+        QCOMPARE(runner.Sink.Errors(), QStringList({"NumberSet: reply: ERROR\r"}));
         QCOMPARE(grid.Cells(2, 1), before);
         QVERIFY(run(gain, 1));
         QCOMPARE(grid.Cells(2, 1), QStringLiteral("22"));
@@ -142,7 +132,7 @@ private slots:
         QVERIFY(run(holiday, 1));
         QVERIFY(run(holiday, 3));
         QCOMPARE(box.isChecked(), !wasChecked);
-        QCOMPARE(sink.Errors().size(), 1);
+        QCOMPARE(runner.Sink.Errors().size(), 1);
     }
 };
 

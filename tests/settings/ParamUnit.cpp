@@ -1,4 +1,4 @@
-#include "ScriptedLine.h"
+#include "ParamUnit.h"
 
 namespace {
 
@@ -15,62 +15,39 @@ private:
 
 } // namespace
 
-TScriptedLine::TScriptedLine() : m_unit([this] { Play(); })
-{
-    m_comm.SpComm1.SetDeviceName(m_pty.SlavePath());
-    m_comm.SpComm1.Open();
-}
+TParamUnit::TParamUnit(TPtyPair& pty) : m_pty(pty), m_thread([this] { Play(); }) {}
 
-TScriptedLine::~TScriptedLine()
+TParamUnit::~TParamUnit()
 {
-    m_server.WaitIdle(60000);
     m_stop = true;
-    m_unit.join();
+    m_thread.join();
 }
 
-void TScriptedLine::Set(int code, const QByteArray& value, const TFaults& faults)
+void TParamUnit::Set(int code, const QByteArray& value, const TFaults& faults)
 {
     std::lock_guard lock(m_mutex);
     m_values[code] = value;
     m_faults[code] = faults;
 }
 
-void TScriptedLine::SetSilent(bool silent)
+void TParamUnit::SetSilent(bool silent)
 {
     std::lock_guard lock(m_mutex);
     m_silent = silent;
 }
 
-TLines TScriptedLine::TakeLines()
+TLines TParamUnit::TakeLines()
 {
     std::lock_guard lock(m_mutex);
     return std::exchange(m_lines, {});
 }
 
-bool TScriptedLine::Run(TJoint& job, int state, int limitMs)
-{
-    if (!m_server.WaitIdle(limitMs))
-        return false;
-    job.State = state;
-    m_server.IdleEvent.Reset();
-    m_server.Start(&job);
-    return m_server.WaitIdle(limitMs);
-}
-
-bool TScriptedLine::RunOnWorker(std::function<void()> fn)
-{
-    if (!m_server.WaitIdle(60000))
-        return false;
-    m_call = std::make_unique<TCallJob>(std::move(fn)); // outlives a run that overstayed
-    return Run(*m_call, 1);
-}
-
-void TScriptedLine::Play()
+void TParamUnit::Play()
 {
     // Short slices only to notice the stop request.
     while (!m_stop) {
         for (char byte : m_pty.Read(50)) {
-            std::unique_lock lock(m_mutex);
+            std::lock_guard lock(m_mutex);
             if (m_silent)
                 continue;
             if (m_step != SetValue || m_faults.value(m_code).EchoValue)
@@ -86,7 +63,7 @@ void TScriptedLine::Play()
 }
 
 // Called with the tables locked.
-void TScriptedLine::Answer(const QByteArray& line)
+void TParamUnit::Answer(const QByteArray& line)
 {
     switch (m_step) {
     case Command:
@@ -111,4 +88,10 @@ void TScriptedLine::Answer(const QByteArray& line)
         m_pty.Write(m_faults.value(m_code).FinalReply.value_or("OK\r\n") + MenuPrompt);
         return;
     }
+}
+
+bool TParamRig::RunOnWorker(std::function<void()> fn)
+{
+    m_calls.push_back(std::make_unique<TCallJob>(std::move(fn)));
+    return Run(*m_calls.back(), 1);
 }

@@ -54,6 +54,9 @@ public:
     }
     ~TCallEvent() override
     {
+#ifdef SP_TSAN
+        __tsan_acquire(this); // also when Qt discards the event unrun at exit
+#endif
         if (m_whenGone)
             m_whenGone();
     }

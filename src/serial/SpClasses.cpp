@@ -95,3 +95,59 @@ void TSpCommBuffer::Remove(int n)
     std::memmove(m_block.data(), m_block.data() + n, size_t(m_count - n));
     m_count -= n;
 }
+
+void TSpPersistent::Changed()
+{
+    if (m_updateCount == 0 && OnChange)
+        OnChange();
+}
+
+void TSpPersistent::AssignWith(const std::function<void()>& copyValues)
+{
+    ++m_updateCount;
+    try {
+        copyValues();
+    } catch (...) {
+        --m_updateCount;
+        throw;
+    }
+    --m_updateCount;
+    Changed();
+}
+
+void TSpBuffers::Assign(const TSpBuffers& o)
+{
+    AssignWith([&] {
+        SetReadSize(o.m_readSize);
+        SetWriteSize(o.m_writeSize);
+        SetReadTimeout(o.m_readTimeout);
+        SetWriteTimeout(o.m_writeTimeout);
+        SetXonLimit(o.m_xonLimit);
+        SetXoffLimit(o.m_xoffLimit);
+    });
+}
+
+void TSpEventChars::Assign(const TSpEventChars& o)
+{
+    AssignWith([&] {
+        SetXonChar(o.m_xon);
+        SetXoffChar(o.m_xoff);
+        SetErrorChar(o.m_error);
+        SetEventChar(o.m_event);
+        SetEofChar(o.m_eof);
+    });
+}
+
+void TSpFlowControl::Assign(const TSpFlowControl& o)
+{
+    AssignWith([&] {
+        SetOutCtsFlow(o.m_outCts);
+        SetOutDsrFlow(o.m_outDsr);
+        SetControlDtr(o.m_dtr);
+        SetControlRts(o.m_rts);
+        SetXonXoffOut(o.m_xonOut);
+        SetXonXoffIn(o.m_xonIn);
+        SetDsrSensitivity(o.m_dsrSensitivity);
+        SetTxContinueOnXoff(o.m_txContinue);
+    });
+}

@@ -1,0 +1,575 @@
+#include "SpComm.h"
+
+#include "SpCommThreads.h"
+#include "session/MessageSink.h"
+
+#include <QStringList>
+
+#include <algorithm>
+#include <cerrno>
+#include <poll.h>
+#include <unistd.h>
+
+namespace {
+
+const char* const kPortIsOpen = "Can't perform this operation while port is open";
+
+// Fills the message pattern's %d and %s placeholders in order.
+QString formatMessage(const char* pattern, const QStringList& args)
+{
+    QString out;
+    const QString text = QString::fromLatin1(pattern);
+    qsizetype next = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const bool placeholder = text[i] == u'%' && i + 1 < text.size()
+            && (text[i + 1] == u'd' || text[i + 1] == u's') && next < args.size();
+        if (placeholder) {
+            out += args[next++];
+            ++i;
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}
+
+[[noreturn]] void raiseSystemError(const char* pattern, int err)
+{
+    throw ESpCommError(formatMessage(pattern, {QString::number(err), spErrorText(err)}));
+}
+
+int bitRate(TSpBaudrate rate, int userRate)
+{
+    static const int rates[] = {0, 110, 300, 600, 1200, 2400, 4800, 9600, 14400, 19200,
+                                38400, 56000, 57600, 115200, 128000, 256000};
+    return rate == brUser ? userRate : rates[rate];
+}
+
+} // namespace
+
+ESpCommError::ESpCommError(const QString& message) : std::runtime_error(message.toStdString()) {}
+
+TSpCustomComm::TSpCustomComm()
+{
+    m_eventChars.OnChange = [this] { LineSettingsChanged(); };
+    m_flowControl.OnChange = [this] { LineSettingsChanged(); };
+    m_buffers.OnChange = [this] { RequireClosed(); };
+}
+
+TSpCustomComm::~TSpCustomComm()
+{
+    m_destroying = true;
+    const auto line = Line();
+    Close();
+    // Destroyed outside the main thread while it runs one of our hand-overs:
+    // that call must end before this object does.
+    if (line)
+        line->Gate.WaitIdle();
+    for (TSpDispatcher* d : std::vector<TSpDispatcher*>(m_dispatchers))
+        d->m_comm.store(nullptr);
+}
+
+TSpComm* TSpCustomComm::Sender()
+{
+    return static_cast<TSpComm*>(this); // every TSpCustomComm is a TSpComm
+}
+
+std::shared_ptr<TSpLine> TSpCustomComm::Line() const
+{
+    std::lock_guard lock(m_lineMutex);
+    return m_line;
+}
+
+bool TSpCustomComm::IsOpen() const
+{
+    return Line() != nullptr;
+}
+
+QString TSpCustomComm::FormattedName() const
+{
+    return spFormatDeviceName(m_deviceName, m_portNum);
+}
+
+void TSpCustomComm::RequireClosed() const
+{
+    if (IsOpen())
+        throw ESpCommError(QString::fromLatin1(kPortIsOpen));
+}
+
+void TSpCustomComm::RaiseSafely(const std::function<void()>& raise)
+{
+    try {
+        raise();
+    } catch (const std::exception& e) {
+        ErrorBox(QString::fromUtf8(e.what()));
+    }
+}
+
+void TSpCustomComm::Open()
+{
+    RequireClosed();
+    OpenDevice();
+    try {
+        const auto line = Line();
+        if (m_updateDcb)
+            WriteLineSettings(*line);
+        if (const int err = spSetImmediateReads(line->Fd))
+            raiseSystemError("Error setting timeouts (%d), %s", err);
+        StartThreads();
+    } catch (...) {
+        std::shared_ptr<TSpLine> line;
+        {
+            std::lock_guard lock(m_lineMutex);
+            line.swap(m_line);
+        }
+        StopThreads(line);
+        throw;
+    }
+    if (OnOpen)
+        spSynchronize([this] { RaiseSafely([this] { OnOpen(Sender()); }); });
+}
+
+void TSpCustomComm::OpenDevice()
+{
+    const QString name = FormattedName();
+    int fd = -1;
+    if (const int err = spOpenDevice(spResolveDevice(name), fd)) {
+        if (err == ENOENT)
+            throw ESpCommError(formatMessage("Specified device not found (%s).", {name}));
+        throw ESpCommError(formatMessage("Can't open specified device %s (Error %d, %s)",
+                                         {name, QString::number(err), spErrorText(err)}));
+    }
+    auto line = std::make_shared<TSpLine>(fd);
+    line->ReadTimeout = m_buffers.ReadTimeout();
+    line->WriteTimeout = m_buffers.WriteTimeout();
+    std::lock_guard lock(m_lineMutex);
+    m_line = std::move(line);
+}
+
+int TSpCustomComm::EventMask() const
+{
+    // The write thread reports the end of its writes itself.
+    return m_directWrite ? m_monitorEvents : m_monitorEvents & ~ceTxEmpty;
+}
+
+void TSpCustomComm::StartThreads()
+{
+    const auto line = Line();
+    if (const int mask = EventMask()) {
+        line->EventThread = std::make_unique<TSpCommEventThread>(this, mask);
+        line->EventThread->Start(line, m_eventPriority);
+    }
+    if (!m_directWrite) {
+        line->WriteThread = std::make_unique<TSpCommWriteThread>(this, m_buffers.WriteSize());
+        line->WriteThread->Start(line, m_writePriority);
+    }
+}
+
+void TSpCustomComm::StopThreads(const std::shared_ptr<TSpLine>& line)
+{
+    // Neither thread is waited for: each holds the line until it ends, and the
+    // gate keeps any late hand-over away from this object.
+    line->Stop();
+    spReleaseDevice(line->Fd);
+}
+
+void TSpCustomComm::Close()
+{
+    std::shared_ptr<TSpLine> line;
+    {
+        std::lock_guard lock(m_lineMutex);
+        line.swap(m_line);
+    }
+    if (!line)
+        return;
+    StopThreads(line);
+    line.reset();
+    if (!m_destroying && OnClose)
+        spSynchronize([this] { RaiseSafely([this] { OnClose(Sender()); }); });
+}
+
+void TSpCustomComm::Loaded()
+{
+    if (m_autoOpen)
+        Open();
+}
+
+int TSpCustomComm::WriteBuf(const uint8_t* data, int count)
+{
+    const auto line = Line();
+    if (!line || line->Failed() || count <= 0)
+        return 0;
+    if (!line->WriteThread)
+        return WriteDirect(*line, data, count);
+    switch (line->WriteThread->Enqueue(data, count, line->WriteTimeout)) {
+    case TSpCommWriteThread::TEnqueue::Queued:
+        return count;
+    case TSpCommWriteThread::TEnqueue::Failed:
+        return 0;
+    case TSpCommWriteThread::TEnqueue::Full:
+        break;
+    }
+    throw ESpCommError(QStringLiteral("Output buffer is full. Please check comm status."));
+}
+
+int TSpCustomComm::WriteDirect(TSpLine& line, const uint8_t* data, int count)
+{
+    std::lock_guard lock(m_writeLock);
+    TSpTimer timer(line.ReadTimeout);
+    int done = 0;
+    while (done < count) {
+        const ssize_t n = ::write(line.Fd, data + done, size_t(count - done));
+        if (n > 0) {
+            done += int(n);
+        } else if (n < 0 && errno == EINTR) {
+            continue;
+        } else if (n == 0 || errno == EAGAIN) {
+            pollfd p{line.Fd, POLLOUT, 0};
+            if (timer.Expired() || ::poll(&p, 1, std::max(1, timer.Remaining())) == 0)
+                break;
+        } else {
+            const int err = errno;
+            line.MarkFailed(err);
+            raiseSystemError("Write error (%d), %s", err);
+        }
+    }
+    if (done > 0 && line.EventThread) {
+        line.TxEmptyPending.store(true);
+        line.EventThread->Wake();
+    }
+    return done;
+}
+
+bool TSpCustomComm::WriteText(const QByteArray& text)
+{
+    return WriteBuf(reinterpret_cast<const uint8_t*>(text.constData()), int(text.size())) == text.size();
+}
+
+bool TSpCustomComm::WriteChar(uint8_t byte)
+{
+    return WriteBuf(&byte, 1) == 1;
+}
+
+int TSpCustomComm::ReadBuf(uint8_t* buffer, int count)
+{
+    std::lock_guard lock(m_readLock);
+    const auto line = Line();
+    if (!line || line->Failed() || count <= 0)
+        return 0;
+    ssize_t n;
+    do
+        n = ::read(line->Fd, buffer, size_t(count));
+    while (n < 0 && errno == EINTR);
+    if (n < 0 && errno == EAGAIN)
+        return 0;
+    if (n < 0) {
+        const int err = errno;
+        line->MarkFailed(err);
+        raiseSystemError("Read error (%d), %s", err);
+    }
+    line->BytesRead.fetch_add(uint64_t(n));
+    if (line->EventThread)
+        line->EventThread->Wake();
+    return int(n);
+}
+
+TSpComStatus TSpCustomComm::GetComStatus()
+{
+    std::lock_guard lock(m_readLock);
+    TSpComStatus status;
+    const auto line = Line();
+    if (!line)
+        return status;
+    status.Errors = line->Errors.exchange(0);
+    if (line->Failed())
+        return status;
+    if (const int err = spBytesWaiting(line->Fd, status.InQue))
+        raiseSystemError("Error retrieving statistics (%d), %s", err);
+    spBytesUnsent(line->Fd, status.OutQue); // not every device can tell
+    return status;
+}
+
+int TSpCustomComm::InQueCount()
+{
+    // Only the count: fetching it must not swallow error flags that an error
+    // event of the same notification is about to report.
+    std::lock_guard lock(m_readLock);
+    const auto line = Line();
+    int count = 0;
+    if (line && !line->Failed())
+        spBytesWaiting(line->Fd, count);
+    return count;
+}
+
+void TSpCustomComm::PurgeRead()
+{
+    Purge(2 | 8);
+}
+
+void TSpCustomComm::PurgeReadWrite()
+{
+    Purge(1 | 2 | 4 | 8);
+}
+
+void TSpCustomComm::Purge(int code)
+{
+    std::lock_guard lock(m_readLock);
+    const auto line = Line();
+    if (!line || line->Failed())
+        return;
+    if (code != (2 | 8) && line->WriteThread)
+        line->WriteThread->PurgeQueue();
+    if (const int err = spPurgeDevice(line->Fd, code))
+        raiseSystemError("Error clearing buffers (%d), %s", err);
+    if (line->EventThread) {
+        line->InputPurged.store(true);
+        line->EventThread->Wake();
+    }
+}
+
+void TSpCustomComm::AddDispatcher(TSpDispatcher* d)
+{
+    TSpCustomComm* old = d->m_comm.load();
+    if (old == this)
+        return;
+    if (old)
+        old->RemoveDispatcher(d);
+    m_dispatchers.push_back(d);
+    d->m_comm.store(this);
+}
+
+void TSpCustomComm::RemoveDispatcher(TSpDispatcher* d)
+{
+    m_dispatchers.erase(std::remove(m_dispatchers.begin(), m_dispatchers.end(), d), m_dispatchers.end());
+    if (d->m_comm.load() == this)
+        d->m_comm.store(nullptr);
+}
+
+void TSpCustomComm::DeliverEvents(int mask)
+{
+    RaiseSafely([&] {
+        if (mask & ceRxChar)
+            HandleRxChar();
+    });
+    if (mask & ~ceRxChar)
+        RaiseSafely([&] { HandleCommEvent(mask & ~ceRxChar); });
+}
+
+void TSpCustomComm::HandleRxChar()
+{
+    const int count = InQueCount();
+    if (count <= 0)
+        return;
+    if (m_dispatchers.empty()) {
+        if (OnRxChar)
+            OnRxChar(Sender(), count);
+        return;
+    }
+    std::vector<uint8_t> block(static_cast<size_t>(count));
+    const int got = ReadBuf(block.data(), count);
+    if (got > 0)
+        NotifyRxBuf(block.data(), got);
+}
+
+void TSpCustomComm::NotifyRxBuf(const uint8_t* data, int count)
+{
+    // By index: a companion may detach itself from inside its handler.
+    for (size_t i = 0; i < m_dispatchers.size(); ++i)
+        if (m_dispatchers[i]->Active())
+            m_dispatchers[i]->m_user->DataReceived(data, count);
+    if (OnRxBuf)
+        OnRxBuf(Sender(), data, count);
+}
+
+void TSpCustomComm::NotifyCommEvent(int mask)
+{
+    for (size_t i = 0; i < m_dispatchers.size(); ++i)
+        if (m_dispatchers[i]->Active())
+            m_dispatchers[i]->m_user->CommEvent(mask);
+}
+
+void TSpCustomComm::HandleCommEvent(int mask)
+{
+    if (mask & ceError) {
+        const TSpComStatus status = GetComStatus();
+        if (status.Errors && OnError)
+            RaiseSafely([&] { OnError(Sender(), int(status.Errors)); });
+    }
+    if (!m_dispatchers.empty())
+        NotifyCommEvent(mask);
+    const std::pair<int, TNotifyEvent*> handlers[] = {
+        {ceRxFlag, &OnRxFlag}, {ceCts, &OnCts}, {ceDsr, &OnDsr}, {ceRing, &OnRing},
+        {ceRlsd, &OnRlsd}, {ceTxEmpty, &OnTxEmpty}, {ceBreak, &OnBreak}, {cePErr, &OnPErr},
+        {ceRx80Full, &OnRx80Full}, {ceEvent1, &OnEvent1}, {ceEvent2, &OnEvent2}};
+    for (const auto& [bit, handler] : handlers)
+        if ((mask & bit) && *handler)
+            (*handler)(Sender());
+}
+
+void TSpCustomComm::LineSettingsChanged()
+{
+    if (const auto line = Line(); line && m_updateDcb)
+        WriteLineSettings(*line);
+}
+
+void TSpCustomComm::WriteLineSettings(const TSpLine& line)
+{
+    TSpLineSettings s;
+    s.BitRate = bitRate(m_baudrate, m_userBaudrate);
+    s.Parity = m_parity;
+    s.DataBits = 4 + m_databits;
+    s.StopBits = m_stopbits;
+    s.HardwareFlow = m_flowControl.OutCtsFlow() || m_flowControl.ControlRts() == rtsHandshake;
+    s.XonXoffOut = m_flowControl.XonXoffOut();
+    s.XonXoffIn = m_flowControl.XonXoffIn();
+    s.ParityCheck = m_options & coParityCheck;
+    s.XonChar = m_eventChars.XonChar();
+    s.XoffChar = m_eventChars.XoffChar();
+    s.Dtr = m_flowControl.ControlDtr() != dtrDisabled;
+    s.Rts = m_flowControl.ControlRts() == rtsEnabled || m_flowControl.ControlRts() == rtsToggle;
+    if (const int err = spApplyLineSettings(line.Fd, s))
+        raiseSystemError("Error writing dcb (%d), %s", err);
+}
+
+void TSpCustomComm::SetBaudrate(TSpBaudrate v)
+{
+    if (v == m_baudrate)
+        return;
+    m_baudrate = v;
+    if (v != brUser)
+        m_userBaudrate = 0;
+    LineSettingsChanged();
+}
+
+void TSpCustomComm::SetUserBaudrate(int v)
+{
+    if (v == m_userBaudrate)
+        return;
+    m_userBaudrate = v;
+    m_baudrate = brUser;
+    LineSettingsChanged();
+}
+
+void TSpCustomComm::SetParity(TSpParity v)
+{
+    if (v != m_parity) {
+        m_parity = v;
+        LineSettingsChanged();
+    }
+}
+
+void TSpCustomComm::SetDatabits(TSpDatabits v)
+{
+    if (v != m_databits) {
+        m_databits = v;
+        LineSettingsChanged();
+    }
+}
+
+void TSpCustomComm::SetStopbits(TSpStopbits v)
+{
+    if (v != m_stopbits) {
+        m_stopbits = v;
+        LineSettingsChanged();
+    }
+}
+
+void TSpCustomComm::SetOptions(TSpCommOptions v)
+{
+    if (v != m_options) {
+        m_options = v;
+        LineSettingsChanged();
+    }
+}
+
+void TSpCustomComm::SetPortNum(int v)
+{
+    RequireClosed();
+    m_portNum = v;
+}
+
+void TSpCustomComm::SetDeviceName(const QString& v)
+{
+    RequireClosed();
+    m_deviceName = v;
+}
+
+void TSpCustomComm::SetMonitorEvents(TSpCommEvents v)
+{
+    RequireClosed();
+    m_monitorEvents = v;
+}
+
+void TSpCustomComm::SetBuffers(const TSpBuffers& v)
+{
+    RequireClosed();
+    m_buffers.Assign(v);
+}
+
+void TSpCustomComm::SetDirectWrite(bool v)
+{
+    RequireClosed();
+    m_directWrite = v;
+}
+
+void TSpCustomComm::SetUpdateDCB(bool v)
+{
+    RequireClosed();
+    m_updateDcb = v;
+}
+
+void TSpCustomComm::SetEventPriority(TSpThreadPriority v)
+{
+    m_eventPriority = v;
+    if (const auto line = Line(); line && line->EventThread)
+        line->EventThread->SetPriority(v);
+}
+
+void TSpCustomComm::SetWritePriority(TSpThreadPriority v)
+{
+    m_writePriority = v;
+    if (const auto line = Line(); line && line->WriteThread)
+        line->WriteThread->SetPriority(v);
+}
+
+TSpDispatcher::~TSpDispatcher()
+{
+    if (TSpCustomComm* comm = m_comm.load())
+        comm->RemoveDispatcher(this);
+}
+
+int TSpDispatcher::Write(const uint8_t* data, int count)
+{
+    TSpCustomComm* comm = m_comm.load();
+    return comm ? comm->WriteBuf(data, count) : 0;
+}
+
+void TSpDispatcher::Purge()
+{
+    if (TSpCustomComm* comm = m_comm.load())
+        comm->PurgeReadWrite();
+}
+
+TSpCommComponent::TSpCommComponent() = default;
+
+TSpCommComponent::~TSpCommComponent()
+{
+    SetComm(nullptr);
+}
+
+TSpComm* TSpCommComponent::Comm() const
+{
+    return static_cast<TSpComm*>(m_dispatcher.Comm());
+}
+
+void TSpCommComponent::SetComm(TSpComm* comm)
+{
+    if (comm)
+        comm->AddDispatcher(&m_dispatcher);
+    else if (TSpCustomComm* old = m_dispatcher.Comm())
+        old->RemoveDispatcher(&m_dispatcher);
+}
+
+void TSpCommComponent::DataReceived(const uint8_t*, int) {}
+
+void TSpCommComponent::CommEvent(int) {}

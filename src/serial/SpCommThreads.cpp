@@ -1,0 +1,216 @@
+#include "SpCommThreads.h"
+
+#include "SpComm.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <poll.h>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+// While bytes the port was told about sit unread, POLLIN would fire without
+// pause; the device is then looked at this often instead, to notice new bytes.
+constexpr int kUnreadPollMs = 20;
+
+} // namespace
+
+TSpLine::~TSpLine()
+{
+    ::close(Fd);
+}
+
+void TSpLine::Stop()
+{
+    Stopping.store(true);
+    Gate.Close();
+    if (EventThread)
+        EventThread->Wake();
+    if (WriteThread)
+        WriteThread->Stop();
+}
+
+void TSpLine::MarkFailed(int err)
+{
+    int healthy = 0;
+    if (Failure.compare_exchange_strong(healthy, err ? err : EIO))
+        Errors.fetch_or(leDevice);
+}
+
+void TSpCommEventThread::Start(const std::shared_ptr<TSpLine>& line, TSpThreadPriority priority)
+{
+    m_priority.store(priority);
+    std::thread([this, line] { Run(*line); }).detach();
+}
+
+void TSpCommEventThread::SetPriority(TSpThreadPriority priority)
+{
+    m_priority.store(priority);
+    if (const int id = m_threadId.load())
+        spSetThreadPriority(id, priority);
+}
+
+void TSpCommEventThread::SettleReads(const TSpLine& line)
+{
+    const uint64_t reads = line.BytesRead.load();
+    m_announced = std::max<int64_t>(0, int64_t(m_announced) - int64_t(reads - m_readsSeen));
+    m_readsSeen = reads;
+}
+
+// The events the device shows now, as a mask for the port.
+int TSpCommEventThread::Examine(TSpLine& line, short revents)
+{
+    int mask = 0;
+    if (revents & (POLLHUP | POLLERR | POLLNVAL))
+        line.MarkFailed(EIO);
+    if ((m_mask & ceRxChar) && !line.Failed()) {
+        SettleReads(line);
+        if (line.InputPurged.exchange(false))
+            m_announced = 0;
+        int waiting = 0;
+        spBytesWaiting(line.Fd, waiting);
+        if (waiting > m_announced) {
+            mask |= ceRxChar;
+            m_announced = waiting;
+        } else {
+            m_announced = waiting; // purged, or read by someone
+        }
+    }
+    if ((m_mask & ceTxEmpty) && line.TxEmptyPending.exchange(false))
+        mask |= ceTxEmpty;
+    if ((m_mask & ceError) && line.Failed())
+        mask |= ceError;
+    return mask;
+}
+
+void TSpCommEventThread::Run(TSpLine& line)
+{
+    m_threadId.store(spCurrentThreadId());
+    spSetThreadPriority(m_threadId.load(), m_priority.load());
+    m_readsSeen = line.BytesRead.load();
+    while (!line.Stopping.load()) {
+        const bool unread = m_announced > 0;
+        pollfd fds[2] = {{line.Fd, short((m_mask & ceRxChar) && !unread ? POLLIN : 0), 0},
+                         {m_wake.Fd(), POLLIN, 0}};
+        if (::poll(fds, 2, unread ? kUnreadPollMs : -1) < 0 && errno != EINTR)
+            line.MarkFailed(errno);
+        m_wake.Drain();
+        if (line.Stopping.load())
+            break;
+        const int mask = Examine(line, fds[0].revents);
+        TSpCustomComm* port = m_port;
+        if (mask && !line.Gate.Synchronize([port, mask] { port->DeliverEvents(mask); }))
+            break;
+        // A failed device is not watched any more: poll() would report the
+        // hang-up again at once, forever.
+        if (line.Failed())
+            break;
+        SettleReads(line);
+    }
+}
+
+void TSpCommWriteThread::Start(const std::shared_ptr<TSpLine>& line, TSpThreadPriority priority)
+{
+    m_priority.store(priority);
+    std::thread([this, line] { Run(*line); }).detach();
+}
+
+void TSpCommWriteThread::SetPriority(TSpThreadPriority priority)
+{
+    m_priority.store(priority);
+    if (const int id = m_threadId.load())
+        spSetThreadPriority(id, priority);
+}
+
+TSpCommWriteThread::TEnqueue TSpCommWriteThread::Enqueue(const uint8_t* data, int count, int timeoutMs)
+{
+    std::unique_lock lock(m_lock);
+    const bool room = m_room.wait_for(lock, std::chrono::milliseconds(std::max(timeoutMs, 0)), [&] {
+        return m_stopping || m_failed || m_queue.Count() + count <= m_queue.Capacity();
+    });
+    if (m_stopping || m_failed)
+        return TEnqueue::Failed;
+    if (!room)
+        return TEnqueue::Full;
+    m_queue.Append(data, count);
+    m_wake.Signal();
+    return TEnqueue::Queued;
+}
+
+void TSpCommWriteThread::PurgeQueue()
+{
+    std::lock_guard lock(m_lock);
+    m_queue.Clear();
+    m_room.notify_all();
+}
+
+void TSpCommWriteThread::Stop()
+{
+    std::lock_guard lock(m_lock);
+    m_stopping = true;
+    m_room.notify_all();
+    m_wake.Signal();
+}
+
+bool TSpCommWriteThread::HasWork()
+{
+    std::lock_guard lock(m_lock);
+    return !m_stopping && m_queue.Count() > 0;
+}
+
+void TSpCommWriteThread::WriteOnce(const TSpLine& line, bool& blocked, bool& emptied, int& err)
+{
+    // The device is non-blocking, so the write never holds the lock for long;
+    // holding it means a purge can simply empty the queue.
+    std::lock_guard lock(m_lock);
+    if (m_stopping || m_queue.Count() == 0)
+        return;
+    const ssize_t n = ::write(line.Fd, m_queue.Data(), size_t(m_queue.Count()));
+    if (n > 0) {
+        m_queue.Remove(int(n));
+        m_room.notify_all();
+        emptied = m_queue.Count() == 0;
+    } else if (n == 0 || errno == EAGAIN) {
+        blocked = true;
+    } else if (errno != EINTR) {
+        err = errno;
+        m_failed = true;
+        m_queue.Clear();
+        m_room.notify_all();
+    }
+}
+
+void TSpCommWriteThread::Report(TSpLine& line, int mask)
+{
+    TSpCustomComm* port = m_port;
+    line.Gate.Synchronize([port, mask] { port->RaiseSafely([&] { port->HandleCommEvent(mask); }); });
+}
+
+void TSpCommWriteThread::Run(TSpLine& line)
+{
+    m_threadId.store(spCurrentThreadId());
+    spSetThreadPriority(m_threadId.load(), m_priority.load());
+    bool blocked = false;
+    while (!line.Stopping.load()) {
+        if (blocked || !HasWork()) {
+            // Asleep until bytes are queued, the thread is stopped, or (when the
+            // device's output was full) there is room again.
+            pollfd fds[2] = {{m_wake.Fd(), POLLIN, 0}, {line.Fd, POLLOUT, 0}};
+            ::poll(fds, blocked ? 2 : 1, -1);
+            m_wake.Drain();
+            blocked = false;
+            continue;
+        }
+        bool emptied = false;
+        int err = 0;
+        WriteOnce(line, blocked, emptied, err);
+        if (emptied)
+            Report(line, ceTxEmpty);
+        if (err) {
+            line.MarkFailed(err);
+            Report(line, ceError);
+            break;
+        }
+    }
+}

@@ -1,0 +1,106 @@
+#pragma once
+// The two threads that serve an open port, and the state of one opening that
+// they share with it. The event thread sleeps in poll() until the device has
+// news and hands each notification to the main thread; the write thread drains
+// the queue of outgoing bytes so that writers never wait for the line. Both hold
+// the shared state alive while they run, so closing or destroying the port never
+// waits for them and they never touch freed memory.
+
+#include "SpClasses.h"
+#include "SpSystem.h"
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+
+class TSpCustomComm;
+class TSpCommEventThread;
+class TSpCommWriteThread;
+
+// One opening of the device. The last of the port and its threads to let go of
+// it closes the descriptor.
+struct TSpLine {
+    explicit TSpLine(int fd) : Fd(fd) {}
+    ~TSpLine();
+    TSpLine(const TSpLine&) = delete;
+    TSpLine& operator=(const TSpLine&) = delete;
+
+    // Stops both threads and calls off every hand-over not yet started.
+    void Stop();
+    // The device failed (hang-up, I/O error): reported once as leDevice, and
+    // reads and writes return 0 from now on.
+    void MarkFailed(int err);
+    bool Failed() const { return Failure.load() != 0; }
+
+    const int Fd;
+    TSpSyncGate Gate;
+    std::atomic<bool> Stopping{false};
+    std::atomic<int> Failure{0};
+    std::atomic<unsigned> Errors{0};         // line errors not yet fetched
+    std::atomic<uint64_t> BytesRead{0};      // lets the event thread tell read bytes from new ones
+    std::atomic<bool> TxEmptyPending{false}; // a direct write has gone out
+    std::atomic<bool> InputPurged{false};    // what was announced is gone
+    // Fixed at open: later changes of these properties are refused while open.
+    int ReadTimeout = 1000;
+    int WriteTimeout = 1000;
+    std::unique_ptr<TSpCommEventThread> EventThread;
+    std::unique_ptr<TSpCommWriteThread> WriteThread;
+};
+
+// Watches the device for received bytes, a hang-up and the end of a direct
+// write, and hands each notification to the port in the main thread.
+class TSpCommEventThread {
+public:
+    TSpCommEventThread(TSpCustomComm* port, int mask) : m_port(port), m_mask(mask) {}
+    void Start(const std::shared_ptr<TSpLine>& line, TSpThreadPriority priority);
+    void SetPriority(TSpThreadPriority priority);
+    // Look at the device again now (bytes were read or purged, a write ended).
+    void Wake() const { m_wake.Signal(); }
+
+private:
+    void Run(TSpLine& line);
+    int Examine(TSpLine& line, short revents);
+    void SettleReads(const TSpLine& line);
+
+    TSpCustomComm* const m_port; // used only inside hand-overs the gate allows
+    const int m_mask;
+    TSpWakeFd m_wake;
+    std::atomic<int> m_threadId{0};
+    std::atomic<TSpThreadPriority> m_priority{tpNormal};
+    int m_announced = 0;       // bytes waiting that the port was told about
+    uint64_t m_readsSeen = 0;  // BytesRead when m_announced was last settled
+};
+
+// Drains the outgoing queue into the device.
+class TSpCommWriteThread {
+public:
+    enum class TEnqueue { Queued, Full, Failed };
+
+    TSpCommWriteThread(TSpCustomComm* port, int capacity) : m_port(port), m_queue(capacity) {}
+    void Start(const std::shared_ptr<TSpLine>& line, TSpThreadPriority priority);
+    void SetPriority(TSpThreadPriority priority);
+    // Waits up to timeoutMs for room; Failed once stopped or the device failed.
+    TEnqueue Enqueue(const uint8_t* data, int count, int timeoutMs);
+    // Drops whatever has not been written yet.
+    void PurgeQueue();
+    void Stop();
+
+private:
+    void Run(TSpLine& line);
+    bool HasWork();
+    // One write attempt; err is set when the device failed.
+    void WriteOnce(const TSpLine& line, bool& blocked, bool& emptied, int& err);
+    void Report(TSpLine& line, int mask);
+
+    TSpCustomComm* const m_port;
+    std::mutex m_lock; // the queue and the flags below
+    std::condition_variable m_room;
+    TSpCommBuffer m_queue;
+    bool m_stopping = false;
+    bool m_failed = false;
+    TSpWakeFd m_wake;
+    std::atomic<int> m_threadId{0};
+    std::atomic<TSpThreadPriority> m_priority{tpHighest};
+};

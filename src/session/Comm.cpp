@@ -1,0 +1,209 @@
+#include "Comm.h"
+
+#include "MessageSink.h"
+#include "UnitDialog.h"
+#include "serial/SpSystem.h"
+
+#include <QStringDecoder>
+
+#include <cstdio>
+
+namespace {
+
+TFormComm* g_formComm = nullptr;
+
+QString fromUnit(const QByteArray& bytes)
+{
+    QStringDecoder decoder("windows-1251");
+    return decoder.decode(bytes);
+}
+
+// A run of decimal digits that fits in 32 bits; nothing else.
+bool parseDecimal(const QByteArray& text, int& value)
+{
+    if (text.isEmpty() || text.size() > 10)
+        return false;
+    qint64 v = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9')
+            return false;
+        v = v * 10 + (c - '0');
+    }
+    if (v > INT32_MAX)
+        return false;
+    value = int(v);
+    return true;
+}
+
+} // namespace
+
+TFormComm* FormComm()
+{
+    return g_formComm;
+}
+
+TFormComm::TFormComm(QObject* parent) : QObject(parent)
+{
+    SpComm1.SetBaudrate(br19200);
+    SpComm1.SetParity(paNone);
+    SpComm1.SetDatabits(db8);
+    SpComm1.SetStopbits(sb1);
+    TSpFlowControl flow; // every member off, DTR and RTS held inactive
+    SpComm1.SetFlowControl(flow);
+    SpComm1.SetPortNum(2);
+    SpComm1.SetDeviceName(QStringLiteral("COM%d"));
+    SpComm1.Buffers().SetReadTimeout(10);
+    SpComm1.Buffers().SetWriteTimeout(10);
+    SpComm1.OnRxBuf = [this](TSpComm* sender, const uint8_t* data, int count) {
+        SpComm1RxBuf(sender, data, count);
+    };
+    // Attached and active, the watcher makes the port read and deliver every byte.
+    SpWaitMessage1.SetComm(&SpComm1);
+    SpWaitMessage1.SetActive(true);
+    SpWaitMessage1.Loaded();
+    g_formComm = this;
+}
+
+TFormComm::~TFormComm()
+{
+    SpComm1.Close();
+    if (g_formComm == this)
+        g_formComm = nullptr;
+}
+
+bool TFormComm::Send(const QByteArray& bytes)
+{
+    return SpComm1.WriteText(bytes);
+}
+
+void TFormComm::SpComm1RxBuf(TSpComm*, const uint8_t* data, int count)
+{
+    std::lock_guard lock(m_lock);
+    const qsizetype before = m_rxText.size();
+    for (int i = 0; i < count; ++i)
+        if (data[i] != '\n')
+            m_rxText += char(data[i]);
+    if (!m_armed)
+        return;
+    // Anything found before this burst was found when the wait was armed.
+    const qsizetype from = std::max<qsizetype>(0, before - m_awaited.size() + 1);
+    if (m_rxText.indexOf(m_awaited, from) >= 0) {
+        m_armed = false;
+        m_matchEvent.Set();
+    }
+}
+
+QByteArray TFormComm::RxText() const
+{
+    std::lock_guard lock(m_lock);
+    return m_rxText;
+}
+
+bool TFormComm::RefusedInMainThread(const char* primitive) const
+{
+    if (!spIsMainThread())
+        return false;
+    // The main thread delivers the very bytes such a wait is for.
+    std::fprintf(stderr, "%s: called in the main thread; refused\n", primitive);
+    return true;
+}
+
+int TFormComm::AwaitAndCut(const QByteArray& text, int timeoutMs, QByteArray* through)
+{
+    TSpTimer timer(timeoutMs);
+    std::unique_lock lock(m_lock);
+    m_awaited = text;
+    // A signal left by an earlier wait that timed out must not count.
+    m_matchEvent.Reset();
+    qsizetype at = m_rxText.indexOf(text);
+    m_armed = at < 0;
+    while (at < 0) {
+        lock.unlock();
+        const bool signalled = m_matchEvent.Wait(timer.Remaining()) == TSpWaitResult::Signaled;
+        lock.lock();
+        at = m_rxText.indexOf(text);
+        if (at < 0 && !signalled) {
+            m_armed = false;
+            return wrTimeout;
+        }
+        m_armed = at < 0; // a signal without the text: keep waiting
+    }
+    m_armed = false;
+    const qsizetype end = at + text.size();
+    if (through)
+        *through = m_rxText.left(end);
+    m_rxText = m_rxText.mid(end, KeptAfterMatch);
+    return wrFound;
+}
+
+int TFormComm::SendAndWaitEcho(const QByteArray& text, int timeoutMs)
+{
+    if (RefusedInMainThread("SendAndWaitEcho"))
+        return wrFailed;
+    {
+        std::lock_guard lock(m_lock);
+        m_rxText.clear();
+    }
+    Send(text);
+    return AwaitAndCut(text, timeoutMs, nullptr);
+}
+
+int TFormComm::WaitForText(const QByteArray& text, int timeoutMs)
+{
+    if (RefusedInMainThread("WaitForText"))
+        return wrFailed;
+    return AwaitAndCut(text, timeoutMs, nullptr);
+}
+
+int TFormComm::ReadThrough(QByteArray& text, int timeoutMs)
+{
+    if (RefusedInMainThread("ReadThrough"))
+        return wrFailed;
+    return AwaitAndCut(text, timeoutMs, &text);
+}
+
+void TFormComm::SendAnnounce(const QByteArray& command, int code, const QString& failure)
+{
+    const bool ok = SendAndWaitEcho(command, 5000) == wrFound
+        && WaitForText(Unit::NumberPrompt, 5000) == wrFound
+        && SendAndWaitEcho(QByteArray::number(code) + Unit::LineEnd, 5000) == wrFound;
+    if (!ok)
+        ErrorBox(failure);
+}
+
+void TFormComm::SendGet(int code)
+{
+    SendAnnounce(Unit::Get, code, QStringLiteral("SendGet: Bad Transactions"));
+}
+
+void TFormComm::SendSet(int code)
+{
+    SendAnnounce(Unit::Set, code, QStringLiteral("SendSet: Bad Transactions"));
+}
+
+void TFormComm::MessageGet(int code, QByteArray& name, int& length)
+{
+    SendGet(code);
+    QByteArray line = Unit::LineEnd;
+    if (ReadThrough(line, 5000) != wrFound) {
+        ErrorBox(QStringLiteral("MessageGet: Reception error"));
+        return;
+    }
+    if (!line.startsWith(Unit::MessageHead)) {
+        ErrorBox(QStringLiteral("MessageGet: parameter (%1): error parsing name: ").arg(code) + fromUnit(line));
+        return;
+    }
+    const QByteArray rest = line.mid(Unit::MessageHead.size()).chopped(1); // without the CR
+    if (rest.isEmpty()) {
+        name.clear();
+        return;
+    }
+    const qsizetype blank = rest.indexOf(' ');
+    name = blank < 0 ? rest : rest.left(blank);
+    int value = 0;
+    if (blank < 0 || !parseDecimal(rest.mid(blank + 1), value)) {
+        ErrorBox(QStringLiteral("MessageGet: Incorrect length format, parameter: %1").arg(code));
+        return;
+    }
+    length = value;
+}

@@ -1,0 +1,88 @@
+#pragma once
+// What the program says to the unit and what it expects back, in one place:
+// the menus with their prompts and entry commands, the wake-up, access and
+// leave sequences, the commands of each menu and the reply words. All bytes as
+// the unit uses them (Windows-1251); every job takes its command bytes from here.
+
+#include <QByteArray>
+
+#include <cstdint>
+
+namespace Unit {
+
+// Where the unit is: a job's Mode and the session's UnitMode.
+enum TUnitMode : uint8_t {
+    umUndefined = 0,
+    umPortOpen = 2, // port open, not logged in
+    umPassword = 3, // the unit has asked for the password
+    umTop = 4,      // ">"
+    umPC = 5,       // "PC>"
+    umSys = 6,      // "PC SYS>"
+    umList = 7,     // "PC LIST>"
+    umMail = 8,     // "PC MAIL>"
+    umMenu = 9,     // "PC MENU>"
+    umTime = 10,    // "PC TIME>"
+};
+
+struct TUnitMenu {
+    TUnitMode Mode;
+    QByteArray Prompt;
+    QByteArray Enter; // the command that enters it from "PC>"; empty for ">" and "PC>"
+};
+
+// The menu with the given number, or nullptr outside 4 to 10.
+const TUnitMenu* Menu(int mode);
+
+// Logging in and out.
+extern const QByteArray WakeCancel;      // 0x18, sent nine times one byte at a time
+extern const QByteArray WakeReturn;      // CR, sent sixteen times one byte at a time
+constexpr int WakeCancelCount = 9;
+constexpr int WakeReturnCount = 16;
+extern const QByteArray AccessWord;      // "кдл" CR
+extern const QByteArray PasswordPrompt;  // "Password:"
+extern const QByteArray Leave;           // five 0x18 then nine CR
+extern const QByteArray EnterPC;         // "PC\r", from ">"
+extern const QByteArray Return;          // "\r": an empty command; leaves a sub-menu
+
+// Commands.
+extern const QByteArray Get;       // "GET\r"
+extern const QByteArray Set;       // "SET\r"
+extern const QByteArray GetAll;    // "GETALL\r"
+extern const QByteArray Add;       // "ADD\r"
+extern const QByteArray Remove;    // "REMOVE\r"
+extern const QByteArray Create;    // "CREATE\r"
+extern const QByteArray Edit;      // "EDIT\r"
+extern const QByteArray Delete;    // "DELETE\r"
+extern const QByteArray Clear;     // "CLEAR\r"
+extern const QByteArray UploadMsg;   // "ULMSG\r"
+extern const QByteArray DownloadMsg; // "DLMSG\r"
+extern const QByteArray DeleteMsg;   // "DELMSG\r"
+
+// Prompts and reply heads inside a dialogue.
+extern const QByteArray NumberPrompt;   // "N"
+extern const QByteArray ValuePrompt;    // "="
+extern const QByteArray SizePrompt;     // "S"
+extern const QByteArray TimePrompt;     // "T"
+extern const QByteArray ItemsPrompt;    // "TC"
+extern const QByteArray ItemsHead;      // "TC="
+extern const QByteArray MessageHead;    // "MSG="
+extern const QByteArray OwnerHead;      // "N="
+extern const QByteArray SizeHead;       // "S="
+extern const QByteArray FreeHead;       // "FREE="
+extern const QByteArray TransferStart;  // "START"
+extern const QByteArray TransferResult; // "TRANSFER_RESULT:"
+extern const QByteArray YModemError;    // "YMODEM_ERR("
+extern const QByteArray MenuEnd;        // ">": the last byte of every prompt
+extern const QByteArray LineEnd;        // "\r"
+
+// Reply words, compared with the text of a line before its CR.
+extern const QByteArray Ok;
+extern const QByteArray Error;
+extern const QByteArray Busy;
+extern const QByteArray AdminMode;
+extern const QByteArray SystemMode;
+extern const QByteArray NoFreeMem;
+extern const QByteArray NotFound;
+extern const QByteArray NoFreeBoxTail; // "O_FREE_BOX": "NO_FREE_BOX" after its "N" served as the prompt
+
+} // namespace Unit

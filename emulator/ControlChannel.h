@@ -1,0 +1,44 @@
+#pragma once
+// Control lines on the unit's standard input, so that a test (or a person in
+// the terminal that started it) can switch faults while it runs. Every line is
+// answered on standard output: "ok <line>", or "error <line>: <why>".
+//
+//   fault silent|busy|bytewise on|off
+//   fault delay MS          pause before every reply line and prompt
+//   fault ymodem N          the next transfer reports YMODEM_ERR(N); 0 clears
+//   fault refuse WORD       answer the command WORD with ERROR
+//   fault accept WORD       stop refusing it
+//   fault none              clear every fault
+//   count                   "count sent=N received=M"
+
+#include <QByteArray>
+#include <QObject>
+#include <QSocketNotifier>
+
+#include <functional>
+
+class TTrafficLog;
+struct TUnitFaults;
+
+class TControlChannel : public QObject {
+    Q_OBJECT
+public:
+    using TCounts = std::function<QByteArray()>;
+    TControlChannel(TUnitFaults& faults, TTrafficLog& log, TCounts counts);
+
+signals:
+    // Standard input was closed: the unit's time is up.
+    void Closed();
+
+private:
+    void OnReadable();
+    void Execute(const QByteArray& line);
+    // Applies a fault line; returns the reason when it is not one.
+    QByteArray ApplyFault(const QList<QByteArray>& words);
+
+    TUnitFaults& m_faults;
+    TTrafficLog& m_log;
+    TCounts m_counts;
+    QSocketNotifier m_notifier;
+    QByteArray m_pending;
+};

@@ -1,0 +1,33 @@
+#include "ScratchFolder.h"
+
+#include "RawFiles.h"
+
+#include <QDir>
+
+#include <stdlib.h>
+
+namespace {
+
+const char* const Prefix = "transfer-";
+
+} // namespace
+
+TScratchFolder::TScratchFolder(const QString& parent)
+{
+    QByteArray pattern = RawPath(parent) + '/' + Prefix + "XXXXXX";
+    if (mkdtemp(pattern.data()))
+        m_path = QFile::decodeName(pattern);
+}
+
+TScratchFolder::~TScratchFolder()
+{
+    if (!m_path.isEmpty())
+        RemoveTree(RawPath(m_path));
+}
+
+void TScratchFolder::RemoveLeftovers(const QString& parent)
+{
+    const QStringList leftovers = QDir(parent).entryList({QString::fromLatin1(Prefix) + QLatin1Char('*')}, QDir::Dirs);
+    for (const QString& name : leftovers)
+        RemoveTree(RawPath(parent + QLatin1Char('/') + name));
+}

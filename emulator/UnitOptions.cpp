@@ -1,0 +1,102 @@
+#include "UnitOptions.h"
+
+#include "UnitText.h"
+
+#include <QCommandLineParser>
+
+#include <cstdio>
+
+namespace {
+
+const char* const Description =
+    "An emulated auto-attendant unit for Parlotel, on a pseudo-terminal or a serial device.\n"
+    "\n"
+    "Passwords: system 1234, administrator 1111 unless the state or the options say otherwise.\n"
+    "While it runs, lines on standard input switch faults (each answered \"ok ...\" on\n"
+    "standard output): fault silent|busy|bytewise on|off, fault delay MS, fault ymodem N,\n"
+    "fault refuse WORD, fault accept WORD, fault none; \"count\" prints the bytes sent and\n"
+    "received. It stops when standard input closes or on SIGTERM/SIGINT; SIGUSR1 and the\n"
+    "exit print the byte counts on standard error.";
+
+bool ReadInt(const QCommandLineParser& parser, const QString& name, int min, int& value, QString& message)
+{
+    if (!parser.isSet(name))
+        return true;
+    bool ok = false;
+    const int v = parser.value(name).toInt(&ok);
+    if (!ok || v < min) {
+        message = QStringLiteral("--%1 needs a whole number of at least %2").arg(name).arg(min);
+        return false;
+    }
+    value = v;
+    return true;
+}
+
+} // namespace
+
+TParseResult ParseUnitOptions(const QStringList& arguments, TUnitOptions& options, QString& message)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QString::fromLatin1(Description));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    parser.addOptions({
+        {QStringLiteral("pty"), QStringLiteral("Create a pseudo-terminal and print its device path as the first line.")},
+        {QStringLiteral("device"), QStringLiteral("Serve an existing serial device."), QStringLiteral("path")},
+        {QStringLiteral("state"), QStringLiteral("JSON state file, loaded at start and saved on every change; voice files go to the folder <state>.voice beside it. Missing: created with the factory state."), QStringLiteral("file")},
+        {QStringLiteral("system-password"), QStringLiteral("Set the system password (parameter 00)."), QStringLiteral("digits")},
+        {QStringLiteral("admin-password"), QStringLiteral("Set the administrator password (parameter 104)."), QStringLiteral("digits")},
+        {QStringLiteral("baud"), QStringLiteral("Bit rate the output is paced at, ten bit-times per byte (default 19200; 0: no pacing)."), QStringLiteral("bits/s")},
+        {QStringLiteral("line-end"), QStringLiteral("Line end of replies: crlf (default) or cr."), QStringLiteral("crlf|cr")},
+        {QStringLiteral("log"), QStringLiteral("Append a timestamped log of both directions to this file."), QStringLiteral("file")},
+        {QStringLiteral("transfer-timeout"), QStringLiteral("Milliseconds of silence from the line that end a file transfer (default 15000)."), QStringLiteral("ms")},
+        {QStringLiteral("result-delay"), QStringLiteral("Milliseconds between a transfer's end and its TRANSFER_RESULT line (default 500)."), QStringLiteral("ms")},
+        {QStringLiteral("silent"), QStringLiteral("Fault: ignore everything received (no echo, no reply).")},
+        {QStringLiteral("busy"), QStringLiteral("Fault: answer every login with BUSY.")},
+        {QStringLiteral("bytewise"), QStringLiteral("Fault: send every byte as a burst of its own.")},
+        {QStringLiteral("reply-delay"), QStringLiteral("Fault: wait this long before every reply line and prompt."), QStringLiteral("ms")},
+        {QStringLiteral("ymodem-error"), QStringLiteral("Fault: report YMODEM_ERR(n) as the next transfer's result."), QStringLiteral("n")},
+        {QStringLiteral("refuse"), QStringLiteral("Fault: answer this command word with ERROR (repeatable)."), QStringLiteral("word")},
+    });
+    if (!parser.parse(arguments)) {
+        message = parser.errorText();
+        return TParseResult::Error;
+    }
+    if (parser.isSet(QStringLiteral("help")) || parser.isSet(QStringLiteral("version"))) {
+        const QString text = parser.isSet(QStringLiteral("help")) ? parser.helpText() : QStringLiteral("parlotel-unit 1.4.4\n");
+        std::fputs(text.toLocal8Bit().constData(), stdout);
+        return TParseResult::Exit;
+    }
+    if (!parser.positionalArguments().isEmpty()) {
+        message = QStringLiteral("unexpected argument: %1").arg(parser.positionalArguments().first());
+        return TParseResult::Error;
+    }
+    options.Pty = parser.isSet(QStringLiteral("pty"));
+    options.Device = parser.value(QStringLiteral("device"));
+    if (options.Pty == !options.Device.isEmpty()) {
+        message = QStringLiteral("give either --pty or --device PATH");
+        return TParseResult::Error;
+    }
+    options.StateFile = parser.value(QStringLiteral("state"));
+    options.SystemPassword = parser.value(QStringLiteral("system-password"));
+    options.AdminPassword = parser.value(QStringLiteral("admin-password"));
+    options.LogFile = parser.value(QStringLiteral("log"));
+    const QString lineEnd = parser.value(QStringLiteral("line-end"));
+    if (!lineEnd.isEmpty() && lineEnd != QLatin1String("crlf") && lineEnd != QLatin1String("cr")) {
+        message = QStringLiteral("--line-end takes crlf or cr");
+        return TParseResult::Error;
+    }
+    options.CrLf = lineEnd != QLatin1String("cr");
+    TUnitFaults& faults = options.Faults;
+    faults.Silent = parser.isSet(QStringLiteral("silent"));
+    faults.Busy = parser.isSet(QStringLiteral("busy"));
+    faults.Bytewise = parser.isSet(QStringLiteral("bytewise"));
+    for (const QString& word : parser.values(QStringLiteral("refuse")))
+        faults.Refused.insert(ToUnitBytes(word));
+    const bool numbersOk = ReadInt(parser, QStringLiteral("baud"), 0, options.BitRate, message)
+        && ReadInt(parser, QStringLiteral("transfer-timeout"), 1, options.TransferTimeoutMs, message)
+        && ReadInt(parser, QStringLiteral("result-delay"), 0, options.ResultDelayMs, message)
+        && ReadInt(parser, QStringLiteral("reply-delay"), 0, faults.ReplyDelayMs, message)
+        && ReadInt(parser, QStringLiteral("ymodem-error"), 0, faults.NextYModemError, message);
+    return numbersOk ? TParseResult::Run : TParseResult::Error;
+}

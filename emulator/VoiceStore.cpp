@@ -1,0 +1,116 @@
+#include "VoiceStore.h"
+
+#include "RawFiles.h"
+#include "ScratchFolder.h"
+
+#include <QDir>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+QString Errno()
+{
+    return QString::fromLocal8Bit(std::strerror(errno));
+}
+
+bool WriteAll(const QByteArray& path, const QByteArray& data)
+{
+    const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0)
+        return false;
+    const bool written = ::write(fd, data.constData(), size_t(data.size())) == data.size();
+    return ::close(fd) == 0 && written;
+}
+
+} // namespace
+
+QString SysVoiceKey(int code)
+{
+    return QStringLiteral("sys-%1").arg(code);
+}
+
+QString MenuVoiceKey(int menu)
+{
+    return QStringLiteral("menu-%1").arg(menu);
+}
+
+bool TVoiceStore::Open(const QString& folder, QString& error)
+{
+    m_folder = QDir(folder).absolutePath();
+    if (!QDir().mkpath(m_folder)) {
+        error = QStringLiteral("cannot create the voice folder %1").arg(m_folder);
+        return false;
+    }
+    TScratchFolder::RemoveLeftovers(m_folder);
+    return true;
+}
+
+QString TVoiceStore::PlaceOf(const QString& key) const
+{
+    return m_folder + QLatin1Char('/') + key;
+}
+
+TVoiceFile TVoiceStore::Info(const QString& key) const
+{
+    const QByteArray place = RawPath(PlaceOf(key));
+    const QList<QByteArray> files = RegularFiles(place);
+    if (files.isEmpty())
+        return {};
+    struct stat st{};
+    ::stat((place + '/' + files.front()).constData(), &st);
+    return {files.front(), qint64(st.st_size)};
+}
+
+bool TVoiceStore::Put(const QString& key, const QByteArray& name, const QByteArray& data)
+{
+    Clear(key);
+    const QByteArray place = RawPath(PlaceOf(key));
+    return ::mkdir(place.constData(), 0755) == 0 && WriteAll(place + '/' + SafeName(name), data);
+}
+
+void TVoiceStore::Clear(const QString& key)
+{
+    RemoveTree(RawPath(PlaceOf(key)));
+}
+
+bool TVoiceStore::Adopt(const QString& key, const QString& incoming, QString& error)
+{
+    const QList<QByteArray> files = RegularFiles(RawPath(incoming));
+    if (files.size() != 1) {
+        error = QStringLiteral("the transfer left %1 files instead of one").arg(files.size());
+        return false;
+    }
+    // The new recording is filed in a folder of its own, which then trades
+    // places with the old one in one step: a crash leaves one or the other.
+    const QByteArray place = RawPath(PlaceOf(key));
+    const QByteArray fresh = RawPath(incoming) + "/place";
+    if (::mkdir(fresh.constData(), 0755) != 0
+        || ::rename((RawPath(incoming) + '/' + files.front()).constData(), (fresh + '/' + SafeName(files.front())).constData()) != 0) {
+        error = QStringLiteral("cannot file the received recording: %1").arg(Errno());
+        return false;
+    }
+    if (::renameat2(AT_FDCWD, fresh.constData(), AT_FDCWD, place.constData(), RENAME_EXCHANGE) != 0
+        && !(errno == ENOENT && ::rename(fresh.constData(), place.constData()) == 0)) {
+        error = QStringLiteral("cannot store the received recording: %1").arg(Errno());
+        return false;
+    }
+    return true; // the old recording, if any, went with the transfer's folder
+}
+
+QByteArray TVoiceStore::SafeName(const QByteArray& raw)
+{
+    QByteArray name = raw.left(MaxNameBytes);
+    for (char& c : name) {
+        const auto b = static_cast<unsigned char>(c);
+        // 0x98 has no character in Windows-1251.
+        if (b <= 0x20 || b == 0x7F || b == 0x98 || c == '/')
+            c = '_';
+    }
+    return name;
+}

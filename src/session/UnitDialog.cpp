@@ -41,6 +41,7 @@ const QByteArray DeleteMsg = QByteArrayLiteral("DELMSG\r");
 
 const QByteArray NumberPrompt = QByteArrayLiteral("N");
 const QByteArray ValuePrompt = QByteArrayLiteral("=");
+const QByteArray ValueHead = QByteArrayLiteral("=");
 const QByteArray SizePrompt = QByteArrayLiteral("S");
 const QByteArray TimePrompt = QByteArrayLiteral("T");
 const QByteArray ItemsPrompt = QByteArrayLiteral("TC");

@@ -61,6 +61,7 @@ extern const QByteArray DeleteMsg;   // "DELMSG\r"
 // Prompts and reply heads inside a dialogue.
 extern const QByteArray NumberPrompt;   // "N"
 extern const QByteArray ValuePrompt;    // "="
+extern const QByteArray ValueHead;      // "=": how the reply to a parameter read begins
 extern const QByteArray SizePrompt;     // "S"
 extern const QByteArray TimePrompt;     // "T"
 extern const QByteArray ItemsPrompt;    // "TC"

@@ -25,6 +25,7 @@ public:
     // The unit's pseudo-terminal.
     QString Device() const { return m_device; }
     QString ErrorText() const { return m_error; }
+    qint64 ProcessId() const { return m_process.processId(); }
     // Ends the unit and waits for it.
     void Stop();
 

@@ -83,6 +83,8 @@ void TForm1::CreateControls()
 {
     auto* central = new QWidget(this);
     PageControl1 = Named(new QTabWidget(central), "PageControl1");
+    // Narrow tabs, so that all seven captions fit the fixed width.
+    PageControl1->setStyleSheet(QStringLiteral("QTabBar::tab { padding: 4px 5px; }"));
     tbsNumbers = CreateNumbersPage();
     tbsGreetings = CreateGreetingsPage();
     tbsTime = CreateTimePage();
@@ -165,7 +167,7 @@ QWidget* TForm1::CreateNumbersPage()
 QWidget* TForm1::CreateGreetingsPage()
 {
     auto* page = Named(new QWidget, "tbsGreetings");
-    sgGreetings = Grid(page, "sgGreetings", 12, 4, {100, 120, 38, 38, 38, 38, 38, 38, 38, 38, 38});
+    sgGreetings = Grid(page, "sgGreetings", 12, 4, {100, 120, 36, 36, 36, 36, 36, 36, 36, 36, 36});
     Label13 = Label(page, "Label13", QStringLiteral("Действия: М - вызов меню, N - перевод на абонента "));
     lblGreetAct = Label(page, "lblGreetAct",
                         QStringLiteral("L - записать сообщение в ящик, G - чтение сообщений из ящика"));
@@ -255,10 +257,10 @@ QWidget* TForm1::CreateMessagesPage()
 {
     auto* page = Named(new QWidget, "tbsMessages");
     Label2 = Label(page, "Label2", QStringLiteral("Замена приветствий голосовыми меню"));
-    sgGreetOverride = Grid(page, "sgGreetOverride", 8, 6, {70, 180, 62, 62, 62, 62, 62});
+    sgGreetOverride = Grid(page, "sgGreetOverride", 8, 6, {64, 170, 60, 60, 60, 60, 60});
     btnGreetOverride = Button(page, "btnGreetOverride", QStringLiteral("Редактировать"));
     Label11 = Label(page, "Label11", QStringLiteral("Замена служебных сообщений"));
-    sgMessages = Grid(page, "sgMessages", 4, 15, {320, 120, 90});
+    sgMessages = Grid(page, "sgMessages", 4, 15, {300, 110, 95});
     btnMessageUpload = Button(page, "btnMessageUpload", QStringLiteral("Загрузить"));
     btnMessageDownload = Button(page, "btnMessageDownload", QStringLiteral("Скачать"));
     btnMessageDelete = Button(page, "btnMessageDelete", QStringLiteral("Удалить"));

@@ -11,6 +11,7 @@
 #include <QStandardPaths>
 
 #include <cstdio>
+#include <optional>
 
 namespace {
 

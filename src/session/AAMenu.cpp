@@ -212,6 +212,10 @@ void TAAMenu::AskPassword()
     QString typed;
     switch (PasswordBox(typed)) {
     case TPasswordAnswer::Entered:
+        // An emptied edit is no password at all (empty means "ask"); the unit
+        // would only ask again and the login would fail as unanswered.
+        if (typed.isEmpty())
+            break;
         Password = typed;
         State = stSendPassword;
         break;

@@ -347,16 +347,17 @@ private slots:
         QCOMPARE(session->Password, QStringLiteral("1234"));
     }
 
-    void untouchedPasswordAsksAgainAndCancelCloses()
+    void untouchedOrEmptyPasswordAsksAgainAndCancelCloses()
     {
         TScript unit(*pty);
         unit.On(AccessWord, echo(AccessWord)).On("\r", "\r\nPassword:");
         unit.Start();
         sink.QueuePasswordAnswer(TPasswordAnswer::Untouched);
+        sink.QueuePassword(QString()); // emptied: nothing to send, asked again
         sink.QueuePasswordAnswer(TPasswordAnswer::Cancelled);
         TNoteJob job(6);
         submit(job);
-        QCOMPARE(sink.Log(), QStringList({"P", "P"}));
+        QCOMPARE(sink.Log(), QStringList({"P", "P", "P"}));
         QCOMPARE(levels, QList<int>({1, 1, 0}));
         QVERIFY(!comm->SpComm1.IsOpen());
         QVERIFY(QTest::qWaitFor([&] { return unit.Received().endsWith("\r" + LeaveBytes); }, 5000));

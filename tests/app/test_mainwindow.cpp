@@ -93,6 +93,9 @@ private slots:
         const QStringList problems = CloseLeftoverModals();
         window.reset();
         comm.reset();
+        // The stopped worker's last wake-up is still queued: deliver it while
+        // everything it may touch exists.
+        QCoreApplication::sendPostedEvents();
         QVERIFY2(problems.isEmpty(), qPrintable(problems.join(QStringLiteral("; "))));
     }
 

@@ -159,9 +159,9 @@ private slots:
     {
         TScript unit(*pty);
         scriptLogin(unit);
+        unit.On("A\r", echo("A\r") + "PC SYS>").On("B\r", echo("B\r") + "PC SYS>");
         unit.Start();
         sink.QueuePassword(QStringLiteral("1234"));
-        unit.On("A\r", echo("A\r") + "PC SYS>").On("B\r", echo("B\r") + "PC SYS>");
         TNoteJob job(6, "A\r");
         submit(job);
 

@@ -4,6 +4,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QMap>
 #include <QRegularExpression>
 #include <QSettings>
 #include <QThread>
@@ -54,6 +55,9 @@ public:
     }
     ~TCallEvent() override
     {
+#ifdef SP_TSAN
+        __tsan_acquire(this); // also when Qt discards the event unrun at exit
+#endif
         if (m_whenGone)
             m_whenGone();
     }
@@ -266,21 +270,50 @@ QString spFormatDeviceName(const QString& pattern, int portNum)
     return pattern.left(at) + QString::number(portNum) + pattern.mid(at + 2);
 }
 
-QString spResolveDevice(const QString& name)
+namespace {
+
+std::mutex g_overrideMutex;
+QMap<int, QString> g_overrides;
+
+QString overriddenDevice(int port)
+{
+    std::lock_guard lock(g_overrideMutex);
+    return g_overrides.value(port);
+}
+
+} // namespace
+
+void spOverrideDevice(int port, const QString& device)
+{
+    std::lock_guard lock(g_overrideMutex);
+    if (device.isEmpty())
+        g_overrides.remove(port);
+    else
+        g_overrides.insert(port, device);
+}
+
+QString spAutomaticComDevice(int port, const QString& devRoot)
+{
+    const QString usb = QStringLiteral("%1/ttyUSB%2").arg(devRoot).arg(port - 1);
+    if (QFileInfo::exists(usb))
+        return usb;
+    return QStringLiteral("%1/ttyS%2").arg(devRoot).arg(port - 1);
+}
+
+QString spResolveDevice(const QString& name, const QString& devRoot)
 {
     static const QRegularExpression comName(QStringLiteral("^COM([1-9][0-9]*)$"));
     const auto match = comName.match(name);
     if (!match.hasMatch())
         return name;
+    const int port = match.captured(1).toInt();
+    if (const QString overridden = overriddenDevice(port); !overridden.isEmpty())
+        return overridden;
     QSettings settings(QStringLiteral("pt71qm"));
     const QString mapped = settings.value(QStringLiteral("Devices/") + name).toString();
     if (!mapped.isEmpty())
         return mapped;
-    const int index = match.captured(1).toInt() - 1;
-    const QString usb = QStringLiteral("/dev/ttyUSB%1").arg(index);
-    if (QFileInfo::exists(usb))
-        return usb;
-    return QStringLiteral("/dev/ttyS%1").arg(index);
+    return spAutomaticComDevice(port, devRoot);
 }
 
 namespace {

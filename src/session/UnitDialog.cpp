@@ -41,6 +41,7 @@ const QByteArray DeleteMsg = QByteArrayLiteral("DELMSG\r");
 
 const QByteArray NumberPrompt = QByteArrayLiteral("N");
 const QByteArray ValuePrompt = QByteArrayLiteral("=");
+const QByteArray ValueHead = QByteArrayLiteral("=");
 const QByteArray SizePrompt = QByteArrayLiteral("S");
 const QByteArray TimePrompt = QByteArrayLiteral("T");
 const QByteArray ItemsPrompt = QByteArrayLiteral("TC");
@@ -52,8 +53,10 @@ const QByteArray FreeHead = QByteArrayLiteral("FREE=");
 const QByteArray TransferStart = QByteArrayLiteral("START");
 const QByteArray TransferResult = QByteArrayLiteral("TRANSFER_RESULT:");
 const QByteArray YModemError = QByteArrayLiteral("YMODEM_ERR(");
+const QByteArray YModemErrorEnd = QByteArrayLiteral(")");
 const QByteArray MenuEnd = QByteArrayLiteral(">");
 const QByteArray LineEnd = QByteArrayLiteral("\r");
+const QByteArray FieldBlank = QByteArrayLiteral(" ");
 
 const QByteArray Ok = QByteArrayLiteral("OK");
 const QByteArray Error = QByteArrayLiteral("ERROR");

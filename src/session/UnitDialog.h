@@ -61,6 +61,7 @@ extern const QByteArray DeleteMsg;   // "DELMSG\r"
 // Prompts and reply heads inside a dialogue.
 extern const QByteArray NumberPrompt;   // "N"
 extern const QByteArray ValuePrompt;    // "="
+extern const QByteArray ValueHead;      // "=": how the reply to a parameter read begins
 extern const QByteArray SizePrompt;     // "S"
 extern const QByteArray TimePrompt;     // "T"
 extern const QByteArray ItemsPrompt;    // "TC"
@@ -72,8 +73,17 @@ extern const QByteArray FreeHead;       // "FREE="
 extern const QByteArray TransferStart;  // "START"
 extern const QByteArray TransferResult; // "TRANSFER_RESULT:"
 extern const QByteArray YModemError;    // "YMODEM_ERR("
+extern const QByteArray YModemErrorEnd; // ")": closes the error number
 extern const QByteArray MenuEnd;        // ">": the last byte of every prompt
 extern const QByteArray LineEnd;        // "\r"
+extern const QByteArray FieldBlank;     // " ": between the fields of a reply line
+
+// The first character of a voice-menu item: the action of a key.
+constexpr char ItemNone = '-';     // no action
+constexpr char ItemMenu = 'M';     // go to the menu whose number follows
+constexpr char ItemTransfer = 'N'; // transfer the call to the extension that follows
+constexpr char ItemLeave = 'L';    // leave a message in the mailbox that follows
+constexpr char ItemListen = 'G';   // listen to the messages of the mailbox that follows
 
 // Reply words, compared with the text of a line before its CR.
 extern const QByteArray Ok;

@@ -1,6 +1,7 @@
 #include "Ports.h"
 
 #include "RadioGroup.h"
+#include "serial/SpSystem.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -55,18 +56,6 @@ QStringList PresentEntries(const QString& folder, const QString& pattern)
 QString AssignedComDevice(int port)
 {
     return Settings().value(DeviceKey(port)).toString();
-}
-
-QString AutomaticComDevice(int port, const QString& devRoot)
-{
-    const QString usb = QStringLiteral("%1/ttyUSB%2").arg(devRoot).arg(port - 1);
-    return QFileInfo::exists(usb) ? usb : QStringLiteral("%1/ttyS%2").arg(devRoot).arg(port - 1);
-}
-
-QString ResolveComDevice(int port, const QString& devRoot)
-{
-    const QString assigned = AssignedComDevice(port);
-    return assigned.isEmpty() ? AutomaticComDevice(port, devRoot) : assigned;
 }
 
 QStringList FindSerialDevices(const QString& devRoot)
@@ -145,12 +134,14 @@ TPortChoice TFormPorts::Choice() const
     return {index >= 0 ? index + 1 : m_initialPort, m_changes};
 }
 
-// The assignment shown for a port: the user's change when there is one, else
-// what the settings hold (empty: automatic).
+// The device shown for a port: the user's change when there is one (empty:
+// automatic), else what the number opens now.
 QString TFormPorts::DeviceFor(int port) const
 {
-    const QString assigned = m_changes.value(port, AssignedComDevice(port));
-    return assigned.isEmpty() ? AutomaticComDevice(port, m_devRoot) : assigned;
+    if (!m_changes.contains(port))
+        return spResolveDevice(QStringLiteral("COM%1").arg(port), m_devRoot);
+    const QString changed = m_changes.value(port);
+    return changed.isEmpty() ? spAutomaticComDevice(port, m_devRoot) : changed;
 }
 
 void TFormPorts::rgPortsClick(int index)

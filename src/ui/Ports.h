@@ -24,12 +24,9 @@ struct TPortChoice {
     QMap<int, QString> DeviceChanges;
 };
 
-// The device assigned to "COMn" in the settings, empty when none.
+// The device assigned to "COMn" in the settings, empty when none. Which device
+// a number opens is the serial layer's rule (spResolveDevice).
 QString AssignedComDevice(int port);
-// The device "COMn" stands for when nothing is assigned.
-QString AutomaticComDevice(int port, const QString& devRoot = QStringLiteral("/dev"));
-// The device "COMn" opens.
-QString ResolveComDevice(int port, const QString& devRoot = QStringLiteral("/dev"));
 // Serial devices present under devRoot, in this order: serial/by-id/*,
 // ttyUSB*, ttyACM*, ttyS*.
 QStringList FindSerialDevices(const QString& devRoot = QStringLiteral("/dev"));

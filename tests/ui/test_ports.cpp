@@ -3,6 +3,7 @@
 #include "GuiTestSupport.h"
 #include "ui/Ports.h"
 #include "ui/RadioGroup.h"
+#include "serial/SpSystem.h"
 
 #include <QComboBox>
 #include <QRadioButton>
@@ -52,11 +53,26 @@ private slots:
     void resolvesByAssignmentThenUsbThenSerial()
     {
         const QString root = m_dev.path();
-        QCOMPARE(ResolveComDevice(1, root), root + QStringLiteral("/ttyS0"));
-        QCOMPARE(ResolveComDevice(2, root), root + QStringLiteral("/ttyUSB1"));
-        QCOMPARE(ResolveComDevice(4, root), root + QStringLiteral("/ttyS3")); // even when absent
+        QCOMPARE(spResolveDevice(QStringLiteral("COM1"), root), root + QStringLiteral("/ttyS0"));
+        QCOMPARE(spResolveDevice(QStringLiteral("COM2"), root), root + QStringLiteral("/ttyUSB1"));
+        QCOMPARE(spResolveDevice(QStringLiteral("COM4"), root), root + QStringLiteral("/ttyS3")); // even when absent
         settings().setValue(QStringLiteral("Devices/COM2"), QStringLiteral("/dev/ttyACM5"));
-        QCOMPARE(ResolveComDevice(2, root), QStringLiteral("/dev/ttyACM5"));
+        QCOMPARE(spResolveDevice(QStringLiteral("COM2"), root), QStringLiteral("/dev/ttyACM5"));
+    }
+
+    void overrideWinsForThisRunAndStoresNothing()
+    {
+        const QString root = m_dev.path();
+        settings().setValue(QStringLiteral("Devices/COM2"), QStringLiteral("/dev/ttyACM5"));
+        spOverrideDevice(2, QStringLiteral("/dev/pts/77"));
+        QCOMPARE(spResolveDevice(QStringLiteral("COM2"), root), QStringLiteral("/dev/pts/77"));
+        {
+            TFormPorts d(nullptr, root);
+            QCOMPARE(d.rgPorts->Note(1), QStringLiteral("/dev/pts/77"));
+        }
+        spOverrideDevice(2, QString());
+        QCOMPARE(AssignedComDevice(2), QStringLiteral("/dev/ttyACM5"));
+        QCOMPARE(spResolveDevice(QStringLiteral("COM2"), root), QStringLiteral("/dev/ttyACM5"));
     }
 
     void findsSerialDevicesInNaturalOrder()

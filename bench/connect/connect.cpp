@@ -1,0 +1,221 @@
+// How close to the line's own pace the program works: against the emulated
+// unit paced at 19200 bit/s, the time from "Подключиться" to the firmware
+// version shown, and the time to read the 38 system parameters one job after
+// another, each divided by the time the unit's own output takes on the line
+// (bytes it sent × 10 / 19200). Meanwhile a 10 ms timer checks that the main
+// thread stays responsive (longest gap between two of its runs).
+//   build/bench/connect/bench_connect [rounds]      (runs offscreen)
+#include "app/Unit1.h"
+#include "session/AAMenu.h"
+#include "session/Comm.h"
+#include "session/MessageSink.h"
+#include "serial/SpSystem.h"
+#include "settings/ChoiceJob.h"
+#include "settings/DirectoryJobs.h"
+#include "settings/NumberJobs.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QProcess>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <cstdio>
+#include <memory>
+#include <vector>
+
+namespace {
+
+constexpr int BitRate = 19200;
+
+// Answers the password prompt; any other box is printed and counted.
+class TBenchSink : public TMessageSink {
+public:
+    int Boxes = 0;
+    void ShowMessage(TMsgKind, const QString& text) override
+    {
+        ++Boxes;
+        std::fprintf(stderr, "box: %s\n", qPrintable(text));
+    }
+    bool Confirm(const QString&, TConfirmButtons) override { return false; }
+    TPasswordAnswer AskPassword(QString& password) override
+    {
+        password = QStringLiteral("1234");
+        return TPasswordAnswer::Entered;
+    }
+};
+
+class TUnit {
+public:
+    bool Start(const QString& state)
+    {
+        m_process.start(QStringLiteral(PARLOTEL_UNIT),
+                        {"--pty", "--baud", QString::number(BitRate), "--state", state});
+        if (!m_process.waitForStarted(10000))
+            return false;
+        while (!m_process.canReadLine())
+            if (!m_process.waitForReadyRead(10000))
+                return false;
+        Device = QString::fromLocal8Bit(m_process.readLine()).trimmed();
+        return true;
+    }
+    ~TUnit()
+    {
+        m_process.closeWriteChannel();
+        m_process.waitForFinished(5000);
+    }
+    long long Sent()
+    {
+        m_process.write("count\n");
+        QByteArray answer;
+        while (!answer.contains('\n') && m_process.waitForReadyRead(5000))
+            answer += m_process.readAll();
+        static const QRegularExpression sent(QStringLiteral("sent=(\\d+)"));
+        return sent.match(QString::fromLatin1(answer)).captured(1).toLongLong();
+    }
+    QString Device;
+
+private:
+    QProcess m_process;
+};
+
+// Longest gap between two runs of a 10 ms timer while it is armed.
+class TGapMeter {
+public:
+    TGapMeter()
+    {
+        QObject::connect(&m_timer, &QTimer::timeout, [this] {
+            m_longest = std::max(m_longest, m_clock.restart());
+        });
+    }
+    void Start()
+    {
+        m_longest = 0;
+        m_clock.start();
+        m_timer.start(10);
+    }
+    qint64 Stop()
+    {
+        m_timer.stop();
+        return std::max(m_longest, m_clock.elapsed());
+    }
+
+private:
+    QTimer m_timer;
+    QElapsedTimer m_clock;
+    qint64 m_longest = 0;
+};
+
+enum class TKind { Directory, Choice2, Choice3, Number };
+
+// The 38 system parameters by code and kind.
+const std::pair<int, TKind> SysParams[] = {
+    {0, TKind::Directory}, {1, TKind::Choice3}, {10, TKind::Choice2}, {11, TKind::Choice2}, {12, TKind::Number},
+    {13, TKind::Number}, {14, TKind::Number}, {15, TKind::Number}, {16, TKind::Number}, {17, TKind::Number},
+    {18, TKind::Number}, {20, TKind::Directory}, {21, TKind::Directory}, {22, TKind::Directory},
+    {23, TKind::Directory}, {24, TKind::Directory}, {25, TKind::Directory}, {30, TKind::Directory},
+    {31, TKind::Directory}, {32, TKind::Directory}, {40, TKind::Number}, {41, TKind::Directory},
+    {42, TKind::Directory}, {43, TKind::Directory}, {44, TKind::Directory}, {80, TKind::Choice2},
+    {81, TKind::Choice2}, {82, TKind::Choice2}, {83, TKind::Choice2}, {90, TKind::Choice2}, {91, TKind::Choice2},
+    {92, TKind::Number}, {93, TKind::Number}, {94, TKind::Choice2}, {95, TKind::Choice2}, {96, TKind::Number},
+    {97, TKind::Choice2}, {98, TKind::Choice2},
+};
+
+std::vector<std::unique_ptr<TJoint1>> MakeSysParamJobs(TForm1& window)
+{
+    std::vector<std::unique_ptr<TJoint1>> jobs;
+    int row = 1;
+    for (const auto& [code, kind] : SysParams) {
+        std::unique_ptr<TJoint1> job;
+        if (kind == TKind::Directory) {
+            job = std::make_unique<TDirectory>();
+        } else if (kind == TKind::Number) {
+            job = std::make_unique<TNumber>();
+        } else {
+            auto choice = std::make_unique<TChoice>();
+            choice->Choices = kind == TKind::Choice2 ? QStringList{"0", "1"} : QStringList{"0", "1", "2"};
+            job = std::move(choice);
+        }
+        job->Code = code;
+        job->Mode = 6;
+        job->GridRef = &window.sgSysParams;
+        job->Col = 2;
+        job->Row = row++;
+        jobs.push_back(std::move(job));
+    }
+    return jobs;
+}
+
+struct TRun {
+    double Seconds = 0;
+    double LineSeconds = 0;
+    qint64 LongestGapMs = 0;
+    double Ratio() const { return LineSeconds > 0 ? Seconds / LineSeconds : 0; }
+};
+
+template <class F>
+TRun Measure(TUnit& unit, TGapMeter& gaps, F run)
+{
+    const long long sentBefore = unit.Sent();
+    QElapsedTimer clock;
+    gaps.Start();
+    clock.start();
+    run();
+    TRun result;
+    result.Seconds = clock.nsecsElapsed() / 1e9;
+    result.LongestGapMs = gaps.Stop();
+    result.LineSeconds = double(unit.Sent() - sentBefore) * 10 / BitRate;
+    return result;
+}
+
+void Print(const char* what, const TRun& run)
+{
+    std::printf("%-16s %7.3f s   unit output on the line %7.3f s   ratio %.3f   longest main-thread gap %lld ms\n",
+                what, run.Seconds, run.LineSeconds, run.Ratio(), static_cast<long long>(run.LongestGapMs));
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    const int rounds = argc > 1 ? std::max(1, atoi(argv[1])) : 3;
+    QTemporaryDir folder;
+    TUnit unit;
+    if (!unit.Start(folder.filePath(QStringLiteral("unit.json")))) {
+        std::fprintf(stderr, "bench_connect: the emulated unit did not start\n");
+        return 1;
+    }
+    qputenv("XDG_CONFIG_HOME", folder.path().toLocal8Bit());
+    TForm1 window(QCoreApplication::applicationFilePath());
+    TFormComm comm;
+    TBenchSink sink;
+    SetMessageSink(&sink);
+    spOverrideDevice(window.Session()->PortNumber, unit.Device);
+    const auto jobs = MakeSysParamJobs(window);
+    TGapMeter gaps;
+
+    for (int round = 1; round <= rounds; ++round) {
+        const TRun connect = Measure(unit, gaps, [&] { window.btnConnect->click(); });
+        if (window.StatusPanels[3]->text().isEmpty())
+            std::fprintf(stderr, "bench_connect: no version shown\n");
+        const TRun params = Measure(unit, gaps, [&] {
+            for (const auto& job : jobs) {
+                job->State = 3;
+                window.Session()->Submit(job.get());
+            }
+            window.Server()->WaitIdle();
+        });
+        std::printf("round %d\n", round);
+        Print("connect", connect);
+        Print("38 parameters", params);
+        window.btnDisconnect->click();
+        window.Server()->WaitIdle();
+    }
+    SetMessageSink(nullptr);
+    return sink.Boxes == 0 ? 0 : 1;
+}

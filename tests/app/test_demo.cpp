@@ -1,0 +1,123 @@
+// The demo mode: finding and starting the emulated unit with its state kept in
+// a folder, starting afresh, reporting a unit that cannot start, stopping it,
+// and the program's command line — including that a program that dies leaves
+// no unit behind.
+#include "TestSupport.h"
+#include "UnitClient.h"
+#include "app/DemoUnit.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <csignal>
+
+namespace {
+
+void makeExecutable(const QString& path)
+{
+    QDir().mkpath(QFileInfo(path).path());
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("#!/bin/sh\n");
+    file.setPermissions(file.permissions() | QFile::ExeOwner);
+}
+
+QString unitExecutable()
+{
+    return qEnvironmentVariable("PARLOTEL_UNIT");
+}
+
+} // namespace
+
+class TestDemo : public QObject {
+    Q_OBJECT
+private slots:
+    void findsTheUnitBesideThenInTheBuildTree()
+    {
+        QTemporaryDir root;
+        const QString program = root.filePath(QStringLiteral("build/src"));
+        QDir().mkpath(program);
+        const QString inTree = root.filePath(QStringLiteral("build/emulator/parlotel-unit"));
+        makeExecutable(inTree);
+        QCOMPARE(TDemoUnit::FindExecutable(program), QFileInfo(inTree).canonicalFilePath());
+        const QString beside = root.filePath(QStringLiteral("build/src/parlotel-unit"));
+        makeExecutable(beside);
+        QCOMPARE(TDemoUnit::FindExecutable(program), QFileInfo(beside).canonicalFilePath());
+    }
+
+    void keepsStateResetsAndStops()
+    {
+        QTemporaryDir data;
+        const QString folder = data.filePath(QStringLiteral("demo"));
+        TDemoUnit unit;
+        QVERIFY2(unit.Start(unitExecutable(), folder, false), qPrintable(unit.ErrorText()));
+        QVERIFY(unit.Device().startsWith(QStringLiteral("/dev/pts/")));
+        QVERIFY(QFileInfo::exists(folder + QStringLiteral("/unit.json")));
+        const qint64 pid = unit.ProcessId();
+        QVERIFY(ProcessAlive(pid));
+        unit.Stop();
+        QVERIFY(!ProcessAlive(pid));
+
+        // A state the unit refuses is reported; a reset starts from the factory state.
+        QFile state(folder + QStringLiteral("/unit.json"));
+        QVERIFY(state.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        state.write("not a state");
+        state.close();
+        TDemoUnit refused;
+        QVERIFY(!refused.Start(unitExecutable(), folder, false));
+        QVERIFY(!refused.ErrorText().isEmpty());
+        TDemoUnit fresh;
+        QVERIFY2(fresh.Start(unitExecutable(), folder, true), qPrintable(fresh.ErrorText()));
+        QVERIFY(state.open(QIODevice::ReadOnly));
+        QVERIFY(state.readAll().startsWith('{'));
+    }
+
+    void missingUnitIsReported()
+    {
+        TDemoUnit unit;
+        QVERIFY(!unit.Start(QString(), QDir::tempPath(), false));
+        QCOMPARE(unit.ErrorText(), QStringLiteral("parlotel-unit не найден."));
+    }
+
+    void commandLine()
+    {
+        QProcess help;
+        help.start(QStringLiteral(PARLOTEL_EXE), {QStringLiteral("--help")});
+        QVERIFY(help.waitForFinished(10000));
+        QCOMPARE(help.exitCode(), 0);
+        const QByteArray text = help.readAllStandardOutput();
+        QVERIFY(text.contains("--demo") && text.contains("--demo-reset"));
+
+        QProcess wrong;
+        wrong.start(QStringLiteral(PARLOTEL_EXE), {QStringLiteral("--demon")});
+        QVERIFY(wrong.waitForFinished(10000));
+        QCOMPARE(wrong.exitCode(), 2);
+    }
+
+    // The unit runs only while the program holds its standard input.
+    void aProgramThatDiesLeavesNoUnit()
+    {
+        QTemporaryDir data;
+        QProcess program;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("XDG_DATA_HOME"), data.path());
+        program.setProcessEnvironment(env);
+        program.start(QStringLiteral(PARLOTEL_EXE), {QStringLiteral("--demo")});
+        QVERIFY(program.waitForStarted(10000));
+        QList<qint64> children;
+        QVERIFY(QTest::qWaitFor([&] {
+            children = ChildProcesses(program.processId());
+            return !children.isEmpty();
+        }, 20000));
+        QVERIFY(QTest::qWaitFor([&] { return QFileInfo::exists(data.filePath("Parlotel/demo/unit.json")); }, 20000));
+        ::kill(pid_t(program.processId()), SIGKILL);
+        QVERIFY(program.waitForFinished(10000));
+        for (qint64 child : children)
+            QVERIFY(QTest::qWaitFor([&] { return !ProcessAlive(child); }, 10000));
+    }
+};
+
+QTEST_MAIN(TestDemo)
+#include "test_demo.moc"

@@ -1,0 +1,157 @@
+// YModem throughput and cost, our engine beside lrzsz on the same link.
+//   bench_ymodem [paced|unpaced|all]      (default all)
+// paced:   64 KB each way over a link paced at 19200 bit/s (ten bit-times per
+//          byte each way); payload rate over the time the line was busy, as a
+//          share of the 1K-block limit 1024/1029 x 1920 bytes/s.
+// unpaced: 32 MB each way in CRC mode ('C'), wall and CPU time.
+// Each way is run with our engine at one end and lrzsz at the other, and with
+// lrzsz at both ends (sb -> rb) for comparison. "busy" is the time from the
+// first to the last byte on the line, which leaves out rb's start-up second.
+// Our CPU time is the process's less the relay's threads; lrzsz's is the child's.
+#include "ByteRelay.h"
+#include "TestSupport.h"
+#include "TransferEnd.h"
+#include "serial/SpSystem.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+
+#include <cstdio>
+#include <memory>
+#include <sys/resource.h>
+
+namespace {
+
+struct TResult {
+    bool Ok = false;       // received whole and intact
+    bool SenderOk = false; // the sender ended in time and reported success
+    double Wall = 0;      // start to both ends done
+    double Busy = 0;      // first to last byte on the line
+    double SenderCpu = 0;
+    double ReceiverCpu = 0;
+};
+
+double processCpu()
+{
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) + double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
+// One end of the link: our engine on a pseudo-terminal, or lrzsz on pipes.
+class TSide {
+public:
+    TSide(bool ours, bool sending, const QString& folder, bool terminal)
+        : m_ours(ours)
+    {
+        if (ours) {
+            m_pty = std::make_unique<TPtyPair>();
+            m_end = std::make_unique<TTransferEnd>(m_pty->SlavePath());
+        } else {
+            const QStringList command = sending ? QStringList{"sb", "-k", "-q", "data.bin"} : QStringList{"rb", "-E", "-q"};
+            m_peer = std::make_unique<TPipedProcess>(command, folder, folder + "/../lrzsz.log", terminal);
+        }
+    }
+    TByteRelay::TEnd End() const { return m_ours ? TByteRelay::TEnd{m_pty->MasterFd(), m_pty->MasterFd()} : m_peer->End(); }
+    TTransferEnd* Ours() const { return m_end.get(); }
+    bool Done() { return m_ours ? m_end->Ends > 0 : m_peer->Wait(0); }
+    bool Ok() const { return m_ours ? m_end->Exit == 0 : m_peer->ExitStatus() == 0; }
+    double PeerCpu() const { return m_ours ? 0 : m_peer->CpuSeconds(); }
+
+private:
+    bool m_ours;
+    std::unique_ptr<TPtyPair> m_pty;
+    std::unique_ptr<TTransferEnd> m_end;
+    std::unique_ptr<TPipedProcess> m_peer;
+};
+
+TResult run(bool oursSending, bool oursReceiving, qint64 size, int bitRate, bool lrzszOnTerminal = false)
+{
+    QTemporaryDir root;
+    QDir(root.path()).mkdir("out");
+    QDir(root.path()).mkdir("in");
+    const QByteArray data = testPattern(size, 11);
+    writeFile(root.filePath("out/data.bin"), data);
+
+    TSide sender(oursSending, true, root.filePath("out"), lrzszOnTerminal);
+    TSide receiver(oursReceiving, false, root.filePath("in"), lrzszOnTerminal);
+    const double cpuBefore = processCpu();
+    QElapsedTimer clock;
+    clock.start();
+    TByteRelay relay(sender.End(), receiver.End(), bitRate);
+    relay.Start();
+    if (TTransferEnd* ours = sender.Ours())
+        ours->Upload({root.filePath("out/data.bin")});
+    if (TTransferEnd* ours = receiver.Ours())
+        ours->Download(root.filePath("in"));
+    TResult r;
+    // rb on a terminal flushes the line as it exits and may drop its last ACK,
+    // leaving sb waiting: the sender gets a while to finish, no more.
+    const bool ended = spProcessMessagesUntil([&] { return receiver.Done(); }, 3600 * 1000, 20)
+        && spProcessMessagesUntil([&] { return sender.Done(); }, 15000, 20);
+    r.Wall = double(clock.nsecsElapsed()) / 1e9;
+    relay.Stop();
+    const double ourCpu = processCpu() - cpuBefore - relay.CpuSeconds();
+    r.Busy = relay.BusySeconds();
+    r.SenderCpu = oursSending ? ourCpu : sender.PeerCpu();
+    r.ReceiverCpu = oursReceiving ? ourCpu : receiver.PeerCpu();
+    r.Ok = receiver.Done() && receiver.Ok() && readFile(root.filePath("in/data.bin")) == data;
+    r.SenderOk = ended && sender.Ok();
+    return r;
+}
+
+const char* name(bool ours, bool sending)
+{
+    return ours ? "ours" : sending ? "sb" : "rb";
+}
+
+void paced()
+{
+    const qint64 size = 64 * 1024;
+    const double limit = 1024.0 / 1029.0 * 1920.0;
+    std::printf("64 KB at 19200 bit/s (limit %.1f payload bytes/s)\n", limit);
+    std::printf("  %-12s %8s %10s %8s %s\n", "link", "busy s", "bytes/s", "share", "");
+    for (auto [s, r] : {std::pair{true, false}, {false, true}, {false, false}, {true, true}}) {
+        const TResult res = run(s, r, size, 19200);
+        const double rate = double(size) / res.Busy;
+        std::printf("  %4s -> %-4s %8.2f %10.1f %8.4f %s\n", name(s, true), name(r, false), res.Busy, rate,
+                    rate / limit, res.Ok && res.SenderOk ? "" : "FAILED");
+        std::fflush(stdout);
+    }
+}
+
+void unpaced()
+{
+    const qint64 size = 32 * 1024 * 1024;
+    std::printf("32 MB unpaced, CRC mode ('C')\n");
+    std::printf("  %-18s %8s %8s %12s %12s\n", "link", "wall s", "busy s", "sender cpu", "receiver cpu");
+    struct TRow {
+        bool OursSending, OursReceiving, LrzszOnTerminal;
+    };
+    // lrzsz is fastest on pipes; our port needs a terminal device, so lrzsz on
+    // terminals is shown too, for a like-for-like line.
+    for (const TRow& row : {TRow{true, false, false}, TRow{false, true, false}, TRow{false, false, false},
+                            TRow{false, false, true}}) {
+        const TResult res = run(row.OursSending, row.OursReceiving, size, 0, row.LrzszOnTerminal);
+        const QByteArray link = QByteArray(name(row.OursSending, true)) + " -> " + name(row.OursReceiving, false)
+            + (row.LrzszOnTerminal ? " (ptys)" : "");
+        std::printf("  %-18s %8.2f %8.2f %12.2f %12.2f %s\n", link.constData(), res.Wall, res.Busy, res.SenderCpu,
+                    res.ReceiverCpu, !res.Ok ? "FAILED" : res.SenderOk ? "" : "(sender cut off)");
+        std::fflush(stdout);
+    }
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    const QString what = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("all");
+    if (what == "paced" || what == "all")
+        paced();
+    if (what == "unpaced" || what == "all")
+        unpaced();
+    return 0;
+}

@@ -1,0 +1,104 @@
+#pragma once
+// The frame every transfer thread runs in: the inbound queue the port's bytes
+// are handed to, reads with a timeout and error counting, the file being sent or
+// received, events handed to the main thread, and the way out of a transfer with
+// an exit code. The protocol itself (SendBatch, ReceiveBatch) sits on top.
+
+#include "SpProtocol.h"
+#include "serial/SpClasses.h"
+
+#include <QFile>
+#include <QString>
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <thread>
+#include <vector>
+
+// Thrown by Finish: leaves the transfer silently, the exit code already set.
+struct TSpTransferAbort {
+    int Code;
+};
+
+class TSpProtocolThread {
+public:
+    explicit TSpProtocolThread(TSpProtocol& owner);
+    // Waits for the thread; by then it has ended or is just returning.
+    virtual ~TSpProtocolThread();
+    TSpProtocolThread(const TSpProtocolThread&) = delete;
+    TSpProtocolThread& operator=(const TSpProtocolThread&) = delete;
+
+    // Main thread. Runs the transfer; when it is over the owner's end handler is
+    // posted to the main thread.
+    void Start();
+    void Cancel();
+    // Nothing more is sent to the port from now on.
+    void Terminate();
+    // Main thread: a chunk the port has read.
+    void Deliver(const uint8_t* data, int count);
+
+protected:
+    // Next inbound byte (0 to 255), waiting Timeout ms at a time and counting a
+    // timeout error for every wait that runs out. A cancel ends the transfer
+    // with ecCancelled (cancel sequence sent), an overflow with ecOverflow.
+    virtual int ReadByte();
+    // First waiting byte without taking it; -1 when none.
+    int PeekByte();
+    bool HasData();
+    // Waits at most timeoutMs until a read would not block on the line: a byte
+    // is waiting or the queue overflowed (the read then ends the transfer).
+    // False when the time ran out or the transfer was cancelled.
+    bool WaitForData(int timeoutMs);
+    // Through the port; nothing once terminated. A port that takes nothing
+    // (closed, failed) ends the transfer like any other port failure.
+    void SendBytes(const uint8_t* data, int count);
+    void SendByte(uint8_t byte);
+
+    void OpenForSending(const QString& path);
+    void CreateForReceiving(const QString& path);
+    void CloseFile();
+    bool AtEndOfFile() const;
+    QFile& File() const { return *m_file; }
+
+    // Counts an error; at MaxErrors the transfer ends with ecTooManyErrors
+    // (cancel sequence first when asked), below it OnError is raised.
+    void CountError(int code, bool cancel);
+    [[noreturn]] void Finish(int code);
+    // Runs fn in the main thread and waits; skipped while the owner is being
+    // destroyed. Exceptions from user handlers are shown, not passed on.
+    void RaiseInMainThread(const std::function<void()>& fn);
+
+    virtual void SendBatch() = 0;
+    virtual void ReceiveBatch() = 0;
+    virtual void SendCancel();
+
+    bool Cancelled() const { return m_cancel.load(); }
+    TSpTransferMode Mode() const { return m_mode; }
+
+private:
+    void Execute();
+    // Moves what the queue holds into the reader's own buffer when that is
+    // empty. True when a byte is there to read.
+    bool TakeWaiting();
+
+    TSpProtocol& m_owner;
+    const TSpTransferMode m_mode;
+    const int m_timeout;
+    const int m_maxErrors;
+
+    TSpCriticalSection m_queueLock;
+    TSpCommBuffer m_queue;    // filled by Deliver, guarded by m_queueLock
+    TSpWaitEvent m_wake;      // set on every delivery, cancel and termination
+    std::vector<uint8_t> m_hand; // the reader's side: bytes taken out of the queue
+    int m_handPos = 0;
+    int m_handCount = 0;
+
+    std::unique_ptr<QFile> m_file;
+    int m_errorCount = 0;
+    std::atomic<bool> m_cancel{false};
+    std::atomic<bool> m_overflow{false};
+    std::atomic<bool> m_terminated{false};
+    std::thread m_thread;
+};

@@ -50,10 +50,15 @@ struct TSpComStatus {
 };
 
 // The one exception the port raises; what() is the formatted message (UTF-8).
+// SystemError() is the errno behind it, 0 when the port itself refused.
 class ESpCommError : public std::runtime_error {
 public:
-    explicit ESpCommError(const QString& message);
+    explicit ESpCommError(const QString& message, int systemError = 0);
     QString Message() const { return QString::fromUtf8(what()); }
+    int SystemError() const { return m_systemError; }
+
+private:
+    int m_systemError;
 };
 
 class TSpComm;

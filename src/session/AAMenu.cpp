@@ -7,6 +7,8 @@
 
 #include <QStringEncoder>
 
+#include <cerrno>
+
 namespace {
 
 // Waits of the login and navigation, in ms.
@@ -21,6 +23,15 @@ constexpr int MaxRelogins = 1;
 TSpComm& Port()
 {
     return FormComm()->SpComm1;
+}
+
+// A device the user may not open: on Linux serial devices belong to the group
+// dialout, and a new membership counts only from the next login.
+QString AccessDeniedText(const QString& device, const QString& systemText)
+{
+    return QStringLiteral("Нет доступа к порту %1: войдите в группу dialout (sudo adduser $USER dialout) "
+                          "и войдите в систему заново.\n%2")
+        .arg(device, systemText);
 }
 
 QByteArray ToUnit(const QString& text)
@@ -140,14 +151,19 @@ void TAAMenu::OpenPort()
 {
     spSynchronize([this] { ChangeLevel(lvConnecting, stOpen); });
     Port().SetPortNum(PortNumber);
+    m_openHint.clear();
     try {
         Port().Open();
         State = stWake;
+        return;
+    } catch (const ESpCommError& e) {
+        if (e.SystemError() == EACCES)
+            m_openHint = AccessDeniedText(spResolveDevice(Port().FormattedName()), e.Message());
     } catch (const std::exception&) {
-        // Whatever the reason, the user is told the port could not be opened.
-        ConnectError = cePortFailed;
-        State = stReport;
     }
+    // Whatever the reason, the user is told the port could not be opened.
+    ConnectError = cePortFailed;
+    State = stReport;
 }
 
 void TAAMenu::WakeUnit()
@@ -196,7 +212,10 @@ void TAAMenu::ReportConnect()
     }
     const QString reason = ConnectError == cePortFailed ? QStringLiteral("Не удалось открыть порт.")
                                                         : QStringLiteral("Устройство не обнаружено.");
-    ErrorBox(QStringLiteral("COM") + QString::number(PortNumber) + QStringLiteral(": ") + reason);
+    QString text = QStringLiteral("COM") + QString::number(PortNumber) + QStringLiteral(": ") + reason;
+    if (!m_openHint.isEmpty())
+        text += u'\n' + m_openHint;
+    ErrorBox(text);
     if (Port().IsOpen())
         Port().Close();
     UnitMode = Unit::umUndefined;

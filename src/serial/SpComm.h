@@ -108,6 +108,9 @@ public:
     int InQueCount();
     void PurgeRead();
     void PurgeReadWrite();
+    // Main thread: hands bytes to the companions and OnRxBuf exactly as if the
+    // device had just delivered them. How a far end is played without a device.
+    void DeliverReceived(const uint8_t* data, int count) { NotifyRxBuf(data, count); }
     // Main thread (or while no events flow).
     void AddDispatcher(TSpDispatcher* dispatcher);
     void RemoveDispatcher(TSpDispatcher* dispatcher);

@@ -169,9 +169,9 @@ void TAAMenu::OpenPort()
 void TAAMenu::WakeUnit()
 {
     for (int i = 0; i < Unit::WakeCancelCount; ++i)
-        Port().WriteChar(uint8_t(Unit::WakeCancel.at(0)));
+        FormComm()->SendChar(uint8_t(Unit::WakeCancel.at(0)));
     for (int i = 0; i < Unit::WakeReturnCount; ++i)
-        Port().WriteChar(uint8_t(Unit::WakeReturn.at(0)));
+        FormComm()->SendChar(uint8_t(Unit::WakeReturn.at(0)));
     FormComm()->SendAndWaitEcho(Unit::AccessWord, WakeWaitMs);
 
     const bool relogin = UnitMode == Unit::umPortOpen;
@@ -248,7 +248,7 @@ void TAAMenu::AskPassword()
 
 void TAAMenu::SendPassword()
 {
-    Port().WriteText(ToUnit(Password));
+    FormComm()->Send(ToUnit(Password));
     QByteArray line = Unit::LineEnd;
     if (FormComm()->SendAndWaitEcho(Unit::Return, PasswordWaitMs) != wrFound
         || FormComm()->ReadThrough(line, PasswordWaitMs) != wrFound) {

@@ -71,6 +71,10 @@ void TUnitState::LoadFactory()
 {
     for (const TFactoryParam& param : FactoryParams)
         m_params[param.Code] = param.Value;
+    // No line replaces its greetings, and every replacement menu is menu 0.
+    for (int line = 1; line <= 6; ++line)
+        for (int code = 500; code <= 540; code += 10)
+            m_params[code + line] = "0";
     Extensions = {};
     for (const char* entry : {"100", "101", "102", "103", "200-219"})
         Extensions.Add(entry);

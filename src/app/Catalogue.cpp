@@ -1,60 +1,98 @@
-// The catalogue builder: the fixed texts of every grid (headers, row names,
-// code column) and the sizes the grids end with. A few names mix Latin letters
-// into Cyrillic text (the C of "Cистемный", the c of "…, c", the x of "x10мс"):
+// The catalogue builder: the job behind every setting (its class, code, unit
+// menu, limits and place on the screen) and the fixed texts of every grid
+// (headers, row names, code column). A few names mix Latin letters into
+// Cyrillic text (the C of "Cистемный", the c of "…, c", the x of "x10мс"):
 // that is how the unit's own documentation spells them, kept as it is.
 #include "Unit1.h"
 
+#include "session/UnitDialog.h"
+#include "settings/CheckJob.h"
+#include "settings/ChoiceJob.h"
+#include "settings/DirectoryJobs.h"
+#include "settings/ListDlg.h"
+#include "settings/MailDlg.h"
+#include "settings/MenuDlg.h"
+#include "settings/NumberJobs.h"
+#include "settings/TimeJob.h"
+#include "settings/VoiceFile.h"
 #include "ui/StringGrid.h"
 
 #include <QLabel>
 
 namespace {
 
+enum class TKind { Directory, Choice, Number };
+
+// The limits of a system parameter's dialog, by kind: a dialling string's
+// lengths and whether "*" may be typed; a number's range; a choice's names in
+// the order of the unit's values (at most three).
+struct TParamSpec {
+    TKind Kind;
+    int Low = 0;
+    int High = 0;
+    bool Star = false;
+    std::array<const char*, 3> Choices{};
+};
+
+constexpr TParamSpec Digits(int low, int high, bool star) { return {TKind::Directory, low, high, star}; }
+constexpr TParamSpec Number(int low, int high) { return {TKind::Number, low, high}; }
+constexpr TParamSpec Choice(const char* v0, const char* v1, const char* v2 = nullptr)
+{
+    return {TKind::Choice, 0, 0, false, {v0, v1, v2}};
+}
+
+constexpr TParamSpec NotGiven = Choice("Сообщение не выдается", "Сообщение выдается");
+constexpr TParamSpec NoYes = Choice("Нет", "Да");
+
 struct TNamedCode {
     int Code;
     const char* Name;
+    TParamSpec Spec;
 };
 
 // Rows 1 to 38 of the system parameters, in order.
 const TNamedCode SysParams[] = {
-    {0, "Cистемный пароль"},
-    {1, "Уровень ограничения доступа"},
-    {10, "Тип набора на абонентских линиях УАТС"},
-    {11, "Длительность цифр при тональном наборе"},
-    {12, "Длительность FLASH в миллисекундах"},
-    {13, "Уровень усиления по приему, дБ+12"},
-    {14, "Уровень усиления по передаче, дБ+12"},
-    {15, "Число звонков до ответа на входящий вызов"},
-    {16, "Время ожидания при вызове абонента, с"},
-    {17, "Время ожидания набора номера после воспроизведения приветствия, c"},
-    {18, "Время реакции на разрыв шлейфа, x10мс"},
-    {20, "Комбинация для перевода звонка"},
-    {21, "Комбинация для возвращения к исходному вызову"},
-    {22, "Комбинация для включения индикатора сообщения"},
-    {23, "Комбинация для выключения индикатора сообщения"},
-    {24, "Комбинация для постановки на удержание"},
-    {25, "Комбинация для снятия с удержания"},
-    {30, "Абонент занят"},
-    {31, "Абонент свободен, идет вызов"},
-    {32, "Абонент ответил"},
-    {40, "Время ожидания команды от УАТС, х0.1с"},
-    {41, "Оставить сообщение"},
-    {42, "Читать сообщения"},
-    {43, "Перевод звонка на автосекретарь по отсутствию ответа"},
-    {44, "Перевод звонка на автосекретарь по \"занято\""},
-    {80, "Выдача сообщения перед переводом звонка"},
-    {81, "Выдача сообщения перед отбоем при невозможности обработки вызова"},
-    {82, "Выдача сообщения \"Оставьте сообщение после сигнала...\" после приветствия владельца ящика"},
-    {83, "Выдача сообщения перед соединением при переводе звонка"},
-    {90, "Назначение ящика 999"},
-    {91, "Способ сопровождаемого перевода вызова"},
-    {92, "Коррекция хода часов"},
-    {93, "Пауза перед приветствием, х0.1с"},
-    {94, "Всегда ожидать тональный набор от абонента"},
-    {95, "Действия при отсутствии набора от абонента"},
-    {96, "Пауза между попытками дозвона, c"},
-    {97, "При таймауте выполнять действие на 0"},
-    {98, "Принудительное отключение АРУ"},
+    {0, "Cистемный пароль", Digits(1, 8, false)},
+    {1, "Уровень ограничения доступа",
+     Choice("Нет ограничения", "Запрет настройки с телефона", "Запрет тонального набора")},
+    {10, "Тип набора на абонентских линиях УАТС", Choice("Тональный", "Импульсный")},
+    {11, "Длительность цифр при тональном наборе", Choice("80 мс (обычная)", "160 мс (увеличенная)")},
+    {12, "Длительность FLASH в миллисекундах", Number(0, 999)},
+    {13, "Уровень усиления по приему, дБ+12", Number(0, 24)},
+    {14, "Уровень усиления по передаче, дБ+12", Number(0, 24)},
+    {15, "Число звонков до ответа на входящий вызов", Number(1, 20)},
+    {16, "Время ожидания при вызове абонента, с", Number(0, 240)},
+    {17, "Время ожидания набора номера после воспроизведения приветствия, c", Number(0, 99)},
+    {18, "Время реакции на разрыв шлейфа, x10мс", Number(0, 250)},
+    {20, "Комбинация для перевода звонка", Digits(0, 24, true)},
+    {21, "Комбинация для возвращения к исходному вызову", Digits(0, 24, true)},
+    {22, "Комбинация для включения индикатора сообщения", Digits(0, 24, true)},
+    {23, "Комбинация для выключения индикатора сообщения", Digits(0, 24, true)},
+    {24, "Комбинация для постановки на удержание", Digits(0, 24, true)},
+    {25, "Комбинация для снятия с удержания", Digits(0, 24, true)},
+    {30, "Абонент занят", Digits(0, 8, true)},
+    {31, "Абонент свободен, идет вызов", Digits(0, 8, true)},
+    {32, "Абонент ответил", Digits(0, 8, true)},
+    {40, "Время ожидания команды от УАТС, х0.1с", Number(0, 99)},
+    {41, "Оставить сообщение", Digits(0, 24, true)},
+    {42, "Читать сообщения", Digits(0, 24, true)},
+    {43, "Перевод звонка на автосекретарь по отсутствию ответа", Digits(0, 24, true)},
+    {44, "Перевод звонка на автосекретарь по \"занято\"", Digits(0, 24, true)},
+    {80, "Выдача сообщения перед переводом звонка", NotGiven},
+    {81, "Выдача сообщения перед отбоем при невозможности обработки вызова", NotGiven},
+    {82, "Выдача сообщения \"Оставьте сообщение после сигнала...\" после приветствия владельца ящика",
+     NotGiven},
+    {83, "Выдача сообщения перед соединением при переводе звонка", NotGiven},
+    {90, "Назначение ящика 999", Choice("Общий", "Оператора")},
+    {91, "Способ сопровождаемого перевода вызова",
+     Choice("Контроль \"Занято\" и \"Нет ответа\"", "Только контроль \"Занято\"")},
+    {92, "Коррекция хода часов", Number(0, 63)},
+    {93, "Пауза перед приветствием, х0.1с", Number(0, 99)},
+    {94, "Всегда ожидать тональный набор от абонента", NoYes},
+    {95, "Действия при отсутствии набора от абонента", Choice("Отключение", "Перевод на оператора")},
+    {96, "Пауза между попытками дозвона, c", Number(0, 240)},
+    {97, "При таймауте выполнять действие на 0", NoYes},
+    {98, "Принудительное отключение АРУ", Choice("АРУ включено", "АРУ отключено")},
 };
 
 // Rows 1 to 14 of the service messages; the code of row r is 59 + r.
@@ -85,9 +123,18 @@ const char* const OverrideRows[][2] = {
     {"541..546", "Меню замены - перевод вызова"},
 };
 
+constexpr TParamSpec OverrideChoice =
+    Choice("0 (Не заменять)", "1 (Только приветствия)", "2 (Приветствия + меню перевода вызова)");
+constexpr TParamSpec OverrideMenu = Number(0, 39);
+constexpr int OverrideLines = 6;
+
 const char* const WeekDays[] = {"Понедельник", "Вторник", "Среда", "Четверг", "Пятница", "Суббота", "Воскресенье"};
 const char* const Greetings[] = {"Дневное", "Ночное", "Праздничное"};
+constexpr int DayGreetingCode = 20; // then night 21, holiday 22
 constexpr int MenuCount = 20;
+constexpr int OpCodeCode = 100; // then day and night operator, fax, administrator password
+constexpr int NumberMaxLength = 8;
+constexpr int HolidayCode = 110;
 constexpr int SysParamRowsDesigned = 40;
 
 void SetHeader(TStringGrid* grid, std::initializer_list<const char*> texts)
@@ -112,48 +159,182 @@ void SetName(TStringGrid* grid, int col, int row, const QString& text)
     grid->item(row - 1, col)->setToolTip(text);
 }
 
+// A system parameter's or a greeting override's job, by its kind and limits.
+std::unique_ptr<TJoint1> MakeParamJob(const TParamSpec& spec)
+{
+    switch (spec.Kind) {
+    case TKind::Directory: {
+        auto job = std::make_unique<TDirectory>();
+        job->MinLength = spec.Low;
+        job->MaxLength = spec.High;
+        job->StarAllowed = spec.Star;
+        return job;
+    }
+    case TKind::Number: {
+        auto job = std::make_unique<TNumber>();
+        job->Min = spec.Low;
+        job->Max = spec.High;
+        return job;
+    }
+    case TKind::Choice:
+        break;
+    }
+    auto job = std::make_unique<TChoice>();
+    for (const char* name : spec.Choices)
+        if (name)
+            job->Choices << QString::fromUtf8(name);
+    return job;
+}
+
+// Hangs a job on its grid cell: the job shows its value there, and the page
+// finds it there.
+void Attach(TJoint1* job, TStringGrid* const* gridRef, int col, int row, int code, uint8_t mode)
+{
+    job->GridRef = gridRef;
+    job->Col = col;
+    job->Row = row;
+    job->Code = code;
+    job->Mode = mode;
+    (*gridRef)->SetObjects(col, row, job);
+}
+
+template <class T>
+T* Configure(T* job, int code, uint8_t mode)
+{
+    job->Code = code;
+    job->Mode = mode;
+    return job;
+}
+
 } // namespace
 
+TJoint1* TForm1::Adopt(std::unique_ptr<TJoint1> job)
+{
+    m_jobs.push_back(std::move(job));
+    return m_jobs.back().get();
+}
+
+// Page by page, in the order of the pages; each page's flag is cleared as it
+// is finished.
 void TForm1::BuildCatalogue()
+{
+    BindNumbersPage();
+    PageLoaded[pgNumbers] = false;
+    BindGreetings();
+    PageLoaded[pgGreetings] = false;
+    BindMenus();
+    PageLoaded[pgMenu] = false;
+    BindMailPage();
+    PageLoaded[pgMail] = false;
+    BindSysParams();
+    PageLoaded[pgSysParams] = false;
+    BindSchedule();
+    PageLoaded[pgTime] = false;
+    BindGreetOverride();
+    BindMessages();
+    PageLoaded[pgMessages] = false;
+}
+
+void TForm1::BindNumbersPage()
+{
+    ListJob = Configure(Own<TListDlg>(), 0, Unit::umList);
+    ListJob->TargetLines = memNumbers;
+    OpCodeJob = Configure(Own<TVFCode>(), OpCodeCode, Unit::umSys);
+    OpCodeJob->Display = edtOpCode;
+    const std::pair<TVFDirectory**, QLineEdit*> numbers[] = {
+        {&OpNumDayJob, edtOpNumDay}, {&OpNumNightJob, edtOpNumNight}, {&FaxNumJob, edtFaxNum}, {&AdmPwdJob, edtAdmPwd}};
+    int code = OpCodeCode;
+    for (const auto& [field, edit] : numbers) {
+        auto* job = Configure(Own<TVFDirectory>(), ++code, Unit::umSys);
+        job->MinLength = field == &AdmPwdJob ? 1 : 0;
+        job->MaxLength = NumberMaxLength;
+        job->ValueEdit = edit;
+        *field = job;
+    }
+}
+
+// Greetings and menus: a row's job on column 0 shows the recording's name and
+// the ten keys' actions in columns 1 to 11 of its row.
+void TForm1::BindKeyGrid(TStringGrid* const* gridRef, int rows, int firstCode)
+{
+    for (int row = 1; row <= rows; ++row)
+        Attach(Own<TMenuDlg>(), gridRef, 0, row, firstCode + row - 1, Unit::umMenu);
+}
+
+void TForm1::BindGreetings()
 {
     SetKeyHeader(sgGreetings, "Приветствие");
     for (int row = 1; row <= int(std::size(Greetings)); ++row)
         sgGreetings->SetCells(0, row, QString::fromUtf8(Greetings[row - 1]));
     lblGreetAct->hide();
+    BindKeyGrid(&sgGreetings, std::size(Greetings), DayGreetingCode);
+}
 
+void TForm1::BindMenus()
+{
     SetKeyHeader(sgMenu, "№");
     sgMenu->SetRowCount(MenuCount + 1);
     for (int row = 1; row <= MenuCount; ++row)
         sgMenu->SetCells(0, row, QString::number(row - 1));
     lblMenuAct->hide();
+    BindKeyGrid(&sgMenu, MenuCount, 0);
+}
 
+void TForm1::BindMailPage()
+{
+    MailJob = Configure(Own<TMailDlg>(), 0, Unit::umMail);
+    MailJob->GridRef = &sgMail;
+    MailJob->FreeSpaceField = edtFreeSpace;
     SetHeader(sgMail, {"Владелец", "Размер", "Режим оповещения", "Период оповещения"});
     sgMail->SetColCount(2);
+}
 
+void TForm1::BindSysParams()
+{
     SetHeader(sgSysParams, {"Код", "Наименование Параметра", "Значение"});
-    sgSysParams->SetRowCount(SysParamRowsDesigned - 1);
     for (int row = 1; row <= int(std::size(SysParams)); ++row) {
-        sgSysParams->SetCells(0, row, QString::asprintf("%.2d", SysParams[row - 1].Code));
-        SetName(sgSysParams, 1, row, QString::fromUtf8(SysParams[row - 1].Name));
+        const TNamedCode& param = SysParams[row - 1];
+        Attach(Adopt(MakeParamJob(param.Spec)), &sgSysParams, 2, row, param.Code, Unit::umSys);
+        SetName(sgSysParams, 1, row, QString::fromUtf8(param.Name));
+        sgSysParams->SetCells(0, row, QString::asprintf("%.2d", param.Code));
     }
+    sgSysParams->SetRowCount(SysParamRowsDesigned - 1);
+}
 
+// Monday's start is 111 and end 112, Sunday's 123 and 124.
+void TForm1::BindSchedule()
+{
     SetHeader(sgTime, {"День недели", "Начало", "Конец"});
-    for (int row = 1; row <= int(std::size(WeekDays)); ++row)
+    for (int row = 1; row <= int(std::size(WeekDays)); ++row) {
         sgTime->SetCells(0, row, QString::fromUtf8(WeekDays[row - 1]));
+        Attach(Own<TTimeDlg>(), &sgTime, 1, row, 109 + 2 * row, Unit::umSys);
+        Attach(Own<TTimeDlg>(), &sgTime, 2, row, 110 + 2 * row, Unit::umSys);
+    }
+    HolidayJob = Configure(Own<TCheck>(), HolidayCode, Unit::umSys);
+    HolidayJob->CheckBoxRef = &cbHoliday;
+}
 
+// Column k (2 to 7) belongs to line k − 1; row r's code for line n is 490 + 10·r + n.
+void TForm1::BindGreetOverride()
+{
     SetHeader(sgGreetOverride, {"Код", "Наименование параметра"});
-    for (int line = 1; line <= 6; ++line)
+    for (int line = 1; line <= OverrideLines; ++line)
         sgGreetOverride->SetCells(line + 1, 0, QStringLiteral("Линия ") + QString::number(line));
     for (int row = 1; row <= int(std::size(OverrideRows)); ++row) {
         sgGreetOverride->SetCells(0, row, QString::fromUtf8(OverrideRows[row - 1][0]));
         SetName(sgGreetOverride, 1, row, QString::fromUtf8(OverrideRows[row - 1][1]));
+        const TParamSpec& spec = row == 1 ? OverrideChoice : OverrideMenu;
+        for (int line = 1; line <= OverrideLines; ++line)
+            Attach(Adopt(MakeParamJob(spec)), &sgGreetOverride, line + 1, row, 490 + 10 * row + line, Unit::umSys);
     }
+}
 
+void TForm1::BindMessages()
+{
     SetHeader(sgMessages, {"Сообщение", "Имя файла", "Длительность", "Размер файла"});
-    for (int row = 1; row <= int(std::size(Messages)); ++row)
-        SetName(sgMessages, 0, row,
-                QString::fromUtf8(Messages[row - 1]) + QStringLiteral(": ")
-                    + QString::number(FirstMessageCode + row - 1));
-
-    PageLoaded.fill(false);
+    for (int row = 1; row <= int(std::size(Messages)); ++row) {
+        const int code = FirstMessageCode + row - 1;
+        SetName(sgMessages, 0, row, QString::fromUtf8(Messages[row - 1]) + QStringLiteral(": ") + QString::number(code));
+        Attach(Own<TFile>(), &sgMessages, 1, row, code, Unit::umSys);
+    }
 }

@@ -1,23 +1,328 @@
 // What the pages do when shown, double-clicked or clicked: each picks a job of
 // the catalogue, gives it a start state and submits it to the session. The
-// handlers are bound now so that the window can attach and detach them; their
-// bodies come with the catalogue's jobs.
+// jobs talk to the unit and show their own results; the pages never write a
+// value into the screen themselves.
 #include "Unit1.h"
 
-void TForm1::btnExportClick() {}
+#include "session/AAMenu.h"
+#include "session/MessageSink.h"
+#include "settings/CheckJob.h"
+#include "settings/ListDlg.h"
+#include "settings/MailDlg.h"
+#include "settings/MenuDlg.h"
+#include "settings/NumberJobs.h"
+#include "settings/DirectoryJobs.h"
+#include "settings/VoiceFile.h"
+#include "ui/Clock.h"
+#include "ui/StringGrid.h"
 
-void TForm1::tbsNumbersShow() {}
-void TForm1::tbsGreetingsShow() {}
-void TForm1::tbsTimeShow() {}
-void TForm1::tbsMenuShow() {}
-void TForm1::tbsMailShow() {}
-void TForm1::tbsSysParamsShow() {}
-void TForm1::tbsMessagesShow() {}
+#include <QCheckBox>
+#include <QFileDialog>
+#include <QPushButton>
 
-void TForm1::sgTimeDblClick() {}
-void TForm1::sgGreetingsDblClick() {}
-void TForm1::sgMenuDblClick() {}
-void TForm1::sgSysParamsDblClick() {}
-void TForm1::sgMessagesDblClick() {}
-void TForm1::sgGreetOverrideDblClick() {}
-void TForm1::btnMailEditClick() {}
+namespace {
+
+const QString SystemOnlyRefusal = QStringLiteral("Операция возможна только в системном режиме.");
+
+// Columns 2 to 11 of the greetings and menus stand for the keys 0 to 9.
+constexpr int FirstKeyColumn = 2;
+constexpr int FileNameColumn = 1;
+
+// Every job of one column of a grid, rows 1 to the last, skipping empty cells.
+std::vector<TJoint1*> ColumnJobs(const TStringGrid* grid, int col)
+{
+    std::vector<TJoint1*> jobs;
+    for (int row = 1; row < grid->RowCount(); ++row)
+        if (TJoint1* job = grid->Objects(col, row))
+            jobs.push_back(job);
+    return jobs;
+}
+
+} // namespace
+
+void TForm1::BindPageHandlers()
+{
+    const std::pair<QPushButton*, void (TForm1::*)()> buttons[] = {
+        {btnAddNum, &TForm1::btnAddNumClick},
+        {btnAddGroup, &TForm1::btnAddGroupClick},
+        {btnDelNum, &TForm1::btnDelNumClick},
+        {btnDelGroup, &TForm1::btnDelGroupClick},
+        {btnOpCode, &TForm1::btnOpCodeClick},
+        {btnOpNumDay, &TForm1::btnOpNumDayClick},
+        {btnOpNumNight, &TForm1::btnOpNumNightClick},
+        {btnFaxNum, &TForm1::btnFaxNumClick},
+        {btnAdmPwd, &TForm1::btnAdmPwdClick},
+        {btnGreetUpload, &TForm1::btnGreetUploadClick},
+        {btnGreetDownload, &TForm1::btnGreetDownloadClick},
+        {btnGreetDelete, &TForm1::btnGreetDeleteClick},
+        {btnSetTime, &TForm1::btnSetTimeClick},
+        {btnMenuUpload, &TForm1::btnMenuUploadClick},
+        {btnMenuDownload, &TForm1::btnMenuDownloadClick},
+        {btnMenuDelete, &TForm1::btnMenuDeleteClick},
+        {btnMailCreate, &TForm1::btnMailCreateClick},
+        {btnMailDelete, &TForm1::btnMailDeleteClick},
+        {btnMailEdit, &TForm1::btnMailEditClick},
+        {btnSysParams, &TForm1::sgSysParamsDblClick},
+        {btnMessageUpload, &TForm1::sgMessagesDblClick},
+        {btnMessageDownload, &TForm1::btnMessageDownloadClick},
+        {btnMessageDelete, &TForm1::btnMessageDeleteClick},
+        {btnGreetOverride, &TForm1::sgGreetOverrideDblClick},
+    };
+    for (const auto& [button, handler] : buttons)
+        connect(button, &QPushButton::clicked, this, handler);
+    connect(cbHoliday, &QCheckBox::clicked, this, &TForm1::cbHolidayClick);
+}
+
+void TForm1::Run(TJoint1* job, int state)
+{
+    if (!job)
+        return;
+    job->State = state;
+    m_session->Submit(job);
+}
+
+void TForm1::RunSeries(const std::vector<TJoint1*>& jobs)
+{
+    BeginBusy();
+    for (TJoint1* job : jobs) {
+        m_server->WaitIdle();
+        if (m_session->Level == TAAMenu::lvOff)
+            break;
+        Run(job, 3);
+    }
+    EndBusy();
+}
+
+bool TForm1::SystemLevel() const
+{
+    return m_session->Level == TAAMenu::lvSystem;
+}
+
+bool TForm1::SystemOnly() const
+{
+    if (SystemLevel())
+        return true;
+    ErrorBox(SystemOnlyRefusal);
+    return false;
+}
+
+// Show handlers. Each reads its page once per connection, the mailboxes at
+// every showing.
+
+void TForm1::tbsNumbersShow()
+{
+    if (m_session->Level == TAAMenu::lvOff || PageLoaded[pgNumbers])
+        return;
+    RunSeries({ListJob, OpCodeJob, OpNumDayJob, OpNumNightJob, FaxNumJob, AdmPwdJob});
+    PageLoaded[pgNumbers] = true;
+}
+
+void TForm1::tbsGreetingsShow()
+{
+    if (m_session->Level == TAAMenu::lvOff || PageLoaded[pgGreetings])
+        return;
+    RunSeries(ColumnJobs(sgGreetings, 0));
+    PageLoaded[pgGreetings] = true;
+}
+
+void TForm1::tbsTimeShow()
+{
+    if (m_session->Level == TAAMenu::lvOff || PageLoaded[pgTime])
+        return;
+    std::vector<TJoint1*> jobs{HolidayJob};
+    for (int row = 1; row < sgTime->RowCount(); ++row)
+        for (int col : {1, 2})
+            if (TJoint1* job = sgTime->Objects(col, row))
+                jobs.push_back(job);
+    RunSeries(jobs);
+    PageLoaded[pgTime] = true;
+}
+
+void TForm1::tbsMenuShow()
+{
+    if (m_session->Level == TAAMenu::lvOff || PageLoaded[pgMenu])
+        return;
+    RunSeries(ColumnJobs(sgMenu, 0));
+    PageLoaded[pgMenu] = true;
+}
+
+void TForm1::tbsMailShow()
+{
+    if (m_session->Level != TAAMenu::lvOff)
+        Run(MailJob, 3);
+}
+
+void TForm1::tbsSysParamsShow()
+{
+    if (!SystemLevel() || PageLoaded[pgSysParams])
+        return;
+    std::vector<TJoint1*> jobs{m_versionJob.get()};
+    const std::vector<TJoint1*> params = ColumnJobs(sgSysParams, 2);
+    jobs.insert(jobs.end(), params.begin(), params.end());
+    RunSeries(jobs);
+    PageLoaded[pgSysParams] = true;
+}
+
+void TForm1::tbsMessagesShow()
+{
+    if (!SystemLevel() || PageLoaded[pgMessages])
+        return;
+    std::vector<TJoint1*> jobs;
+    for (int row = 1; row < sgGreetOverride->RowCount(); ++row)
+        for (int col = 2; col < sgGreetOverride->ColCount(); ++col)
+            if (TJoint1* job = sgGreetOverride->Objects(col, row))
+                jobs.push_back(job);
+    const std::vector<TJoint1*> messages = ColumnJobs(sgMessages, FileNameColumn);
+    jobs.insert(jobs.end(), messages.begin(), messages.end());
+    RunSeries(jobs);
+    PageLoaded[pgMessages] = true;
+}
+
+// Numbers.
+
+void TForm1::btnAddNumClick() { Run(ListJob, TListDlg::AddNumber); }
+void TForm1::btnAddGroupClick() { Run(ListJob, TListDlg::AddRange); }
+void TForm1::btnDelNumClick() { Run(ListJob, TListDlg::RemoveNumber); }
+void TForm1::btnDelGroupClick() { Run(ListJob, TListDlg::RemoveRange); }
+void TForm1::btnOpCodeClick() { Run(OpCodeJob, 1); }
+void TForm1::btnOpNumDayClick() { Run(OpNumDayJob, 1); }
+void TForm1::btnOpNumNightClick() { Run(OpNumNightJob, 1); }
+void TForm1::btnFaxNumClick() { Run(FaxNumJob, 1); }
+void TForm1::btnAdmPwdClick() { Run(AdmPwdJob, 1); }
+
+// Greetings and menus: whatever cell is current, the row's job is on column 0.
+
+TFile* TForm1::KeyGridJob(const TStringGrid* grid) const
+{
+    return static_cast<TFile*>(grid->Objects(0, grid->Row()));
+}
+
+void TForm1::KeyGridDblClick(TStringGrid* grid)
+{
+    auto* job = static_cast<TMenuDlg*>(KeyGridJob(grid));
+    const int col = grid->Col();
+    if (!job || col < FileNameColumn)
+        return;
+    if (col == FileNameColumn) {
+        UploadFlow(job);
+        return;
+    }
+    job->EditedKey = col - FirstKeyColumn;
+    Run(job, TMenuDlg::EditKey);
+}
+
+void TForm1::sgGreetingsDblClick() { KeyGridDblClick(sgGreetings); }
+void TForm1::btnGreetUploadClick() { UploadFlow(KeyGridJob(sgGreetings)); }
+void TForm1::btnGreetDownloadClick() { DownloadFlow(KeyGridJob(sgGreetings)); }
+void TForm1::btnGreetDeleteClick() { Run(KeyGridJob(sgGreetings), TFile::DeleteFile); }
+void TForm1::sgMenuDblClick() { KeyGridDblClick(sgMenu); }
+void TForm1::btnMenuUploadClick() { UploadFlow(KeyGridJob(sgMenu)); }
+void TForm1::btnMenuDownloadClick() { DownloadFlow(KeyGridJob(sgMenu)); }
+void TForm1::btnMenuDeleteClick() { Run(KeyGridJob(sgMenu), TFile::DeleteFile); }
+
+// Schedule and clock.
+
+void TForm1::sgTimeDblClick()
+{
+    Run(sgTime->Objects(sgTime->Col(), sgTime->Row()), 1);
+}
+
+// The job shows a value read from the unit with the box disabled, so only a
+// user's click writes.
+void TForm1::cbHolidayClick()
+{
+    if (cbHoliday->isEnabled())
+        Run(HolidayJob, 1);
+}
+
+void TForm1::btnSetTimeClick()
+{
+    BeginBusy();
+    {
+        TFormClock clock(*m_session, *m_server, this);
+        clock.exec();
+    }
+    EndBusy();
+}
+
+// Mailboxes.
+
+void TForm1::btnMailCreateClick() { Run(MailJob, TMailDlg::CreateBox); }
+void TForm1::btnMailDeleteClick() { Run(MailJob, TMailDlg::DeleteBox); }
+void TForm1::btnMailEditClick() { Run(MailJob, TMailDlg::EditBox); }
+
+// System parameters and message replacement: the unit shows these only to the
+// system user, so the page refuses before asking it.
+
+void TForm1::sgSysParamsDblClick()
+{
+    if (SystemOnly())
+        Run(sgSysParams->Objects(2, sgSysParams->Row()), 1);
+}
+
+TFile* TForm1::MessageJob() const
+{
+    return static_cast<TFile*>(sgMessages->Objects(FileNameColumn, sgMessages->Row()));
+}
+
+void TForm1::sgMessagesDblClick()
+{
+    if (SystemOnly())
+        UploadFlow(MessageJob());
+}
+
+void TForm1::btnMessageDownloadClick()
+{
+    if (SystemOnly())
+        DownloadFlow(MessageJob());
+}
+
+void TForm1::btnMessageDeleteClick()
+{
+    if (!SystemOnly())
+        return;
+    if (TFile* job = MessageJob()) {
+        BeginBusy();
+        Run(job, TFile::DeleteFile);
+        EndBusy();
+    }
+}
+
+void TForm1::sgGreetOverrideDblClick()
+{
+    if (sgGreetOverride->Col() >= 2)
+        Run(sgGreetOverride->Objects(sgGreetOverride->Col(), sgGreetOverride->Row()), 1);
+}
+
+// Voice files: the file dialogs; the transfer itself belongs to the transfer
+// window behind the hooks.
+
+void TForm1::UploadFlow(TFile* job)
+{
+    if (!job)
+        return;
+    QFileDialog dialog(this);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return;
+    job->State = TFile::UploadFile;
+    job->LocalFilePath = dialog.selectedFiles().constFirst();
+    if (UploadTransfer)
+        UploadTransfer(job);
+}
+
+void TForm1::DownloadFlow(TFile* job)
+{
+    if (!job || job->FileName.isEmpty())
+        return;
+    QFileDialog dialog(this);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.selectFile(job->FileName);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return;
+    job->State = TFile::DownloadFile;
+    if (DownloadTransfer)
+        DownloadTransfer(job, dialog.selectedFiles().constFirst());
+}

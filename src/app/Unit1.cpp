@@ -83,6 +83,7 @@ void TForm1::FormCreate(const QString& executablePath)
     m_versionJob->StatusPanel = StatusPanels[3];
 
     BuildCatalogue();
+    BindPageHandlers();
 }
 
 void TForm1::SetPasswordHint(const QString& hint)

@@ -4,15 +4,17 @@
 // version job; connects, disconnects, chooses the port, shows the session's
 // level and keeps the window busy while jobs run. Its methods are spread over
 // files named after what they hold: Unit1.cpp (frame, connection, busy look),
-// MainWindowLayout.cpp (the pages' controls), Catalogue.cpp (the grids' fixed
-// texts) and PageHandlers.cpp (what the pages do).
+// MainWindowLayout.cpp (the pages' controls), Catalogue.cpp (the jobs behind
+// every setting and the grids' fixed texts), PageHandlers.cpp (what the pages
+// do) and Export.cpp (all settings into one text file).
 
-#include "session/Server.h"
+#include "session/Joint1.h"
 #include "ui/WindowMessageSink.h"
 
 #include <QMainWindow>
 
 #include <array>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -23,7 +25,13 @@ class QPlainTextEdit;
 class QPushButton;
 class QTabWidget;
 class TAAMenu;
+class TCheck;
+class TFile;
+class TListDlg;
+class TMailDlg;
 class TStringGrid;
+class TVFCode;
+class TVFDirectory;
 class TVersion;
 
 // "<executable name without folder and extension> v.1.4.4".
@@ -124,6 +132,38 @@ public:
     enum TPage { pgNumbers, pgGreetings, pgTime, pgMenu, pgMail, pgSysParams, pgMessages, PageCount };
     std::array<bool, PageCount> PageLoaded{};
 
+    // Jobs of the catalogue held by name; the grids' jobs hang on their cells.
+    TListDlg* ListJob = nullptr;
+    TVFCode* OpCodeJob = nullptr;
+    TVFDirectory* OpNumDayJob = nullptr;
+    TVFDirectory* OpNumNightJob = nullptr;
+    TVFDirectory* FaxNumJob = nullptr;
+    TVFDirectory* AdmPwdJob = nullptr;
+    TMailDlg* MailJob = nullptr;
+    TCheck* HolidayJob = nullptr;
+
+    // The transfer of a voice file once the user has chosen the computer's
+    // file. Upload: the job is in its upload state with LocalFilePath set.
+    // Download: the job is in its download state; targetPath is where the
+    // received file belongs. Unset, the flows end after their file dialog.
+    std::function<void(TFile* job)> UploadTransfer;
+    std::function<void(TFile* job, const QString& targetPath)> DownloadTransfer;
+    // Main thread: the open dialog, then UploadTransfer.
+    void UploadFlow(TFile* job);
+    // Main thread: nothing when the unit has no file under the job's code;
+    // else the save dialog with the unit's file name preset, then DownloadTransfer.
+    void DownloadFlow(TFile* job);
+
+    // Export.cpp. Brings every page up to date, in the export's order, and
+    // returns once all reads have ended; the system pages only in system mode.
+    void RefreshAllPages();
+    // The export file from what the jobs hold now: Windows-1251, CR LF.
+    QByteArray SettingsText();
+    // Refreshes every page and writes the export to path, replacing a file
+    // there only once the whole text is written. False with error set (the
+    // system's words) when the file could not be written.
+    bool ExportSettings(const QString& path, QString& error);
+
     TCOMServer* Server() const { return m_server.get(); }
     TAAMenu* Session() const { return m_session.get(); }
     TVersion* VersionJob() const { return m_versionJob.get(); }
@@ -144,6 +184,28 @@ public slots:
     void btnDisconnectClick();
     void btnPortsClick();
     void btnExportClick();
+
+    void btnAddNumClick();
+    void btnAddGroupClick();
+    void btnDelNumClick();
+    void btnDelGroupClick();
+    void btnOpCodeClick();
+    void btnOpNumDayClick();
+    void btnOpNumNightClick();
+    void btnFaxNumClick();
+    void btnAdmPwdClick();
+    void btnGreetUploadClick();
+    void btnGreetDownloadClick();
+    void btnGreetDeleteClick();
+    void cbHolidayClick();
+    void btnSetTimeClick();
+    void btnMenuUploadClick();
+    void btnMenuDownloadClick();
+    void btnMenuDeleteClick();
+    void btnMailCreateClick();
+    void btnMailDeleteClick();
+    void btnMessageDownloadClick();
+    void btnMessageDeleteClick();
 
     void tbsNumbersShow();
     void tbsGreetingsShow();
@@ -184,6 +246,37 @@ private:
 
     // Catalogue.cpp
     void BuildCatalogue();
+    void BindNumbersPage();
+    void BindGreetings();
+    void BindMenus();
+    void BindKeyGrid(TStringGrid* const* gridRef, int rows, int firstCode);
+    void BindMailPage();
+    void BindSysParams();
+    void BindSchedule();
+    void BindGreetOverride();
+    void BindMessages();
+    // The window owns every job of the catalogue for its whole life.
+    TJoint1* Adopt(std::unique_ptr<TJoint1> job);
+    template <class T>
+    T* Own()
+    {
+        return static_cast<T*>(Adopt(std::make_unique<T>()));
+    }
+
+    // PageHandlers.cpp
+    void BindPageHandlers();
+    // Sets the job's start state and submits it; no job, nothing.
+    void Run(TJoint1* job, int state);
+    // Reads each job in turn (state 3) inside one busy bracket; stops when the
+    // connection is gone, so that a lost unit is not logged in again per job.
+    void RunSeries(const std::vector<TJoint1*>& jobs);
+    bool SystemLevel() const;
+    // False, after the refusal message, below the system level.
+    bool SystemOnly() const;
+    // Greetings and menus: the job of the current row (column 0).
+    TFile* KeyGridJob(const TStringGrid* grid) const;
+    void KeyGridDblClick(TStringGrid* grid);
+    TFile* MessageJob() const;
 
     // The controls DisablePanels and EnablePanels switch, in their order: a
     // control with a handler has its double click detached and re-attached,
@@ -206,4 +299,5 @@ private:
     std::unique_ptr<TCOMServer> m_server;
     std::unique_ptr<TAAMenu> m_session;
     std::unique_ptr<TVersion> m_versionJob;
+    std::vector<std::unique_ptr<TJoint1>> m_jobs; // the catalogue
 };

@@ -67,7 +67,8 @@ private:
     {
         for (const QString& password : passwords)
             sink.QueuePassword(password);
-        window->btnConnect->click(); // returns when the whole connect has ended
+        window->btnConnect->click(); // returns when the connect has ended and the page's reads are handed over
+        QVERIFY(window->Server()->WaitIdle(20000));
         QCOMPARE(window->BusyCount(), 0);
         QCOMPARE(window->StatusPanels[0]->text(), QStringLiteral("Готово"));
     }

@@ -35,7 +35,7 @@ bool TDemoUnit::Fail(const QString& text)
     return false;
 }
 
-bool TDemoUnit::Start(const QString& executable, const QString& folder, bool reset)
+bool TDemoUnit::Start(const QString& executable, const QString& folder, bool reset, int baud)
 {
     if (executable.isEmpty())
         return Fail(QStringLiteral("%1 не найден.").arg(UnitName));
@@ -48,7 +48,7 @@ bool TDemoUnit::Start(const QString& executable, const QString& folder, bool res
     }
     m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     m_process.start(executable, {QStringLiteral("--pty"), QStringLiteral("--state"), state, QStringLiteral("--baud"),
-                                 QStringLiteral("19200")});
+                                 QString::number(baud)});
     if (!m_process.waitForStarted(StartMs))
         return Fail(m_process.errorString());
     // The unit's first line names its pseudo-terminal.

@@ -19,9 +19,13 @@ public:
     // folder, else on PATH; empty when there is none.
     static QString FindExecutable(const QString& programFolder);
 
+    // Output pace in bit/s: the real line's, or as fast as the pseudo-terminal goes.
+    static constexpr int LinePace = 19200;
+    static constexpr int Unpaced = 0;
+
     // Starts the unit with its state in folder (reset: factory state first),
-    // paced as the real line. False with ErrorText() when it did not start.
-    bool Start(const QString& executable, const QString& folder, bool reset);
+    // paced at baud. False with ErrorText() when it did not start.
+    bool Start(const QString& executable, const QString& folder, bool reset, int baud = LinePace);
     // The unit's pseudo-terminal.
     QString Device() const { return m_device; }
     QString ErrorText() const { return m_error; }

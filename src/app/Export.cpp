@@ -131,18 +131,18 @@ QByteArray TForm1::SettingsText()
 bool TForm1::ExportSettings(const QString& path, QString& error)
 {
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        error = file.errorString();
+    const auto fail = [&] {
+        error = QStringLiteral("Не удалось записать настройки в файл %1: %2").arg(path, file.errorString());
         return false;
-    }
+    };
+    if (!file.open(QIODevice::WriteOnly))
+        return fail();
     BeginBusy();
     RefreshAllPages();
     const QByteArray text = SettingsText();
     const bool written = file.write(text) == text.size() && file.commit();
-    if (!written)
-        error = file.errorString();
     EndBusy();
-    return written;
+    return written || fail();
 }
 
 void TForm1::btnExportClick()
@@ -155,8 +155,7 @@ void TForm1::btnExportClick()
     dialog.selectFile(QStringLiteral("settings.txt"));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return;
-    const QString path = dialog.selectedFiles().constFirst();
     QString error;
-    if (!ExportSettings(path, error))
-        ErrorBox(QStringLiteral("Не удалось записать настройки в файл %1: %2").arg(path, error));
+    if (!ExportSettings(dialog.selectedFiles().constFirst(), error))
+        ErrorBox(error);
 }

@@ -156,6 +156,8 @@ public:
 
     // Export.cpp. Brings every page up to date, in the export's order, and
     // returns once all reads have ended; the system pages only in system mode.
+    // A failed read is not an error here: the job has shown it, and the page
+    // shows what it holds.
     void RefreshAllPages();
     // The export file from what the jobs hold now: Windows-1251, CR LF.
     QByteArray SettingsText();

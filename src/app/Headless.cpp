@@ -1,0 +1,163 @@
+#include "Headless.h"
+
+#include "DemoUnit.h"
+#include "Unit1.h"
+#include "serial/SpSystem.h"
+#include "session/AAMenu.h"
+#include "session/Comm.h"
+#include "session/MessageSink.h"
+
+#include <QCoreApplication>
+#include <QTextStream>
+
+#include <atomic>
+#include <cstdio>
+#include <termios.h>
+#include <unistd.h>
+
+namespace {
+
+// The disconnect's own waits on the line are short; this only bounds a unit
+// that stopped answering.
+constexpr int DisconnectMs = 5000;
+
+void Print(const QString& text)
+{
+    QString line = text;
+    line.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    std::fprintf(stderr, "parlotel: %s\n", qPrintable(line));
+}
+
+// Prints every box instead of showing it and counts them: any of them means
+// the run did not go as asked. Confirmations are declined. The password is
+// given once: a second request follows a refused password, and asking again
+// with the same one would loop.
+class THeadlessSink : public TMessageSink {
+public:
+    explicit THeadlessSink(QString password) : m_password(std::move(password)) {}
+
+    void ShowMessage(TMsgKind, const QString& text) override { Note(text); }
+    bool Confirm(const QString& text, TConfirmButtons) override
+    {
+        Note(text + QStringLiteral(" — нет"));
+        return false;
+    }
+    TPasswordAnswer AskPassword(QString& password) override
+    {
+        if (m_passwordGiven || m_password.isEmpty()) {
+            if (!m_passwordGiven)
+                Note(QStringLiteral("пароль не задан"));
+            return TPasswordAnswer::Cancelled;
+        }
+        m_passwordGiven = true;
+        password = m_password;
+        return TPasswordAnswer::Entered;
+    }
+
+    int Count() const { return m_count; }
+
+private:
+    void Note(const QString& text)
+    {
+        Print(text);
+        ++m_count;
+    }
+
+    QString m_password;
+    bool m_passwordGiven = false;
+    std::atomic<int> m_count{0};
+};
+
+bool ExportCommand(TForm1& window, const QString& path, QString& error)
+{
+    return window.ExportSettings(path, error);
+}
+
+// Points the session's port at the device or the emulated unit asked for.
+bool PreparePort(const TConnectionOptions& c, TForm1& window, TDemoUnit& unit, const QString& demoFolder)
+{
+    TAAMenu& session = *window.Session();
+    if (c.Port)
+        session.PortNumber = c.Port;
+    if (c.Demo) {
+        if (!unit.Start(TDemoUnit::FindExecutable(QCoreApplication::applicationDirPath()), demoFolder, c.DemoReset,
+                        TDemoUnit::Unpaced)) {
+            Print(QStringLiteral("Не удалось запустить эмулятор устройства: ") + unit.ErrorText());
+            return false;
+        }
+        spOverrideDevice(session.PortNumber, unit.Device());
+    } else if (!c.Device.isEmpty()) {
+        spOverrideDevice(session.PortNumber, c.Device);
+    }
+    return true;
+}
+
+bool Connected(TForm1& window)
+{
+    return window.Session()->Level == TAAMenu::lvAdmin || window.Session()->Level == TAAMenu::lvSystem;
+}
+
+int RunConnected(const THeadlessRequest& request, TForm1& window, const THeadlessSink& sink)
+{
+    window.btnConnectClick();
+    window.Server()->WaitIdle();
+    // Every failed login ends disconnected; a message after a good login
+    // (the first page's reads) fails the command below.
+    if (!Connected(window))
+        return ecConnect;
+    QString error;
+    const bool done = request.Command->Run(window, request.Argument, error);
+    window.Server()->WaitIdle();
+    if (!done)
+        Print(error);
+    return done && sink.Count() == 0 ? ecOk : ecCommand;
+}
+
+} // namespace
+
+const std::vector<THeadlessCommand>& HeadlessCommands()
+{
+    static const std::vector<THeadlessCommand> commands{
+        {QStringLiteral("export"), QStringLiteral("FILE"),
+         QStringLiteral("Command: export all settings of the unit to FILE (text, Windows-1251)."), ExportCommand},
+    };
+    return commands;
+}
+
+QString ReadPasswordLine()
+{
+    const bool terminal = ::isatty(STDIN_FILENO);
+    termios saved{};
+    if (terminal && ::tcgetattr(STDIN_FILENO, &saved) == 0) {
+        std::fputs("Пароль: ", stderr);
+        termios quiet = saved;
+        quiet.c_lflag &= ~tcflag_t(ECHO);
+        ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet);
+    }
+    QTextStream in(stdin);
+    const QString line = in.readLine();
+    if (terminal) {
+        ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved);
+        std::fputs("\n", stderr);
+    }
+    return line.trimmed();
+}
+
+int RunHeadless(const THeadlessRequest& request, const QString& demoFolder)
+{
+    const TConnectionOptions& c = request.Connection;
+    THeadlessSink sink(c.Password ? *c.Password : ReadPasswordLine());
+    TForm1 window(QCoreApplication::applicationFilePath());
+    TFormComm comm;
+    SetMessageSink(&sink); // in place of the window's boxes
+    TDemoUnit unit;
+    int code = ecConnect;
+    if (PreparePort(c, window, unit, demoFolder))
+        code = RunConnected(request, window, sink);
+    if (window.Session()->Level != TAAMenu::lvOff) {
+        window.Session()->Disconnect();
+        window.Server()->WaitIdle(DisconnectMs);
+    }
+    SetMessageSink(nullptr);
+    return code;
+}

@@ -1,0 +1,58 @@
+#pragma once
+// The headless mode: the program's jobs run from the command line, with no
+// person and no display. The main window is built offscreen, connects, runs one
+// command, disconnects and ends. Every message box that would be shown is
+// printed to standard error instead and makes the run fail. A command is one
+// entry of HeadlessCommands(): its option, its argument and what it does with
+// the connected window; adding a command there adds it to the command line and
+// to --help.
+
+#include <QString>
+
+#include <functional>
+#include <optional>
+#include <vector>
+
+class TForm1;
+
+// Exit codes of the whole program.
+enum TExitCode : int {
+    ecOk = 0,
+    ecConnect = 1, // the connection or the login failed
+    ecCommand = 2, // the command failed, or a message came up while it ran
+    ecUsage = 64,  // the command line is wrong
+};
+
+struct THeadlessCommand {
+    QString Name;      // the option without its dashes: "export"
+    QString ValueName; // what its argument is: "FILE"
+    QString Description;
+    // Main thread, with the window connected. False with error (one line of
+    // plain words) when the command failed.
+    std::function<bool(TForm1& window, const QString& argument, QString& error)> Run;
+};
+
+const std::vector<THeadlessCommand>& HeadlessCommands();
+
+// Where the unit is and how to log in, for this run only (nothing is stored).
+struct TConnectionOptions {
+    std::optional<QString> Password; // none: one line from standard input
+    int Port = 0;                    // 0: the stored port
+    QString Device;                  // opened as the port for this run
+    bool Demo = false;               // the emulated unit
+    bool DemoReset = false;          // in its factory state
+};
+
+struct THeadlessRequest {
+    const THeadlessCommand* Command = nullptr;
+    QString Argument;
+    TConnectionOptions Connection;
+};
+
+// The password when none was given: one line of standard input, without its
+// line end; on a terminal it asks on standard error and does not echo.
+QString ReadPasswordLine();
+
+// Runs one command; the application object must exist. demoFolder holds the
+// emulated unit's state, as in the window's demo mode. Returns the exit code.
+int RunHeadless(const THeadlessRequest& request, const QString& demoFolder);

@@ -1,0 +1,129 @@
+#include "ProgramOptions.h"
+
+#include <QCommandLineParser>
+#include <QStringList>
+
+#include <cstdio>
+
+namespace {
+
+constexpr int HighestPort = 255;
+
+const char* const HeadlessHelp =
+    "\nWith a command the program runs without its window (no display is needed): it\n"
+    "connects to the unit, runs the command, disconnects and exits. Messages that the\n"
+    "window would show are printed to standard error instead. Without --password the\n"
+    "password is read from standard input (one line).\n"
+    "Exit codes: 0 done; 1 the connection or the login failed; 2 the command failed;\n"
+    "64 wrong command line.\n"
+    "Example: parlotel --export settings.txt --password 1234 --device /dev/ttyUSB0\n";
+
+struct TParser {
+    QCommandLineParser Parser;
+    QCommandLineOption Help{{QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Show this help.")};
+    QCommandLineOption Demo{QStringLiteral("demo"),
+                            QStringLiteral("Use the emulated unit: the window connects the chosen COM port to it, "
+                                           "a command connects to it unpaced. Nothing is stored.")};
+    QCommandLineOption Reset{QStringLiteral("demo-reset"),
+                             QStringLiteral("Like --demo, with the unit back in its factory state.")};
+    QCommandLineOption Password{QStringLiteral("password"),
+                                QStringLiteral("Command: log in with this password instead of reading it from "
+                                               "standard input."),
+                                QStringLiteral("P")};
+    QCommandLineOption Port{QStringLiteral("port"),
+                            QStringLiteral("Command: use COM<N> instead of the stored port."), QStringLiteral("N")};
+    QCommandLineOption Device{QStringLiteral("device"),
+                              QStringLiteral("Command: open this serial device as the port."),
+                              QStringLiteral("PATH")};
+    std::vector<QCommandLineOption> Commands;
+
+    TParser()
+    {
+        Parser.setApplicationDescription(
+            QStringLiteral("Parlotel: configures the auto-attendant unit over a serial line."));
+        Parser.addOptions({Help, Demo, Reset});
+        for (const THeadlessCommand& command : HeadlessCommands()) {
+            Commands.emplace_back(command.Name, command.Description, command.ValueName);
+            Parser.addOption(Commands.back());
+        }
+        Parser.addOptions({Password, Port, Device});
+    }
+
+    QString HelpText() const { return Parser.helpText() + QString::fromLatin1(HeadlessHelp); }
+};
+
+// The command named on the line; an error when there are several.
+bool FindCommand(const TParser& p, TProgramOptions& options, QString& error)
+{
+    for (size_t i = 0; i < p.Commands.size(); ++i) {
+        if (!p.Parser.isSet(p.Commands[i]))
+            continue;
+        if (options.Headless) {
+            error = QStringLiteral("only one command at a time");
+            return false;
+        }
+        options.Headless = THeadlessRequest{&HeadlessCommands()[i], p.Parser.value(p.Commands[i]), {}};
+    }
+    return true;
+}
+
+bool ReadConnection(const TParser& p, TProgramOptions& options, QString& error)
+{
+    if (!options.Headless) {
+        if (p.Parser.isSet(p.Password) || p.Parser.isSet(p.Port) || p.Parser.isSet(p.Device)) {
+            error = QStringLiteral("--password, --port and --device go with a command such as --export");
+            return false;
+        }
+        return true;
+    }
+    TConnectionOptions& c = options.Headless->Connection;
+    if (p.Parser.isSet(p.Password))
+        c.Password = p.Parser.value(p.Password);
+    if (p.Parser.isSet(p.Port)) {
+        bool number = false;
+        c.Port = p.Parser.value(p.Port).toInt(&number);
+        if (!number || c.Port < 1 || c.Port > HighestPort) {
+            error = QStringLiteral("--port takes a number from 1 to %1").arg(HighestPort);
+            return false;
+        }
+    }
+    c.Device = p.Parser.value(p.Device);
+    c.Demo = options.Demo;
+    c.DemoReset = options.DemoReset;
+    if (c.Demo && p.Parser.isSet(p.Device)) {
+        error = QStringLiteral("--device and --demo exclude each other");
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+std::optional<int> ParseProgramOptions(int argc, char** argv, TProgramOptions& options)
+{
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    TParser p;
+    QString error;
+    bool valid = p.Parser.parse(arguments);
+    if (!valid)
+        error = p.Parser.errorText();
+    else if (p.Parser.isSet(p.Help)) {
+        std::fputs(qPrintable(p.HelpText()), stdout);
+        return ecOk;
+    } else if (!p.Parser.positionalArguments().isEmpty()) {
+        error = QStringLiteral("unexpected argument: %1").arg(p.Parser.positionalArguments().constFirst());
+        valid = false;
+    }
+    if (valid) {
+        options.DemoReset = p.Parser.isSet(p.Reset);
+        options.Demo = options.DemoReset || p.Parser.isSet(p.Demo);
+        valid = FindCommand(p, options, error) && ReadConnection(p, options, error);
+    }
+    if (!valid) {
+        std::fprintf(stderr, "parlotel: %s\n\n%s", qPrintable(error), qPrintable(p.HelpText()));
+        return ecUsage;
+    }
+    return std::nullopt;
+}

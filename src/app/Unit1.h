@@ -267,6 +267,8 @@ private:
 
     // PageHandlers.cpp
     void BindPageHandlers();
+    // TransferFlows.cpp: the transfer window behind UploadTransfer and DownloadTransfer.
+    void BindTransferWindow();
     // Sets the job's start state and submits it; no job, nothing.
     void Run(TJoint1* job, int state);
     // Reads each job in turn (state 3) inside one busy bracket; stops when the

@@ -140,7 +140,9 @@ bool TForm1::ExportSettings(const QString& path, QString& error)
     BeginBusy();
     RefreshAllPages();
     const QByteArray text = SettingsText();
-    const bool written = file.write(text) == text.size() && file.commit();
+    // Flushed before the commit: Qt 6.4's commit replaces the earlier file
+    // even when the last buffered bytes could not be written.
+    const bool written = file.write(text) == text.size() && file.flush() && file.commit();
     EndBusy();
     return written || fail();
 }

@@ -35,7 +35,7 @@ QString formatMessage(const char* pattern, const QStringList& args)
 
 [[noreturn]] void raiseSystemError(const char* pattern, int err)
 {
-    throw ESpCommError(formatMessage(pattern, {QString::number(err), spErrorText(err)}));
+    throw ESpCommError(formatMessage(pattern, {QString::number(err), spErrorText(err)}), err);
 }
 
 int bitRate(TSpBaudrate rate, int userRate)
@@ -47,7 +47,10 @@ int bitRate(TSpBaudrate rate, int userRate)
 
 } // namespace
 
-ESpCommError::ESpCommError(const QString& message) : std::runtime_error(message.toStdString()) {}
+ESpCommError::ESpCommError(const QString& message, int systemError)
+    : std::runtime_error(message.toStdString()), m_systemError(systemError)
+{
+}
 
 TSpCustomComm::TSpCustomComm()
 {
@@ -135,9 +138,10 @@ void TSpCustomComm::OpenDevice()
     int fd = -1;
     if (const int err = spOpenDevice(spResolveDevice(name), fd)) {
         if (err == ENOENT)
-            throw ESpCommError(formatMessage("Specified device not found (%s).", {name}));
+            throw ESpCommError(formatMessage("Specified device not found (%s).", {name}), err);
         throw ESpCommError(formatMessage("Can't open specified device %s (Error %d, %s)",
-                                         {name, QString::number(err), spErrorText(err)}));
+                                         {name, QString::number(err), spErrorText(err)}),
+                           err);
     }
     auto line = std::make_shared<TSpLine>(fd);
     line->ReadTimeout = m_buffers.ReadTimeout();

@@ -50,10 +50,15 @@ struct TSpComStatus {
 };
 
 // The one exception the port raises; what() is the formatted message (UTF-8).
+// SystemError() is the errno behind it, 0 when the port itself refused.
 class ESpCommError : public std::runtime_error {
 public:
-    explicit ESpCommError(const QString& message);
+    explicit ESpCommError(const QString& message, int systemError = 0);
     QString Message() const { return QString::fromUtf8(what()); }
+    int SystemError() const { return m_systemError; }
+
+private:
+    int m_systemError;
 };
 
 class TSpComm;
@@ -103,6 +108,9 @@ public:
     int InQueCount();
     void PurgeRead();
     void PurgeReadWrite();
+    // Main thread: hands bytes to the companions and OnRxBuf exactly as if the
+    // device had just delivered them. How a far end is played without a device.
+    void DeliverReceived(const uint8_t* data, int count) { NotifyRxBuf(data, count); }
     // Main thread (or while no events flow).
     void AddDispatcher(TSpDispatcher* dispatcher);
     void RemoveDispatcher(TSpDispatcher* dispatcher);

@@ -7,6 +7,8 @@
 
 #include <QStringEncoder>
 
+#include <cerrno>
+
 namespace {
 
 // Waits of the login and navigation, in ms.
@@ -21,6 +23,15 @@ constexpr int MaxRelogins = 1;
 TSpComm& Port()
 {
     return FormComm()->SpComm1;
+}
+
+// A device the user may not open: on Linux serial devices belong to the group
+// dialout, and a new membership counts only from the next login.
+QString AccessDeniedText(const QString& device, const QString& systemText)
+{
+    return QStringLiteral("Нет доступа к порту %1: войдите в группу dialout (sudo adduser $USER dialout) "
+                          "и войдите в систему заново.\n%2")
+        .arg(device, systemText);
 }
 
 QByteArray ToUnit(const QString& text)
@@ -140,22 +151,27 @@ void TAAMenu::OpenPort()
 {
     spSynchronize([this] { ChangeLevel(lvConnecting, stOpen); });
     Port().SetPortNum(PortNumber);
+    m_openHint.clear();
     try {
         Port().Open();
         State = stWake;
+        return;
+    } catch (const ESpCommError& e) {
+        if (e.SystemError() == EACCES)
+            m_openHint = AccessDeniedText(spResolveDevice(Port().FormattedName()), e.Message());
     } catch (const std::exception&) {
-        // Whatever the reason, the user is told the port could not be opened.
-        ConnectError = cePortFailed;
-        State = stReport;
     }
+    // Whatever the reason, the user is told the port could not be opened.
+    ConnectError = cePortFailed;
+    State = stReport;
 }
 
 void TAAMenu::WakeUnit()
 {
     for (int i = 0; i < Unit::WakeCancelCount; ++i)
-        Port().WriteChar(uint8_t(Unit::WakeCancel.at(0)));
+        FormComm()->SendChar(uint8_t(Unit::WakeCancel.at(0)));
     for (int i = 0; i < Unit::WakeReturnCount; ++i)
-        Port().WriteChar(uint8_t(Unit::WakeReturn.at(0)));
+        FormComm()->SendChar(uint8_t(Unit::WakeReturn.at(0)));
     FormComm()->SendAndWaitEcho(Unit::AccessWord, WakeWaitMs);
 
     const bool relogin = UnitMode == Unit::umPortOpen;
@@ -196,7 +212,10 @@ void TAAMenu::ReportConnect()
     }
     const QString reason = ConnectError == cePortFailed ? QStringLiteral("Не удалось открыть порт.")
                                                         : QStringLiteral("Устройство не обнаружено.");
-    ErrorBox(QStringLiteral("COM") + QString::number(PortNumber) + QStringLiteral(": ") + reason);
+    QString text = QStringLiteral("COM") + QString::number(PortNumber) + QStringLiteral(": ") + reason;
+    if (!m_openHint.isEmpty())
+        text += u'\n' + m_openHint;
+    ErrorBox(text);
     if (Port().IsOpen())
         Port().Close();
     UnitMode = Unit::umUndefined;
@@ -229,7 +248,7 @@ void TAAMenu::AskPassword()
 
 void TAAMenu::SendPassword()
 {
-    Port().WriteText(ToUnit(Password));
+    FormComm()->Send(ToUnit(Password));
     QByteArray line = Unit::LineEnd;
     if (FormComm()->SendAndWaitEcho(Unit::Return, PasswordWaitMs) != wrFound
         || FormComm()->ReadThrough(line, PasswordWaitMs) != wrFound) {

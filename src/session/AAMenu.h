@@ -94,4 +94,7 @@ private:
     // Re-logins after a prompt mismatch within one hand-over: a unit that keeps
     // answering out of step would otherwise loop for ever.
     int m_relogins = 0;
+    // Said under the report of a port that did not open, when there is more to
+    // tell than that (a refused access); empty otherwise.
+    QString m_openHint;
 };

@@ -73,12 +73,24 @@ TFormComm::~TFormComm()
 
 bool TFormComm::Send(const QByteArray& bytes)
 {
+    if (TLineTap* tap = m_tap.load())
+        tap->Sent(bytes);
     return SpComm1.WriteText(bytes);
+}
+
+void TFormComm::SetLineTap(TLineTap* tap)
+{
+    std::lock_guard lock(m_lock);
+    m_tap.store(tap);
+    m_hungUp = false;
 }
 
 void TFormComm::SpComm1RxBuf(TSpComm*, const uint8_t* data, int count)
 {
+    if (TLineTap* tap = m_tap.load())
+        tap->Received(QByteArray(reinterpret_cast<const char*>(data), count));
     std::lock_guard lock(m_lock);
+    ++m_deliveries;
     const qsizetype before = m_rxText.size();
     for (int i = 0; i < count; ++i)
         if (data[i] != '\n')
@@ -108,6 +120,22 @@ bool TFormComm::RefusedInMainThread(const char* primitive) const
     return true;
 }
 
+TFormComm::TTapAnswer TFormComm::AskTap(const QByteArray& text, std::unique_lock<std::mutex>& lock)
+{
+    TLineTap* tap = m_tap.load();
+    if (!tap)
+        return taNone;
+    const uint64_t seen = m_deliveries;
+    lock.unlock();
+    const TLineTap::TVerdict verdict = tap->Waiting(text);
+    lock.lock();
+    if (verdict == TLineTap::HangUp)
+        return taHungUp;
+    if (verdict == TLineTap::RunOut)
+        return taRunOut;
+    return m_deliveries != seen ? taDelivered : taNone;
+}
+
 int TFormComm::AwaitAndCut(const QByteArray& text, int timeoutMs, QByteArray* through)
 {
     TSpTimer timer(timeoutMs);
@@ -116,8 +144,27 @@ int TFormComm::AwaitAndCut(const QByteArray& text, int timeoutMs, QByteArray* th
     // A signal left by an earlier wait that timed out must not count.
     m_matchEvent.Reset();
     qsizetype at = m_rxText.indexOf(text);
-    m_armed = at < 0;
     while (at < 0) {
+        if (m_hungUp) {
+            m_armed = false;
+            return wrAbandoned;
+        }
+        m_armed = true;
+        switch (AskTap(text, lock)) {
+        case taHungUp:
+            m_hungUp = true;
+            continue;
+        case taRunOut:
+            m_armed = false;
+            return wrTimeout;
+        case taDelivered:
+            // Only the receive handler's verdict counts, as with bytes from a device.
+            if (m_matchEvent.Wait(0) == TSpWaitResult::Signaled)
+                at = m_rxText.indexOf(text);
+            continue;
+        case taNone:
+            break;
+        }
         lock.unlock();
         const bool signalled = m_matchEvent.Wait(timer.Remaining()) == TSpWaitResult::Signaled;
         lock.lock();
@@ -126,7 +173,6 @@ int TFormComm::AwaitAndCut(const QByteArray& text, int timeoutMs, QByteArray* th
             m_armed = false;
             return wrTimeout;
         }
-        m_armed = at < 0; // a signal without the text: keep waiting
     }
     m_armed = false;
     const qsizetype end = at + text.size();

@@ -10,10 +10,38 @@
 #include <QByteArray>
 #include <QObject>
 
+#include <atomic>
+#include <cstdint>
 #include <mutex>
 
 // What the primitives return: 0 found, anything else a failure.
 enum TWaitResult { wrFound = 0, wrTimeout = 1, wrAbandoned = 2, wrFailed = 3 };
+
+// A tap on the line to the unit: sees every byte the program sends and
+// receives, and every wait for the unit's answer. A trace writes them down;
+// tests and the fuzzer play the unit with it, without a device.
+class TLineTap {
+public:
+    // What becomes of a wait the tap was told of.
+    enum TVerdict {
+        GoOn,   // the wait looks at what arrived meanwhile, and blocks if it must
+        RunOut, // nothing comes for this wait: it ends as timed out, at once
+        HangUp, // nothing comes ever: this wait and every later one whose text
+                // has not arrived fail at once, until a tap is set again
+    };
+
+    virtual ~TLineTap() = default;
+    // In the sending thread, before the port gets the bytes.
+    virtual void Sent(const QByteArray& bytes) = 0;
+    // In the delivering thread, as received (line feeds included), before any
+    // wait sees them.
+    virtual void Received(const QByteArray& bytes) = 0;
+    // On the worker, each time a wait is about to block for text that has not
+    // arrived. A unit played without a device answers here: bytes it delivers
+    // (SpComm1.DeliverReceived, in the main thread) are looked at before the
+    // wait blocks, so they cost no time.
+    virtual TVerdict Waiting(const QByteArray& /*awaited*/) { return GoOn; }
+};
 
 class TFormComm : public QObject {
     Q_OBJECT
@@ -23,6 +51,9 @@ public:
 
     TSpComm SpComm1;
     TSpWaitMessage SpWaitMessage1;
+
+    // Not owned; set while no job runs. nullptr removes it.
+    void SetLineTap(TLineTap* tap);
 
     // Every byte the program sends to the unit goes through here.
     bool Send(const QByteArray& bytes);
@@ -56,12 +87,19 @@ private:
     void SendAnnounce(const QByteArray& command, int code, const QString& failure);
     // Arms for text unless it is there already; then waits and cuts.
     int AwaitAndCut(const QByteArray& text, int timeoutMs, QByteArray* through);
+    enum TTapAnswer { taNone, taDelivered, taRunOut, taHungUp };
+    // Lets the tap answer a wait. Called and returns with the lock held,
+    // releasing it meanwhile.
+    TTapAnswer AskTap(const QByteArray& text, std::unique_lock<std::mutex>& lock);
     bool RefusedInMainThread(const char* primitive) const;
 
-    mutable std::mutex m_lock; // RxText, Armed, Awaited
+    mutable std::mutex m_lock; // RxText, Armed, Awaited, the tap's answers
     QByteArray m_rxText;
     bool m_armed = false;
     QByteArray m_awaited;
+    bool m_hungUp = false;     // the tap's far end said nothing comes any more
+    uint64_t m_deliveries = 0; // bursts received: tells a wait that its tap answered
+    std::atomic<TLineTap*> m_tap{nullptr};
     TSpWaitEvent m_matchEvent{false, false}; // auto reset
 };
 

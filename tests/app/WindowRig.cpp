@@ -1,11 +1,14 @@
 #include "WindowRig.h"
 
+#include "GuiTestSupport.h"
 #include "app/Unit1.h"
 #include "serial/SpSystem.h"
 #include "session/AAMenu.h"
 #include "session/Comm.h"
 #include "ui/StringGrid.h"
 
+#include <QFileDialog>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTabWidget>
@@ -73,4 +76,18 @@ void TWindowRig::DoubleClick(TStringGrid* grid, int col, int row)
     // A view takes a double click only on the cell its press went to.
     QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, at);
     QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {}, at);
+}
+
+// The file name typed, then OK: the dialog's own selection waits for its
+// folder listing, which a test need not wait for.
+void TWindowRig::ChooseFile(const QString& path)
+{
+    AnswerNextModal<QFileDialog>([path](QFileDialog* d) {
+        if (path.isEmpty()) {
+            d->reject();
+            return;
+        }
+        d->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(path);
+        static_cast<QDialog*>(d)->done(QDialog::Accepted);
+    });
 }

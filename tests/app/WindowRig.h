@@ -38,6 +38,8 @@ public:
     int Received();
     // Shows a page by clicking nothing but the tab, and waits for its reads.
     bool ShowPage(QWidget* page);
+    // Queues the answer to the next file dialog: choose path (empty: cancel).
+    static void ChooseFile(const QString& path);
     // A user's double click on a data cell.
     static void DoubleClick(TStringGrid* grid, int col, int row);
 };

@@ -6,12 +6,21 @@
 #include "app/Unit1.h"
 #include "session/AAMenu.h"
 #include "session/Comm.h"
+#include "settings/CheckJob.h"
+#include "settings/ChoiceJob.h"
+#include "settings/DirectoryJobs.h"
+#include "settings/ListDlg.h"
+#include "settings/MailDlg.h"
+#include "settings/MenuDlg.h"
+#include "settings/NumberJobs.h"
+#include "settings/TimeJob.h"
 #include "ui/Ports.h"
 #include "ui/RadioGroup.h"
 #include "ui/StringGrid.h"
 
 #include <QCheckBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSettings>
@@ -253,6 +262,67 @@ private slots:
         QCOMPARE(window->sgMessages->Cells(0, 14),
                  QStringLiteral("Сообщение перед соединением при переводе вызова: 73"));
         QVERIFY(std::all_of(window->PageLoaded.begin(), window->PageLoaded.end(), [](bool f) { return !f; }));
+    }
+
+    // Every job on its own cell with its code, menu and limits; the fixed
+    // columns hold none.
+    void catalogueJobsSitOnTheirCells()
+    {
+        create();
+        TForm1& w = *window;
+        const auto bound = [](const TJoint1* job, const TStringGrid* grid, int col, int row, int code, int mode) {
+            return job && job->Grid() == grid && job->Col == col && job->Row == row && job->Code == code
+                && job->Mode == mode;
+        };
+        for (int row = 1; row <= 3; ++row)
+            QVERIFY(bound(dynamic_cast<TMenuDlg*>(w.sgGreetings->Objects(0, row)), w.sgGreetings, 0, row, 19 + row, 9));
+        for (int row = 1; row <= 20; ++row)
+            QVERIFY(bound(dynamic_cast<TMenuDlg*>(w.sgMenu->Objects(0, row)), w.sgMenu, 0, row, row - 1, 9));
+        for (int row = 1; row <= 38; ++row)
+            QVERIFY(bound(w.sgSysParams->Objects(2, row), w.sgSysParams, 2, row, w.sgSysParams->Cells(0, row).toInt(), 6));
+        for (int row = 1; row <= 7; ++row)
+            for (int col : {1, 2})
+                QVERIFY(bound(dynamic_cast<TTimeDlg*>(w.sgTime->Objects(col, row)), w.sgTime, col, row,
+                              108 + col + 2 * row, 6));
+        for (int row = 1; row <= 5; ++row)
+            for (int line = 1; line <= 6; ++line)
+                QVERIFY(bound(w.sgGreetOverride->Objects(line + 1, row), w.sgGreetOverride, line + 1, row,
+                              490 + 10 * row + line, 6));
+        for (int row = 1; row <= 14; ++row)
+            QVERIFY(bound(dynamic_cast<TFile*>(w.sgMessages->Objects(1, row)), w.sgMessages, 1, row, 59 + row, 6));
+        for (const auto& [grid, cols] : {std::pair{w.sgGreetings, QList<int>{1, 11}}, {w.sgSysParams, {0, 1}},
+                                          {w.sgTime, {0}}, {w.sgGreetOverride, {0, 1}}, {w.sgMessages, {0, 2, 3}}})
+            for (int col : cols)
+                QVERIFY(!grid->Objects(col, 1) && !grid->Objects(col, 0));
+
+        const auto* password = dynamic_cast<TDirectory*>(w.sgSysParams->Objects(2, 1));
+        QVERIFY(password && password->MinLength == 1 && password->MaxLength == 8 && !password->StarAllowed);
+        const auto* flash = dynamic_cast<TNumber*>(w.sgSysParams->Objects(2, 5));
+        QVERIFY(flash && flash->Min == 0 && flash->Max == 999);
+        const auto* transfer = dynamic_cast<TDirectory*>(w.sgSysParams->Objects(2, 12));
+        QVERIFY(transfer && transfer->MinLength == 0 && transfer->MaxLength == 24 && transfer->StarAllowed);
+        const auto* busy = dynamic_cast<TDirectory*>(w.sgSysParams->Objects(2, 18));
+        QVERIFY(busy && busy->MaxLength == 8 && busy->StarAllowed);
+        const auto* following = dynamic_cast<TChoice*>(w.sgSysParams->Objects(2, 31));
+        QVERIFY(following);
+        QCOMPARE(following->Choices,
+                 QStringList({"Контроль \"Занято\" и \"Нет ответа\"", "Только контроль \"Занято\""}));
+        const auto* replace = dynamic_cast<TChoice*>(w.sgGreetOverride->Objects(2, 1));
+        QVERIFY(replace && replace->Choices.size() == 3);
+        QCOMPARE(replace->Choices[2], QStringLiteral("2 (Приветствия + меню перевода вызова)"));
+        const auto* menu = dynamic_cast<TNumber*>(w.sgGreetOverride->Objects(7, 5));
+        QVERIFY(menu && menu->Min == 0 && menu->Max == 39);
+
+        QVERIFY(w.ListJob->Mode == 7 && w.ListJob->TargetLines == w.memNumbers);
+        QVERIFY(w.OpCodeJob->Code == 100 && w.OpCodeJob->Mode == 6 && w.OpCodeJob->Display == w.edtOpCode);
+        const std::tuple<TVFDirectory*, int, QLineEdit*, int> numbers[] = {
+            {w.OpNumDayJob, 101, w.edtOpNumDay, 0}, {w.OpNumNightJob, 102, w.edtOpNumNight, 0},
+            {w.FaxNumJob, 103, w.edtFaxNum, 0}, {w.AdmPwdJob, 104, w.edtAdmPwd, 1}};
+        for (const auto& [job, code, edit, minimum] : numbers)
+            QVERIFY(job->Code == code && job->Mode == 6 && job->ValueEdit == edit && job->MinLength == minimum
+                    && job->MaxLength == 8 && !job->StarAllowed);
+        QVERIFY(w.MailJob->Mode == 8 && w.MailJob->Grid() == w.sgMail && w.MailJob->FreeSpaceField == w.edtFreeSpace);
+        QVERIFY(w.HolidayJob->Code == 110 && w.HolidayJob->Mode == 6 && w.HolidayJob->CheckBox() == w.cbHoliday);
     }
 
     void busyDetachesTheBottomButtonsAndDisablesThePages()

@@ -9,8 +9,11 @@
 #include <QtTest>
 
 #include <atomic>
+#include <cerrno>
+#include <fcntl.h>
 #include <mutex>
 #include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -99,6 +102,25 @@ const QByteArray LeaveBytes = QByteArray(5, '\x18') + QByteArray(9, '\r');
 QByteArray echo(const QByteArray& line)
 {
     return line + "\n";
+}
+
+// A path whose open for reading and writing is refused with EACCES for whoever
+// runs the test: a file without permissions stops an ordinary user; root
+// passes those, but not a read-only kernel setting.
+QString deniedPath(const QTemporaryDir& dir)
+{
+    const QString locked = dir.filePath(QStringLiteral("locked"));
+    QFile file(locked);
+    if (file.open(QIODevice::WriteOnly))
+        file.setPermissions(QFileDevice::Permissions());
+    for (const QString& path : {locked, QStringLiteral("/proc/sys/kernel/ostype")}) {
+        const int fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+        if (fd >= 0)
+            ::close(fd);
+        else if (errno == EACCES)
+            return path;
+    }
+    return {};
 }
 
 } // namespace
@@ -374,6 +396,35 @@ private slots:
         QCOMPARE(session->ConnectError, int(TAAMenu::cePortFailed));
         QCOMPARE(levels, QList<int>({1, 1, 0}));
         QCOMPARE(int(session->UnitMode), 0);
+    }
+
+    // A refused open names the device and the way to get access under the usual
+    // line; the next failure of another kind does not repeat that advice.
+    void deniedPortSaysHowToGetAccess()
+    {
+        QTemporaryDir dir;
+        const QString denied = deniedPath(dir);
+        if (denied.isEmpty())
+            QSKIP("no path here whose open is refused with EACCES for this user");
+        comm->SpComm1.SetDeviceName(QStringLiteral("COM%d"));
+        session->PortNumber = 2;
+        QSettings settings(QStringLiteral("pt71qm"));
+        settings.setValue(QStringLiteral("Devices/COM2"), denied);
+        settings.sync();
+        TNoteJob job(6);
+        submit(job);
+        QCOMPARE(sink.Log(), QStringList({"E: COM2: Не удалось открыть порт.\nНет доступа к порту " + denied
+                                          + ": войдите в группу dialout (sudo adduser $USER dialout) и войдите в "
+                                            "систему заново.\nCan't open specified device COM2 (Error 13, "
+                                          + spErrorText(EACCES) + ")"}));
+        QCOMPARE(levels, QList<int>({1, 1, 0}));
+
+        sink.Clear();
+        settings.setValue(QStringLiteral("Devices/COM2"), "/dev/parlotel-missing");
+        settings.sync();
+        submit(job);
+        QCOMPARE(sink.Log(), QStringList({"E: COM2: Не удалось открыть порт."}));
+        QCOMPARE(job.Runs.load(), 0);
     }
 
     void invalidStateIsReportedAndCloses()

@@ -1,0 +1,256 @@
+// The settings export against the emulated unit in its factory state: the
+// file byte for byte in system and administrator mode, what a second export
+// reads, a cancelled dialog, files that cannot be written (an earlier file
+// stays as it was), and the headless export with its exit codes.
+#include "GuiTestSupport.h"
+#include "WindowRig.h"
+#include "app/Unit1.h"
+#include "session/AAMenu.h"
+#include "ui/StringGrid.h"
+
+#include <QDir>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <csignal>
+#include <sys/resource.h>
+
+namespace {
+
+constexpr int ProgramMs = 60000;
+
+QByteArray readFile(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QByteArray expected(const char* name)
+{
+    return readFile(qEnvironmentVariable("PARLOTEL_TEST_DATA") + QLatin1Char('/') + QLatin1String(name));
+}
+
+void writeFile(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
+// Writing more than limit bytes into any file fails (EFBIG), for root too.
+class TFileSizeLimit {
+public:
+    explicit TFileSizeLimit(rlim_t limit)
+    {
+        ::getrlimit(RLIMIT_FSIZE, &m_saved);
+        m_signal = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit lower = m_saved;
+        lower.rlim_cur = limit;
+        ::setrlimit(RLIMIT_FSIZE, &lower);
+    }
+    ~TFileSizeLimit()
+    {
+        ::setrlimit(RLIMIT_FSIZE, &m_saved);
+        std::signal(SIGXFSZ, m_signal);
+    }
+
+private:
+    rlimit m_saved{};
+    void (*m_signal)(int) = nullptr;
+};
+
+struct TRun {
+    int Exit = -1;
+    QByteArray Errors;
+};
+
+// The program's headless export; input is its standard input.
+TRun runExport(const QStringList& args, const QByteArray& input = {})
+{
+    TChild program;
+    TRun run;
+    if (!program.Start(QStringLiteral(PARLOTEL_EXE), QStringList{QStringLiteral("--export")} + args))
+        return run;
+    program.Write(input);
+    program.CloseInput();
+    run.Exit = program.Wait(ProgramMs);
+    run.Errors = program.ReadErrors();
+    return run;
+}
+
+} // namespace
+
+class TestExport : public QObject {
+    Q_OBJECT
+private:
+    QTemporaryDir dir;
+
+    QString path(const char* name) const { return dir.filePath(QLatin1String(name)); }
+
+    // Exports through the window's button and save dialog.
+    static void exportTo(TWindowRig& rig, const QString& target)
+    {
+        TWindowRig::ChooseFile(target);
+        rig.Window->btnExport->click();
+        QVERIFY(WaitModalsAnswered());
+        QVERIFY(rig.Settle());
+    }
+
+private slots:
+    void cleanup() { QCOMPARE(CloseLeftoverModals(), QStringList()); }
+
+    void systemModeFactoryStateByteForByte()
+    {
+        TWindowRig rig;
+        QVERIFY(rig.Started());
+        QVERIFY(rig.Connect(QStringLiteral("1234")));
+        AnswerNextModal<QFileDialog>([&](QFileDialog* d) {
+            QCOMPARE(d->acceptMode(), QFileDialog::AcceptSave);
+            QCOMPARE(d->defaultSuffix(), QStringLiteral("txt"));
+            QCOMPARE(d->nameFilters(),
+                     QStringList({"Текстовые файлы (*.txt *.TXT)", "Все файлы (*)"}));
+            QVERIFY(!d->testOption(QFileDialog::DontConfirmOverwrite));
+            QCOMPARE(d->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->text(), QStringLiteral("settings.txt"));
+            d->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(path("system.txt"));
+            static_cast<QDialog*>(d)->done(QDialog::Accepted);
+        });
+        rig.Window->btnExport->click();
+        QVERIFY(WaitModalsAnswered());
+        QVERIFY(rig.Settle());
+        QCOMPARE(readFile(path("system.txt")), expected("export_factory_system.txt"));
+        QCOMPARE(rig.Sink.Log(), QStringList({"P"}));
+
+        // The second time only the mailboxes are read: from the system menu
+        // "\r", "MAIL\r" and "GETALL\r".
+        const int before = rig.Received();
+        exportTo(rig, path("again.txt"));
+        QCOMPARE(rig.Received() - before, 13);
+        QCOMPARE(readFile(path("again.txt")), expected("export_factory_system.txt"));
+    }
+
+    void administratorModeLeavesSystemPagesUnread()
+    {
+        TWindowRig rig;
+        QVERIFY(rig.Started());
+        QVERIFY(rig.Connect(QStringLiteral("1111")));
+        exportTo(rig, path("admin.txt"));
+        QCOMPARE(readFile(path("admin.txt")), expected("export_factory_admin.txt"));
+        QCOMPARE(rig.Window->sgSysParams->Cells(2, 1), QString());
+        QVERIFY(!rig.Window->PageLoaded[TForm1::pgSysParams] && !rig.Window->PageLoaded[TForm1::pgMessages]);
+        QCOMPARE(rig.Sink.Log(), QStringList({"P"}));
+    }
+
+    void cancelledDialogWritesAndReadsNothing()
+    {
+        TWindowRig rig;
+        QVERIFY(rig.Started());
+        QVERIFY(rig.Connect(QStringLiteral("1234")));
+        const int before = rig.Received();
+        const QStringList files = QDir(dir.path()).entryList(QDir::Files);
+        exportTo(rig, QString());
+        QCOMPARE(rig.Received(), before);
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), files);
+        QVERIFY(!rig.Window->PageLoaded[TForm1::pgMenu]);
+    }
+
+    void unwritableFileLeavesTheEarlierOne()
+    {
+        TWindowRig rig;
+        QVERIFY(rig.Started());
+        QVERIFY(rig.Connect(QStringLiteral("1234")));
+
+        // A folder that is a file: refused before anything is read.
+        writeFile(path("plain"), "plain");
+        const int before = rig.Received();
+        exportTo(rig, path("plain") + QStringLiteral("/settings.txt"));
+        QCOMPARE(rig.Received(), before);
+        QCOMPARE(rig.Sink.Errors().size(), 1);
+        QVERIFY2(rig.Sink.Errors().constFirst().startsWith(
+                     QStringLiteral("Не удалось записать настройки в файл %1/settings.txt: ").arg(path("plain"))),
+                 qPrintable(rig.Sink.Errors().constFirst()));
+
+        // The disk fills up while writing: the earlier export stays whole and
+        // no partial file is left beside it.
+        QDir full(path("full"));
+        QVERIFY(full.mkpath(QStringLiteral(".")));
+        const QString target = full.filePath(QStringLiteral("settings.txt"));
+        writeFile(target, "earlier export\r\n");
+        {
+            TFileSizeLimit limit(4096);
+            exportTo(rig, target);
+        }
+        QCOMPARE(readFile(target), QByteArray("earlier export\r\n"));
+        QCOMPARE(full.entryList(QDir::Files | QDir::Hidden), QStringList({"settings.txt"}));
+        QCOMPARE(rig.Sink.Errors().size(), 2);
+        QVERIFY(rig.Sink.Errors().constLast().startsWith(QStringLiteral("Не удалось записать настройки в файл ")));
+        QCOMPARE(rig.Window->BusyCount(), 0);
+        QVERIFY(rig.Window->PageControl1->isEnabled());
+    }
+
+    void headlessExport()
+    {
+        TUnitProcess unit({QStringLiteral("--baud"), QStringLiteral("0")});
+        QVERIFY(!unit.Pty().isEmpty());
+        const QStringList device{QStringLiteral("--device"), unit.Pty()};
+
+        TRun run = runExport(QStringList{path("headless.txt"), QStringLiteral("--password"), QStringLiteral("1234")}
+                             + device);
+        QCOMPARE(run.Exit, 0);
+        QCOMPARE(readFile(path("headless.txt")), expected("export_factory_system.txt"));
+
+        // The password from standard input.
+        run = runExport(QStringList{path("stdin.txt")} + device, "1111\n");
+        QCOMPARE(run.Exit, 0);
+        QCOMPARE(readFile(path("stdin.txt")), expected("export_factory_admin.txt"));
+
+        run = runExport(QStringList{path("wrong.txt"), QStringLiteral("--password"), QStringLiteral("9999")} + device);
+        QCOMPARE(run.Exit, 1);
+        QVERIFY2(run.Errors.contains("parlotel: Неверный пароль! Повторите ввод."), run.Errors.constData());
+        QVERIFY(!QFileInfo::exists(path("wrong.txt")));
+
+        writeFile(path("plain"), "plain");
+        run = runExport(QStringList{path("plain") + QStringLiteral("/x.txt"), QStringLiteral("--password"),
+                                    QStringLiteral("1234")}
+                        + device);
+        QCOMPARE(run.Exit, 2);
+        QVERIFY2(run.Errors.contains("Не удалось записать настройки в файл"), run.Errors.constData());
+
+        // Nobody at the other end of the line.
+        run = runExport({path("none.txt"), QStringLiteral("--password"), QStringLiteral("1234"),
+                         QStringLiteral("--device"), QStringLiteral("/dev/parlotel-no-such-port")});
+        QCOMPARE(run.Exit, 1);
+        QVERIFY2(run.Errors.contains("Не удалось открыть порт."), run.Errors.constData());
+    }
+
+    void headlessCommandLine()
+    {
+        for (const QStringList& wrong : {QStringList{QStringLiteral("--password"), QStringLiteral("1")},
+                                         QStringList{QStringLiteral("x.txt"), QStringLiteral("--port"), QStringLiteral("0")},
+                                         QStringList{QStringLiteral("x.txt"), QStringLiteral("--demo"),
+                                                     QStringLiteral("--device"), QStringLiteral("/dev/null")}}) {
+            TChild program;
+            QVERIFY(program.Start(QStringLiteral(PARLOTEL_EXE),
+                                  wrong.constFirst().startsWith(QLatin1String("--")) ? wrong
+                                                                                     : QStringList{"--export"} + wrong));
+            QCOMPARE(program.Wait(ProgramMs), 64);
+        }
+        TChild help;
+        QVERIFY(help.Start(QStringLiteral(PARLOTEL_EXE), {QStringLiteral("--help")}));
+        QByteArray text;
+        while (help.Running() || text.isEmpty()) {
+            const QByteArray more = help.Read(1000);
+            if (more.isEmpty() && !help.Running())
+                break;
+            text += more;
+        }
+        QCOMPARE(help.Wait(ProgramMs), 0);
+        for (const char* word : {"--export <FILE>", "--password <P>", "--port <N>", "--device <PATH>", "Exit codes"})
+            QVERIFY2(text.contains(word), word);
+    }
+};
+
+QTEST_MAIN(TestExport)
+#include "test_export.moc"

@@ -4,6 +4,7 @@
 
 #include "session/MessageSink.h"
 #include "settings/VoiceFile.h"
+#include "ui/StringGrid.h"
 #include "ui/TransferFiles.h"
 #include "ui/YModemU.h"
 
@@ -30,4 +31,21 @@ void TForm1::BindTransferWindow()
         transfer(job, QString());
     };
     DownloadTransfer = transfer;
+}
+
+TFile* TForm1::VoiceFileJob(bool message, int code) const
+{
+    // The recording's job hangs on the name column of the messages, on the
+    // key column of the greetings and menus.
+    const std::pair<const TStringGrid*, int> columns[] = {{sgMenu, 0}, {sgGreetings, 0}, {sgMessages, 1}};
+    for (const auto& [grid, col] : columns) {
+        if ((grid == sgMessages) != message)
+            continue;
+        for (int row = 1; row < grid->RowCount(); ++row) {
+            auto* job = dynamic_cast<TFile*>(grid->Objects(col, row));
+            if (job && job->Code == code)
+                return job;
+        }
+    }
+    return nullptr;
 }

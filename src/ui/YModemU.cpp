@@ -122,15 +122,11 @@ void TFormYMU::showEvent(QShowEvent* event)
 
 void TFormYMU::RunUnattended()
 {
-    m_shown = true;
-    show();
+    // Never on screen: nobody looks, and there may be no screen at all.
     FormShow();
     m_server.WaitIdle();
-    if (!m_started) {
-        hide();
-        return;
-    }
-    spProcessMessagesUntil([this] { return !isVisible(); });
+    if (m_started)
+        spProcessMessagesUntil([this] { return m_ended; });
 }
 
 bool TFormYMU::Downloading() const
@@ -211,6 +207,8 @@ void TFormYMU::CancelNow()
 void TFormYMU::SpYModem1TransferEnd(int exitCode)
 {
     m_cancelTimer->stop();
+    m_exitCode = exitCode;
+    m_ended = true;
     if (Downloading())
         PlaceDownload(exitCode);
     // Whatever the exit code, the unit's own report tells the user how it went.

@@ -53,14 +53,16 @@ public:
     // its transfer.
     static TFormYMU* Current();
 
-    // For a run without a person: shows the window and returns once it has
-    // closed by itself, or as soon as the job's request ended without starting
-    // a transfer (the job has reported why). The job may still be reading the
-    // unit's report when this returns.
+    // For a run without a person: runs the move without showing the window and
+    // returns once the transfer has ended, or as soon as the job's request
+    // ended without starting one (the job has reported why). The job may still
+    // be reading the unit's report when this returns.
     void RunUnattended();
     bool TransferStarted() const { return m_started; }
     // The download replaced (or created) the file at TargetPath.
     bool Placed() const { return m_placed; }
+    // The component's exit code once the transfer has ended (0: done).
+    int ExitCode() const { return m_exitCode; }
 
 public slots:
     // Every way of closing (the button, Escape, the frame) asks FormCloseQuery.
@@ -89,10 +91,12 @@ private:
     std::unique_ptr<QTemporaryDir> m_received;
     QTimer* m_cancelTimer;
     qint64 m_size = 0;
+    int m_exitCode = ecDone;
     bool m_shown = false;
     bool m_submitted = false;
     bool m_started = false;
     bool m_placed = false;
+    bool m_ended = false;
     bool m_querying = false;
     bool m_cancelAsked = false;
 };

@@ -2,7 +2,9 @@
 // window: against the emulated unit paced at 19200 bit/s, a 64 KB file sent to
 // menu 7 and received back, each timed from the window's "Отправка файла" /
 // "Прием файла" to its close (the unit's YModem side is lrzsz), divided by the
-// time 64 KB takes as 1K blocks at 1920 bytes/s (34.1 s).
+// time 64 KB takes as 1K blocks at 1920 bytes/s (34.1 s). The unit paces only
+// what it sends: the download shows the pace of the line, the upload only how
+// fast both ends are without it.
 //   build/bench/transfer_window/bench_transfer_window [rounds]   (runs offscreen)
 #include "app/Unit1.h"
 #include "serial/SpSystem.h"

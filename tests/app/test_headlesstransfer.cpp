@@ -4,11 +4,10 @@
 // file that cannot be sent (the unit hears nothing), a target the unit does not
 // have or the login may not reach, nothing recorded, the unit's error report,
 // a download that cannot be placed.
+#include "TestFiles.h"
 #include "UnitClient.h"
 
 #include <QDir>
-#include <QFile>
-#include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -23,27 +22,6 @@ struct TRun {
     int Exit = -1;
     QByteArray Errors;
 };
-
-QByteArray soundBytes(int size, quint32 seed)
-{
-    QByteArray data(size, Qt::Uninitialized);
-    QRandomGenerator random(seed);
-    for (char& byte : data)
-        byte = char(random.bounded(256));
-    return data;
-}
-
-bool writeFile(const QString& path, const QByteArray& data)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(data) == data.size();
-}
-
-QByteArray readFile(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(unreadable)");
-}
 
 } // namespace
 
@@ -98,18 +76,18 @@ private slots:
     void uploadThenDownloadTheSameBytes()
     {
         QFETCH(QString, target);
-        const QByteArray sound = soundBytes(20000 + 333, quint32(target.size()));
-        QVERIFY(writeFile(path("up.pcm"), sound));
+        const QByteArray sound = SoundBytes(20000 + 333, quint32(target.size()));
+        QVERIFY(WriteTestFile(path("up.pcm"), sound));
         TRun r = run("upload", target, path("up.pcm"));
         QVERIFY2(r.Exit == 0, r.Errors.constData());
         // Not a terminal: no progress lines, no message.
         QVERIFY2(!r.Errors.contains("parlotel"), r.Errors.constData());
 
         // Over an existing file of the user's.
-        QVERIFY(writeFile(path("down.pcm"), "old"));
+        QVERIFY(WriteTestFile(path("down.pcm"), "old"));
         r = run("download", target, path("down.pcm"));
         QVERIFY2(r.Exit == 0, r.Errors.constData());
-        QCOMPARE(readFile(path("down.pcm")), sound);
+        QCOMPARE(ReadTestFile(path("down.pcm")), sound);
     }
 
     void refusedBeforeTheUnitHearsOfIt_data()
@@ -131,7 +109,7 @@ private slots:
         QFETCH(QString, target);
         QFETCH(QString, file);
         QFETCH(QString, said);
-        QVERIFY(writeFile(path("up.pcm"), "sound"));
+        QVERIFY(WriteTestFile(path("up.pcm"), "sound"));
         const TRun r = run(qPrintable(command), target, file == u'.' ? dir->path() : path(file));
         QCOMPARE(r.Exit, Failed);
         QVERIFY2(QString::fromUtf8(r.Errors).contains(said), r.Errors.constData());
@@ -148,7 +126,7 @@ private slots:
         QVERIFY(!QFileInfo::exists(path("none.pcm")));
 
         // Service messages are for the system user only.
-        QVERIFY(writeFile(path("up.pcm"), soundBytes(3000, 9)));
+        QVERIFY(WriteTestFile(path("up.pcm"), SoundBytes(3000, 9)));
         r = run("upload", "message:61", path("up.pcm"), "1111");
         QCOMPARE(r.Exit, Failed);
         QVERIFY2(r.Errors.contains("Операция возможна только в системном режиме."), r.Errors.constData());

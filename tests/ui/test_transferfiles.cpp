@@ -1,6 +1,7 @@
 // The computer's side of a transfer: which files can be sent, and how a
 // received file replaces the user's — in one step on the same filesystem and
 // across filesystems, and never touching the user's file when it fails.
+#include "TestFiles.h"
 #include "ui/TransferFiles.h"
 
 #include <QDir>
@@ -12,18 +13,6 @@
 #include <unistd.h>
 
 namespace {
-
-bool writeFile(const QString& path, const QByteArray& data)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(data) == data.size();
-}
-
-QByteArray readFile(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(unreadable)");
-}
 
 dev_t deviceOf(const QString& path)
 {
@@ -50,7 +39,7 @@ private slots:
         QTemporaryDir dir;
         const QString file = dir.filePath(QStringLiteral("a.pcm"));
         const QString empty = dir.filePath(QStringLiteral("empty.pcm"));
-        QVERIFY(writeFile(file, "sound") && writeFile(empty, {}));
+        QVERIFY(WriteTestFile(file, "sound") && WriteTestFile(empty, {}));
         QString error;
         QVERIFY(CheckFileToSend(file, error));
         QVERIFY(CheckFileToSend(empty, error));
@@ -90,19 +79,19 @@ private slots:
         const QString received = (other ? other->path() : dir.path()) + QStringLiteral("/received.pcm");
         const QString target = dir.filePath(QStringLiteral("target.pcm"));
         const QByteArray data(70000, '\x5a');
-        QVERIFY(writeFile(received, data) && writeFile(target, "old"));
+        QVERIFY(WriteTestFile(received, data) && WriteTestFile(target, "old"));
 
         QString error;
         QVERIFY2(PlaceReceivedFile(received, target, error), qPrintable(error));
-        QCOMPARE(readFile(target), data);
+        QCOMPARE(ReadTestFile(target), data);
         // Nothing else beside the target: no temporary copy left over.
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("target.pcm")});
 
         // A new target is created the same way.
         const QString fresh = dir.filePath(QStringLiteral("fresh.pcm"));
-        QVERIFY(writeFile(received, "again"));
+        QVERIFY(WriteTestFile(received, "again"));
         QVERIFY2(PlaceReceivedFile(received, fresh, error), qPrintable(error));
-        QCOMPARE(readFile(fresh), QByteArray("again"));
+        QCOMPARE(ReadTestFile(fresh), QByteArray("again"));
     }
 
     void failedPlacementLeavesEverythingAsItWas_data()
@@ -120,7 +109,7 @@ private slots:
         if (acrossFilesystems && !(other = otherFilesystem(dir)))
             QSKIP("no second filesystem to receive on");
         const QString received = (other ? other->path() : dir.path()) + QStringLiteral("/received.pcm");
-        QVERIFY(writeFile(received, "new"));
+        QVERIFY(WriteTestFile(received, "new"));
 
         QString error;
         const QString missing = dir.filePath(QStringLiteral("gone/target.pcm"));
@@ -132,11 +121,11 @@ private slots:
         // A folder in the way stays a folder with its contents.
         const QString folder = dir.filePath(QStringLiteral("target.pcm"));
         QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("target.pcm")));
-        QVERIFY(writeFile(folder + QStringLiteral("/inside"), "kept"));
+        QVERIFY(WriteTestFile(folder + QStringLiteral("/inside"), "kept"));
         QVERIFY(!PlaceReceivedFile(received, folder, error));
         QVERIFY2(error.startsWith(QStringLiteral("Не удалось записать файл ") + folder), qPrintable(error));
-        QCOMPARE(readFile(folder + QStringLiteral("/inside")), QByteArray("kept"));
-        QCOMPARE(readFile(received), QByteArray("new"));
+        QCOMPARE(ReadTestFile(folder + QStringLiteral("/inside")), QByteArray("kept"));
+        QCOMPARE(ReadTestFile(received), QByteArray("new"));
     }
 };
 

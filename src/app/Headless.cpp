@@ -120,7 +120,7 @@ const std::vector<THeadlessCommand>& HeadlessCommands()
 {
     static const std::vector<THeadlessCommand> commands{
         {QStringLiteral("export"), QStringLiteral("FILE"),
-         QStringLiteral("Command: export all settings of the unit to FILE (text, Windows-1251)."), ExportCommand},
+         QStringLiteral("Command: export all settings of the unit to FILE (text, Windows-1251)."), ExportCommand, {}, {}},
         {QStringLiteral("upload"), QStringLiteral("TARGET"),
          QStringLiteral("Command: send the voice file FILE, given after TARGET, to the unit as the recording "
                         "TARGET: menu:N (menus 0 to 19, greetings 20 to 22) or message:N (service messages "

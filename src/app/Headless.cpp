@@ -1,6 +1,8 @@
 #include "Headless.h"
 
+#include "CliCommands.h"
 #include "DemoUnit.h"
+#include "LineTrace.h"
 #include "Unit1.h"
 #include "serial/SpSystem.h"
 #include "session/AAMenu.h"
@@ -117,10 +119,16 @@ int RunConnected(const THeadlessRequest& request, TForm1& window, const THeadles
 
 const std::vector<THeadlessCommand>& HeadlessCommands()
 {
-    static const std::vector<THeadlessCommand> commands{
-        {QStringLiteral("export"), QStringLiteral("FILE"),
-         QStringLiteral("Command: export all settings of the unit to FILE (text, Windows-1251)."), ExportCommand},
-    };
+    static const std::vector<THeadlessCommand> commands = [] {
+        std::vector<THeadlessCommand> all{
+            {QStringLiteral("export"), QStringLiteral("FILE"),
+             QStringLiteral("Command: export all settings of the unit to FILE (text, Windows-1251)."), ExportCommand,
+             {}},
+        };
+        for (THeadlessCommand& command : CliCommands())
+            all.push_back(std::move(command));
+        return all;
+    }();
     return commands;
 }
 
@@ -146,9 +154,22 @@ QString ReadPasswordLine()
 int RunHeadless(const THeadlessRequest& request, const QString& demoFolder)
 {
     const TConnectionOptions& c = request.Connection;
-    THeadlessSink sink(c.Password ? *c.Password : ReadPasswordLine());
     TForm1 window(QCoreApplication::applicationFilePath());
     TFormComm comm;
+    // What cannot be used is refused before the password is asked for.
+    QString error;
+    if (request.Command->Check && !request.Command->Check(window, request.Argument, error)) {
+        Print(error);
+        return ecUsage;
+    }
+    TLineTrace trace;
+    if (!c.TracePath.isEmpty() && !trace.Open(c.TracePath, error)) {
+        Print(error);
+        return ecUsage;
+    }
+    if (!c.TracePath.isEmpty())
+        comm.SetLineTap(&trace);
+    THeadlessSink sink(c.Password ? *c.Password : ReadPasswordLine());
     SetMessageSink(&sink); // in place of the window's boxes
     TDemoUnit unit;
     int code = ecConnect;
@@ -159,5 +180,6 @@ int RunHeadless(const THeadlessRequest& request, const QString& demoFolder)
         window.Server()->WaitIdle(DisconnectMs);
     }
     SetMessageSink(nullptr);
+    comm.SetLineTap(nullptr);
     return code;
 }

@@ -20,7 +20,7 @@ enum TExitCode : int {
     ecOk = 0,
     ecConnect = 1, // the connection or the login failed
     ecCommand = 2, // the command failed, or a message came up while it ran
-    ecUsage = 64,  // the command line is wrong
+    ecUsage = 3,   // the command line or a file it names cannot be used
 };
 
 struct THeadlessCommand {
@@ -30,6 +30,9 @@ struct THeadlessCommand {
     // Main thread, with the window connected. False with error (one line of
     // plain words) when the command failed.
     std::function<bool(TForm1& window, const QString& argument, QString& error)> Run;
+    // Optional. Main thread, with the window built but nothing sent yet: false
+    // with error when the argument cannot be used (exit code ecUsage).
+    std::function<bool(TForm1& window, const QString& argument, QString& error)> Check;
 };
 
 const std::vector<THeadlessCommand>& HeadlessCommands();
@@ -41,6 +44,7 @@ struct TConnectionOptions {
     QString Device;                  // opened as the port for this run
     bool Demo = false;               // the emulated unit
     bool DemoReset = false;          // in its factory state
+    QString TracePath;               // the line trace goes there; empty: none
 };
 
 struct THeadlessRequest {

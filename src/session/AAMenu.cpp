@@ -248,7 +248,7 @@ void TAAMenu::AskPassword()
 
 void TAAMenu::SendPassword()
 {
-    FormComm()->Send(ToUnit(Password));
+    FormComm()->SendSecret(ToUnit(Password));
     QByteArray line = Unit::LineEnd;
     if (FormComm()->SendAndWaitEcho(Unit::Return, PasswordWaitMs) != wrFound
         || FormComm()->ReadThrough(line, PasswordWaitMs) != wrFound) {

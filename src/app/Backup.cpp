@@ -14,7 +14,6 @@
 #include "settings/ListDlg.h"
 #include "settings/MailDlg.h"
 #include "settings/MenuDlg.h"
-#include "ui/StringGrid.h"
 
 #include <QFile>
 #include <QSaveFile>
@@ -42,15 +41,6 @@ std::optional<TUnitSnapshot> LoadBackup(TForm1& window, const QString& path, QSt
     if (!backup)
         error = QStringLiteral("%1: %2").arg(path, error);
     return backup;
-}
-
-TMenuDlg* MenuJob(TForm1& window, int code)
-{
-    for (const TStringGrid* grid : {window.sgMenu, window.sgGreetings})
-        for (int row = 1; row < grid->RowCount(); ++row)
-            if (auto* job = dynamic_cast<TMenuDlg*>(grid->Objects(0, row)); job && job->Code == code)
-                return job;
-    return nullptr;
 }
 
 QString MenuName(int code)
@@ -206,7 +196,7 @@ private:
                 ++m_equal;
                 continue;
             }
-            TMenuDlg* job = MenuJob(m_window, code);
+            TMenuDlg* job = MenuJobs(m_window).at(code);
             const QString held = it == unit.Menus.end() ? QString() : MenuText(it->second);
             Change(MenuName(code), held, MenuText(menu), [&] {
                 job->TC = menu.Tc;

@@ -25,17 +25,8 @@ constexpr int Keys = TMenuDlg::KeyCount;
 constexpr int LastMenuCode = 22; // greetings 20 to 22 after menus 0 to 19
 constexpr int LastMenuNumber = 19;
 constexpr int LongestMailbox = 120 * 60; // seconds; the dialogs offer 1 to 120 minutes
-
-// Every menu and greeting job of the window, by code.
-std::map<int, TMenuDlg*> MenuJobs(TForm1& window)
-{
-    std::map<int, TMenuDlg*> jobs;
-    for (const TStringGrid* grid : {window.sgMenu, window.sgGreetings})
-        for (int row = 1; row < grid->RowCount(); ++row)
-            if (auto* job = dynamic_cast<TMenuDlg*>(grid->Objects(0, row)))
-                jobs[job->Code] = job;
-    return jobs;
-}
+constexpr int FirstRecording = 60; // the service messages 60 to 73
+constexpr int LastRecording = 73;
 
 std::vector<TFile*> RecordingJobs(TForm1& window)
 {
@@ -233,11 +224,17 @@ private:
         return true;
     }
 
+    // Only told, never written; still, a name must belong to a service message.
     bool Recordings(const QJsonValue& value, TUnitSnapshot& s)
     {
         const QJsonObject json = value.toObject();
-        for (auto it = json.begin(); it != json.end(); ++it)
-            s.Recordings[it.key().toInt()] = it.value().toString();
+        for (auto it = json.begin(); it != json.end(); ++it) {
+            bool number = false;
+            const int code = it.key().toInt(&number);
+            if (!number || code < FirstRecording || code > LastRecording || !it.value().isString())
+                return Bad(QStringLiteral("recording \"%1\" is not a service message").arg(it.key()));
+            s.Recordings[code] = it.value().toString();
+        }
         return true;
     }
 
@@ -246,6 +243,16 @@ private:
 };
 
 } // namespace
+
+std::map<int, TMenuDlg*> MenuJobs(TForm1& window)
+{
+    std::map<int, TMenuDlg*> jobs;
+    for (const TStringGrid* grid : {window.sgMenu, window.sgGreetings})
+        for (int row = 1; row < grid->RowCount(); ++row)
+            if (auto* job = dynamic_cast<TMenuDlg*>(grid->Objects(0, row)))
+                jobs[job->Code] = job;
+    return jobs;
+}
 
 std::optional<TUnitSnapshot> TUnitSnapshot::Read(TForm1& window, TJobRunner& runner, QString& error)
 {

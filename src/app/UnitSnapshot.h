@@ -15,6 +15,10 @@
 
 class TForm1;
 class TJobRunner;
+class TMenuDlg;
+
+// The window's menu and greeting jobs by code: menus 0 to 19, greetings 20 to 22.
+std::map<int, TMenuDlg*> MenuJobs(TForm1& window);
 
 struct TUnitSnapshot {
     static constexpr int FormatVersion = 1;

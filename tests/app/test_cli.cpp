@@ -287,12 +287,30 @@ private slots:
         QVERIFY2(r.Out.contains(QLatin1String("skipped: system parameters")), qPrintable(r.Out));
         QVERIFY2(r.Out.contains(QLatin1String("changed setting 101: 999 -> 100")), qPrintable(r.Out));
         QVERIFY2(!r.Out.contains(QLatin1String("setting 12:")), qPrintable(r.Out));
+        for (const char* line : {"changed extension 300: listed -> removed", "changed extension 100: missing -> added",
+                                 "changed mailbox 105: 05:00 -> none", "changed mailbox 101: 20:00 -> 15:00",
+                                 "changed mailbox 102: none -> 10:00", "changed menu 0: TC 42"})
+            QVERIFY2(r.Out.contains(QLatin1String(line)), qPrintable(QLatin1String(line) + QLatin1Char('\n') + r.Out));
+        // Room is made before it is taken: removed before added, deleted and shrunk before created.
+        QVERIFY(r.Out.indexOf(QLatin1String("extension 300")) < r.Out.indexOf(QLatin1String("extension 100")));
+        QVERIFY(r.Out.indexOf(QLatin1String("mailbox 105")) < r.Out.indexOf(QLatin1String("mailbox 101")));
+        QVERIFY(r.Out.indexOf(QLatin1String("mailbox 101")) < r.Out.indexOf(QLatin1String("mailbox 102")));
         const QJsonObject params = readJson(second).value(QStringLiteral("parameters")).toObject();
         QCOMPARE(params.value(QStringLiteral("12")).toString(), QStringLiteral("555"));
         QCOMPARE(params.value(QStringLiteral("101")).toString(), QStringLiteral("100"));
 
+        // What the unit refuses is told, the rest goes on, and the run fails.
+        QCOMPARE(unit.Process.Control("fault refuse SET"), QByteArray("ok fault refuse SET"));
+        r = run(unit, {QStringLiteral("--restore"), backup});
+        QCOMPARE(r.Exit, 2);
+        for (const char* line : {"refused setting 12: 555 -> 100", "refused setting 20: *77 -> *1",
+                                 "refused setting 511: 7 -> 0", "0 changed, 114 already equal, 4 refused"})
+            QVERIFY2(r.Out.contains(QLatin1String(line)), qPrintable(QLatin1String(line) + QLatin1Char('\n') + r.Out));
+        QCOMPARE(unit.Process.Control("fault none"), QByteArray("ok fault none"));
+
         r = run(unit, {QStringLiteral("--restore"), backup});
         QVERIFY2(r.Exit == 0, qPrintable(r.Errors + r.Out));
+        QVERIFY2(r.Out.contains(QLatin1String("changed setting 12: 555 -> 100")), qPrintable(r.Out));
         QVERIFY2(r.Out.contains(QLatin1String(" 0 refused")), qPrintable(r.Out));
         r = run(unit, {QStringLiteral("--backup"), path(QStringLiteral("second.backup"))});
         QCOMPARE(r.Exit, 0);
@@ -360,6 +378,11 @@ private slots:
                                            QJsonObject{{QStringLiteral("boxes"), QJsonObject{{QStringLiteral("12a"), 60}}}});
                               })},
                              "mailbox \"12a\"");
+        refusedBeforeSending(unit,
+                             {QStringLiteral("--restore"), variant(QStringLiteral("voice.backup"), [](QJsonObject& j) {
+                                  j.insert(QStringLiteral("recordings"), QJsonObject{{QStringLiteral("99"), "x.pcm"}});
+                              })},
+                             "recording \"99\"");
         refusedBeforeSending(unit, {QStringLiteral("--restore"), good, QStringLiteral("--export"), good}, "one command");
         refusedBeforeSending(unit, {QStringLiteral("--backup"), good, QStringLiteral("--dry-run")}, "--dry-run");
     }

@@ -190,7 +190,9 @@ private:
 
     void Menus(const TUnitSnapshot& unit)
     {
-        for (const auto& [code, menu] : m_backup.Menus) {
+        for (const auto& entry : m_backup.Menus) {
+            const int code = entry.first;
+            const TUnitSnapshot::TMenu& menu = entry.second; // a lambda below needs a plain name
             const auto it = unit.Menus.find(code);
             if (it != unit.Menus.end() && it->second == menu) {
                 ++m_equal;

@@ -393,7 +393,7 @@ private slots:
         QVERIFY(!unit.Pty().isEmpty());
         const QString trace = path(QStringLiteral("trace.txt"));
         TRun r = run(unit, {QStringLiteral("--get"), QStringLiteral("12"), QStringLiteral("--trace"), trace});
-        QCOMPARE(r.Exit, 0);
+        QVERIFY2(r.Exit == 0, qPrintable(r.Errors));
         const QStringList lines = QString::fromUtf8(readFile(trace)).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
         QVERIFY(lines.size() > 5);
         QVERIFY(lines.constFirst().startsWith(QLatin1String("# parlotel line trace")));

@@ -1,7 +1,9 @@
 #include "Headless.h"
 
+#include "CliCommands.h"
 #include "DemoUnit.h"
 #include "HeadlessTransfer.h"
+#include "LineTrace.h"
 #include "Unit1.h"
 #include "serial/SpSystem.h"
 #include "session/AAMenu.h"
@@ -118,19 +120,25 @@ int RunConnected(const THeadlessRequest& request, TForm1& window, const THeadles
 
 const std::vector<THeadlessCommand>& HeadlessCommands()
 {
-    static const std::vector<THeadlessCommand> commands{
-        {QStringLiteral("export"), QStringLiteral("FILE"),
-         QStringLiteral("Command: export all settings of the unit to FILE (text, Windows-1251)."), ExportCommand, {}, {}},
-        {QStringLiteral("upload"), QStringLiteral("TARGET"),
-         QStringLiteral("Command: send the voice file FILE, given after TARGET, to the unit as the recording "
-                        "TARGET: menu:N (menus 0 to 19, greetings 20 to 22) or message:N (service messages "
-                        "60 to 73, system password)."),
-         UploadCommand, QStringLiteral("FILE"), CheckUploadArguments},
-        {QStringLiteral("download"), QStringLiteral("TARGET"),
-         QStringLiteral("Command: receive the recording TARGET (as for --upload) from the unit into FILE, "
-                        "given after TARGET; an existing FILE is replaced only by a whole file."),
-         DownloadCommand, QStringLiteral("FILE"), CheckDownloadArguments},
-    };
+    static const std::vector<THeadlessCommand> commands = [] {
+        std::vector<THeadlessCommand> all{
+            {QStringLiteral("export"), QStringLiteral("FILE"),
+             QStringLiteral("Command: export all settings of the unit to FILE (text, Windows-1251)."), ExportCommand,
+             {}, {}},
+            {QStringLiteral("upload"), QStringLiteral("TARGET"),
+             QStringLiteral("Command: send the voice file FILE, given after TARGET, to the unit as the recording "
+                            "TARGET: menu:N (menus 0 to 19, greetings 20 to 22) or message:N (service messages "
+                            "60 to 73, system password)."),
+             UploadCommand, QStringLiteral("FILE"), CheckUploadArguments},
+            {QStringLiteral("download"), QStringLiteral("TARGET"),
+             QStringLiteral("Command: receive the recording TARGET (as for --upload) from the unit into FILE, "
+                            "given after TARGET; an existing FILE is replaced only by a whole file."),
+             DownloadCommand, QStringLiteral("FILE"), CheckDownloadArguments},
+        };
+        for (THeadlessCommand& command : CliCommands())
+            all.push_back(std::move(command));
+        return all;
+    }();
     return commands;
 }
 
@@ -155,16 +163,23 @@ QString ReadPasswordLine()
 
 int RunHeadless(const THeadlessRequest& request, const QString& demoFolder)
 {
-    // Arguments that cannot work are refused before the password is asked.
-    QString error;
-    if (request.Command->Check && !request.Command->Check(request.Arguments, error)) {
-        Print(error);
-        return ecCommand;
-    }
     const TConnectionOptions& c = request.Connection;
-    THeadlessSink sink(c.Password ? *c.Password : ReadPasswordLine());
     TForm1 window(QCoreApplication::applicationFilePath());
     TFormComm comm;
+    // What cannot be used is refused before the password is asked for.
+    QString error;
+    if (request.Command->Check && !request.Command->Check(window, request.Arguments, error)) {
+        Print(error);
+        return ecUsage;
+    }
+    TLineTrace trace;
+    if (!c.TracePath.isEmpty() && !trace.Open(c.TracePath, error)) {
+        Print(error);
+        return ecUsage;
+    }
+    if (!c.TracePath.isEmpty())
+        comm.SetLineTap(&trace);
+    THeadlessSink sink(c.Password ? *c.Password : ReadPasswordLine());
     SetMessageSink(&sink); // in place of the window's boxes
     TDemoUnit unit;
     int code = ecConnect;
@@ -175,5 +190,6 @@ int RunHeadless(const THeadlessRequest& request, const QString& demoFolder)
         window.Server()->WaitIdle(DisconnectMs);
     }
     SetMessageSink(nullptr);
+    comm.SetLineTap(nullptr);
     return code;
 }

@@ -21,7 +21,7 @@ enum TExitCode : int {
     ecOk = 0,
     ecConnect = 1, // the connection or the login failed
     ecCommand = 2, // the command failed, or a message came up while it ran
-    ecUsage = 64,  // the command line is wrong
+    ecUsage = 3,   // the command line or a file it names cannot be used
 };
 
 struct THeadlessCommand {
@@ -35,9 +35,9 @@ struct THeadlessCommand {
     // A second argument after the option's value, as FILE in
     // "--upload TARGET FILE"; empty: none.
     QString OperandName;
-    // When set: run before anything is sent to the unit; false with error
-    // ends the run with ecCommand.
-    std::function<bool(const QStringList& arguments, QString& error)> Check;
+    // Optional. Main thread, with the window built but nothing sent yet: false
+    // with error when the arguments cannot be used (exit code ecUsage).
+    std::function<bool(TForm1& window, const QStringList& arguments, QString& error)> Check;
 };
 
 const std::vector<THeadlessCommand>& HeadlessCommands();
@@ -49,6 +49,7 @@ struct TConnectionOptions {
     QString Device;                  // opened as the port for this run
     bool Demo = false;               // the emulated unit
     bool DemoReset = false;          // in its factory state
+    QString TracePath;               // the line trace goes there; empty: none
 };
 
 struct THeadlessRequest {

@@ -93,12 +93,12 @@ bool Transfer(TForm1& window, TFile* job, const QString& targetPath, bool& place
 
 } // namespace
 
-bool CheckUploadArguments(const QStringList& arguments, QString& error)
+bool CheckUploadArguments(TForm1&, const QStringList& arguments, QString& error)
 {
     return ParseTarget(arguments.value(0), error) && CheckFileToSend(arguments.value(1), error);
 }
 
-bool CheckDownloadArguments(const QStringList& arguments, QString& error)
+bool CheckDownloadArguments(TForm1&, const QStringList& arguments, QString& error)
 {
     return ParseTarget(arguments.value(0), error).has_value();
 }

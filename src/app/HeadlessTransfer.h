@@ -10,8 +10,8 @@ class TForm1;
 
 // Before anything is sent to the unit: the target is one the unit has and,
 // for an upload, the file can be sent. False with error in plain words.
-bool CheckUploadArguments(const QStringList& arguments, QString& error);
-bool CheckDownloadArguments(const QStringList& arguments, QString& error);
+bool CheckUploadArguments(TForm1& window, const QStringList& arguments, QString& error);
+bool CheckDownloadArguments(TForm1& window, const QStringList& arguments, QString& error);
 
 // With the window connected; arguments are the target and the file. True only
 // when the transfer ended well on this side (for a download: the file is in

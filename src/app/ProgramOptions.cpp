@@ -1,5 +1,7 @@
 #include "ProgramOptions.h"
 
+#include "CliCommands.h"
+
 #include <QCommandLineParser>
 #include <QStringList>
 
@@ -14,11 +16,16 @@ const char* const HeadlessHelp =
     "connects to the unit, runs the command, disconnects and exits. Messages that the\n"
     "window would show are printed to standard error instead. Without --password the\n"
     "password is read from standard input (one line).\n"
-    "Exit codes: 0 done; 1 the connection or the login failed; 2 the command failed;\n"
-    "64 wrong command line.\n"
+    "Exit codes: 0 done; 1 the connection or the login failed; 2 the command failed,\n"
+    "or the unit refused a value; 3 wrong command line, a value outside the setting's\n"
+    "limits, or a file that cannot be used (a backup that is not valid, a trace file\n"
+    "that cannot be created, a voice file that cannot be sent). Nothing is sent to the\n"
+    "unit in case 3.\n"
     "--upload and --download take two arguments: the recording, then the file.\n"
     "Examples: parlotel --export settings.txt --password 1234 --device /dev/ttyUSB0\n"
-    "          parlotel --upload menu:3 hello.pcm --password 1234\n";
+    "          parlotel --upload menu:3 hello.pcm --password 1234\n"
+    "          parlotel --set 12=150 --password 1234 --port 2\n"
+    "          parlotel --restore unit1.json --dry-run --password 1234\n";
 
 struct TParser {
     QCommandLineParser Parser;
@@ -37,6 +44,12 @@ struct TParser {
     QCommandLineOption Device{QStringLiteral("device"),
                               QStringLiteral("Command: open this serial device as the port."),
                               QStringLiteral("PATH")};
+    QCommandLineOption DryRun{QStringLiteral("dry-run"),
+                              QStringLiteral("With --restore: print the differences, write nothing.")};
+    QCommandLineOption Trace{QStringLiteral("trace"),
+                             QStringLiteral("Write every byte sent to and received from the unit, with times, "
+                                            "into FILE (window and commands)."),
+                             QStringLiteral("FILE")};
     std::vector<QCommandLineOption> Commands;
 
     TParser()
@@ -48,7 +61,7 @@ struct TParser {
             Commands.emplace_back(command.Name, command.Description, command.ValueName);
             Parser.addOption(Commands.back());
         }
-        Parser.addOptions({Password, Port, Device});
+        Parser.addOptions({DryRun, Password, Port, Device, Trace});
     }
 
     QString HelpText() const { return Parser.helpText() + QString::fromLatin1(HeadlessHelp); }
@@ -85,6 +98,13 @@ bool ReadOperand(const TParser& p, TProgramOptions& options, QString& error)
         error = QStringLiteral("unexpected argument: %1").arg(rest.constFirst());
         return false;
     }
+    if (!p.Parser.isSet(p.DryRun))
+        return true;
+    if (!options.Headless || options.Headless->Command->Name != QLatin1String("restore")) {
+        error = QStringLiteral("--dry-run goes with --restore");
+        return false;
+    }
+    options.Headless->Command = &RestoreDryRunCommand();
     return true;
 }
 
@@ -109,6 +129,7 @@ bool ReadConnection(const TParser& p, TProgramOptions& options, QString& error)
         }
     }
     c.Device = p.Parser.value(p.Device);
+    c.TracePath = options.TracePath;
     c.Demo = options.Demo;
     c.DemoReset = options.DemoReset;
     if (c.Demo && p.Parser.isSet(p.Device)) {
@@ -137,6 +158,7 @@ std::optional<int> ParseProgramOptions(int argc, char** argv, TProgramOptions& o
     if (valid) {
         options.DemoReset = p.Parser.isSet(p.Reset);
         options.Demo = options.DemoReset || p.Parser.isSet(p.Demo);
+        options.TracePath = p.Parser.value(p.Trace);
         valid = FindCommand(p, options, error) && ReadOperand(p, options, error) && ReadConnection(p, options, error);
     }
     if (!valid) {

@@ -9,6 +9,7 @@
 struct TProgramOptions {
     bool Demo = false;
     bool DemoReset = false;
+    QString TracePath; // --trace: the line trace goes there
     // Set when the command line names a headless command.
     std::optional<THeadlessRequest> Headless;
 };

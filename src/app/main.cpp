@@ -2,11 +2,13 @@
 // (parlotel --help lists both).
 #include "DemoUnit.h"
 #include "Headless.h"
+#include "LineTrace.h"
 #include "ProgramOptions.h"
 #include "Unit1.h"
 #include "serial/SpSystem.h"
 #include "session/AAMenu.h"
 #include "session/Comm.h"
+#include "session/MessageSink.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -40,7 +42,14 @@ int RunWindow(const TProgramOptions& options, const QString& demoFolder, QApplic
         window.SetPasswordHint(DemoHint);
     }
     window.show();
+    TLineTrace trace;
+    QString error;
+    if (!options.TracePath.isEmpty() && !trace.Open(options.TracePath, error))
+        ErrorBox(error);
+    else if (!options.TracePath.isEmpty())
+        comm.SetLineTap(&trace);
     const int code = app.exec();
+    comm.SetLineTap(nullptr);
     SetApplicationTerminating(true); // before the window and the unit go
     return code;
 }

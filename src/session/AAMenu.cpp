@@ -241,7 +241,7 @@ void TAAMenu::AskPassword()
 
 void TAAMenu::SendPassword()
 {
-    FormComm()->Send(Unit::ToUnit(Password));
+    FormComm()->SendSecret(Unit::ToUnit(Password));
     QByteArray line = Unit::LineEnd;
     if (FormComm()->SendAndWaitEcho(Unit::Return, PasswordWaitMs) != wrFound
         || FormComm()->ReadThrough(line, PasswordWaitMs) != wrFound) {

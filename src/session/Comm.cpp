@@ -55,6 +55,13 @@ bool TFormComm::Send(const QByteArray& bytes)
     return SpComm1.WriteText(bytes);
 }
 
+bool TFormComm::SendSecret(const QByteArray& bytes)
+{
+    if (TLineTap* tap = m_tap.load())
+        tap->SentSecret(bytes);
+    return SpComm1.WriteText(bytes);
+}
+
 void TFormComm::SetLineTap(TLineTap* tap)
 {
     std::lock_guard lock(m_lock);

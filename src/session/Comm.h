@@ -33,6 +33,8 @@ public:
     virtual ~TLineTap() = default;
     // In the sending thread, before the port gets the bytes.
     virtual void Sent(const QByteArray& bytes) = 0;
+    // The same for bytes a trace must not show as they are (the password).
+    virtual void SentSecret(const QByteArray& bytes) { Sent(bytes); }
     // In the delivering thread, as received (line feeds included), before any
     // wait sees them.
     virtual void Received(const QByteArray& bytes) = 0;
@@ -58,6 +60,8 @@ public:
     // Every byte the program sends to the unit goes through here.
     bool Send(const QByteArray& bytes);
     bool SendChar(uint8_t byte) { return Send(QByteArray(1, char(byte))); }
+    // Send for the password: the tap is told these bytes are secret.
+    bool SendSecret(const QByteArray& bytes);
 
     // Worker thread only: received bytes arrive in the main thread, which a wait
     // there would block. Called in the main thread they fail at once (wrFailed).

@@ -235,7 +235,7 @@ private slots:
             QVERIFY(program.Start(QStringLiteral(PARLOTEL_EXE),
                                   wrong.constFirst().startsWith(QLatin1String("--")) ? wrong
                                                                                      : QStringList{"--export"} + wrong));
-            QCOMPARE(program.Wait(ProgramMs), 64);
+            QCOMPARE(program.Wait(ProgramMs), 3);
         }
         TChild help;
         QVERIFY(help.Start(QStringLiteral(PARLOTEL_EXE), {QStringLiteral("--help")}));

@@ -1,0 +1,236 @@
+#include "CliCommands.h"
+
+#include "Backup.h"
+#include "JobRunner.h"
+#include "ScalarSetting.h"
+#include "Unit1.h"
+#include "settings/ClockJob.h"
+#include "settings/Dialogue.h"
+#include "settings/ListDlg.h"
+#include "settings/MailDlg.h"
+
+#include <QDateTime>
+
+#include <cstdio>
+
+namespace {
+
+const QString ClockFormat = QStringLiteral("yyyy-MM-dd HH:mm:ss");
+const QString SystemOnlyRefusal = QStringLiteral("Операция возможна только в системном режиме.");
+
+std::optional<TScalarSetting> SettingOf(TForm1& window, const QString& codeText, QString& error)
+{
+    bool number = false;
+    const int code = codeText.trimmed().toInt(&number);
+    std::optional<TScalarSetting> setting;
+    if (number)
+        setting = TScalarSetting::Find(window, code);
+    if (!setting)
+        error = QStringLiteral("no single setting has the code \"%1\"").arg(codeText);
+    return setting;
+}
+
+// CODE=VALUE: the setting and the raw value, checked against the catalogue.
+std::optional<std::pair<TScalarSetting, QString>> Assignment(TForm1& window, const QString& argument, QString& error)
+{
+    const qsizetype equals = argument.indexOf(QLatin1Char('='));
+    if (equals < 0) {
+        error = QStringLiteral("--set takes CODE=VALUE");
+        return std::nullopt;
+    }
+    const auto setting = SettingOf(window, argument.left(equals), error);
+    if (!setting)
+        return std::nullopt;
+    const auto raw = setting->Parse(argument.mid(equals + 1), error);
+    if (!raw) {
+        error = QStringLiteral("%1: the value must be %2").arg(setting->CodeText(), error);
+        return std::nullopt;
+    }
+    return std::make_pair(*setting, *raw);
+}
+
+bool Reachable(const TJobRunner& runner, const TScalarSetting& setting, QString& error)
+{
+    if (setting.SystemOnly() && !runner.SystemLevel()) {
+        error = SystemOnlyRefusal;
+        return false;
+    }
+    return true;
+}
+
+bool CheckGet(TForm1& window, const QString& argument, QString& error)
+{
+    return SettingOf(window, argument, error).has_value();
+}
+
+bool Get(TForm1& window, const QString& argument, QString& error)
+{
+    const auto setting = SettingOf(window, argument, error);
+    TJobRunner runner(window);
+    if (!setting || !Reachable(runner, *setting, error))
+        return false;
+    if (!runner.Run(setting->Job(), 3)) {
+        error = QStringLiteral("%1: could not be read").arg(setting->CodeText());
+        return false;
+    }
+    PrintLine(setting->Shown());
+    return true;
+}
+
+bool CheckSet(TForm1& window, const QString& argument, QString& error)
+{
+    return Assignment(window, argument, error).has_value();
+}
+
+bool Set(TForm1& window, const QString& argument, QString& error)
+{
+    const auto assignment = Assignment(window, argument, error);
+    TJobRunner runner(window);
+    if (!assignment || !Reachable(runner, assignment->first, error))
+        return false;
+    const auto& [setting, raw] = *assignment;
+    setting.Assign(raw);
+    // Written with the job's own write, then read back by it.
+    const bool ran = runner.Run(setting.Job(), 2);
+    if (!ran || setting.Raw() != raw) {
+        error = QStringLiteral("%1: the unit refused the value; it holds \"%2\"").arg(setting.CodeText(), setting.Shown());
+        return false;
+    }
+    PrintLine(setting.Shown());
+    return true;
+}
+
+std::optional<QDateTime> ClockArgument(const QString& argument, QString& error)
+{
+    if (argument == QLatin1String("now"))
+        return QDateTime::currentDateTime();
+    const QDateTime when = QDateTime::fromString(argument, ClockFormat);
+    if (!when.isValid() || when.date().year() < 2000 || when.date().year() > 2099) {
+        error = QStringLiteral("--clock-set takes \"YYYY-MM-DD hh:mm:ss\" (years 2000 to 2099) or now");
+        return std::nullopt;
+    }
+    return when;
+}
+
+bool ReadClock(TJobRunner& runner, QString& error)
+{
+    TClock clock;
+    QDate date;
+    QTime time;
+    if (!runner.Run(&clock, 3) || !TClock::ParseClockString(clock.ClockString, date, time)) {
+        error = QStringLiteral("the unit's clock could not be read");
+        return false;
+    }
+    PrintLine(QDateTime(date, time).toString(ClockFormat));
+    return true;
+}
+
+bool Clock(TForm1& window, const QString&, QString& error)
+{
+    TJobRunner runner(window);
+    return ReadClock(runner, error);
+}
+
+bool CheckClockSet(TForm1&, const QString& argument, QString& error)
+{
+    return ClockArgument(argument, error).has_value();
+}
+
+bool ClockSet(TForm1& window, const QString& argument, QString& error)
+{
+    const auto when = ClockArgument(argument, error);
+    if (!when)
+        return false;
+    TJobRunner runner(window);
+    TClock clock;
+    clock.ClockString = TClock::MakeClockString(when->date(), when->time());
+    if (!runner.Run(&clock, 2)) {
+        error = QStringLiteral("the unit did not take the clock");
+        return false;
+    }
+    return ReadClock(runner, error);
+}
+
+bool List(TForm1& window, const QString&, QString& error)
+{
+    TJobRunner runner(window);
+    if (!runner.Run(window.ListJob, 3)) {
+        error = QStringLiteral("the extension numbers could not be read");
+        return false;
+    }
+    for (const QString& entry : window.ListJob->List)
+        PrintLine(entry);
+    return true;
+}
+
+bool Mailboxes(TForm1& window, const QString&, QString& error)
+{
+    TJobRunner runner(window);
+    const TMailDlg& mail = *window.MailJob;
+    if (!runner.Run(window.MailJob, 3)) {
+        error = QStringLiteral("the mailboxes could not be read");
+        return false;
+    }
+    for (int i = 0; i < mail.Count; ++i)
+        PrintLine(mail.Mailboxes[i].Owner + QLatin1Char(' ') + Dialogue::MinutesSeconds(mail.Mailboxes[i].Size));
+    PrintLine(QStringLiteral("free ") + Dialogue::MinutesSeconds(mail.FreeSpace));
+    return true;
+}
+
+// The commands here take one argument, the option's value.
+using TSingleArgument = bool (*)(TForm1& window, const QString& argument, QString& error);
+
+THeadlessCommand Command(const char* name, const char* value, const char* description, TSingleArgument run,
+                         TSingleArgument check = nullptr)
+{
+    THeadlessCommand command;
+    command.Name = QString::fromLatin1(name);
+    command.ValueName = QString::fromLatin1(value);
+    command.Description = QString::fromUtf8(description);
+    command.Run = [run](TForm1& window, const QStringList& arguments, QString& error) {
+        return run(window, arguments.value(0), error);
+    };
+    if (check)
+        command.Check = [check](TForm1& window, const QStringList& arguments, QString& error) {
+            return check(window, arguments.value(0), error);
+        };
+    return command;
+}
+
+} // namespace
+
+void PrintLine(const QString& text)
+{
+    std::fputs((text + QLatin1Char('\n')).toUtf8().constData(), stdout);
+    std::fflush(stdout);
+}
+
+std::vector<THeadlessCommand> CliCommands()
+{
+    return {
+        Command("get", "CODE", "Command: print the value of the setting with this parameter code, as the window shows it.",
+                Get, CheckGet),
+        Command("set", "CODE=VALUE",
+                "Command: write one setting (a choice by index or name, a time as hh:mm, a call code as a key or "
+                "\"не назначен\") and read it back.",
+                Set, CheckSet),
+        Command("clock", "", "Command: print the unit's clock (YYYY-MM-DD hh:mm:ss).", Clock),
+        Command("clock-set", "TIME", "Command: set the unit's clock to \"YYYY-MM-DD hh:mm:ss\" or now.", ClockSet,
+                CheckClockSet),
+        Command("list", "", "Command: print the extension numbers, one per line.", List),
+        Command("mailboxes", "", "Command: print the mailboxes (owner and mm:ss) and the free time.", Mailboxes),
+        Command("backup", "FILE", "Command: save every setting the login's level can read into FILE (JSON).",
+                BackupCommand),
+        Command("restore", "FILE",
+                "Command: write the settings of a backup FILE to the unit where they differ; with --dry-run only "
+                "print the differences.",
+                RestoreCommand, CheckRestoreFile),
+    };
+}
+
+const THeadlessCommand& RestoreDryRunCommand()
+{
+    static const THeadlessCommand command =
+        Command("restore", "FILE", "", RestoreDryRun, CheckRestoreFile);
+    return command;
+}

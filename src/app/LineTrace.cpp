@@ -1,0 +1,140 @@
+#include "LineTrace.h"
+
+#include <QDateTime>
+#include <QFile>
+
+#include <cerrno>
+#include <cstring>
+
+namespace {
+
+QString TimeText(std::chrono::system_clock::time_point at)
+{
+    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(at.time_since_epoch()).count();
+    return QDateTime::fromMSecsSinceEpoch(ms, Qt::UTC).toString(QStringLiteral("HH:mm:ss.zzz"));
+}
+
+} // namespace
+
+TLineTrace::~TLineTrace()
+{
+    {
+        std::lock_guard lock(m_lock);
+        m_stop = true;
+    }
+    m_wake.notify_all();
+    if (m_flusher.joinable())
+        m_flusher.join();
+    if (!m_file)
+        return;
+    for (TDirection direction : {dSent, dReceived})
+        Add(direction, m_streams[direction].Finish());
+    std::lock_guard lock(m_lock);
+    WritePending();
+    std::fclose(m_file);
+}
+
+bool TLineTrace::Open(const QString& path, QString& error)
+{
+    std::FILE* file = std::fopen(QFile::encodeName(path).constData(), "w");
+    if (!file) {
+        error = QStringLiteral("Не удалось открыть файл трассировки %1: %2")
+                    .arg(path, QString::fromLocal8Bit(std::strerror(errno)));
+        return false;
+    }
+    m_file = file;
+    const QString head = QStringLiteral("# parlotel line trace, times UTC, started ")
+        + QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))
+        + QStringLiteral("; > to the unit, < from the unit\n");
+    std::fputs(head.toUtf8().constData(), m_file);
+    std::fflush(m_file);
+    m_flusher = std::thread([this] { FlushLoop(); });
+    return true;
+}
+
+void TLineTrace::Sent(const QByteArray& bytes)
+{
+    std::lock_guard lock(m_lock);
+    Add(dSent, m_streams[dSent].Feed(bytes));
+}
+
+void TLineTrace::SentSecret(const QByteArray& bytes)
+{
+    std::lock_guard lock(m_lock);
+    Add(dSent, m_streams[dSent].FeedSecret(bytes));
+    m_streams[dReceived].MaskEcho(bytes);
+}
+
+void TLineTrace::Received(const QByteArray& bytes)
+{
+    std::lock_guard lock(m_lock);
+    Add(dReceived, m_streams[dReceived].Feed(bytes));
+}
+
+// With the lock held (or after the flusher ended).
+void TLineTrace::Add(TDirection direction, const std::vector<TTraceStream::TPiece>& pieces)
+{
+    if (!m_file)
+        return;
+    const TClock::time_point now = TClock::now();
+    for (const TTraceStream::TPiece& piece : pieces) {
+        const bool joins = m_pending && !piece.Block && m_direction == direction
+            && now - m_last <= std::chrono::milliseconds(JoinMs);
+        if (!joins)
+            WritePending();
+        if (piece.Block) {
+            WriteLine(now, direction, piece.Text);
+            continue;
+        }
+        if (!m_pending) {
+            m_pending = true;
+            m_direction = direction;
+            m_first = now;
+            m_text.clear();
+        }
+        m_text += piece.Text;
+        m_last = now;
+    }
+    m_wake.notify_one();
+}
+
+void TLineTrace::WritePending()
+{
+    if (!m_pending)
+        return;
+    m_pending = false;
+    WriteLine(m_first, m_direction, m_text);
+}
+
+void TLineTrace::WriteLine(TClock::time_point at, TDirection direction, const QString& text)
+{
+    const QString line = TimeText(at) + (direction == dSent ? QStringLiteral(" > ") : QStringLiteral(" < ")) + text
+        + QLatin1Char('\n');
+    std::fputs(line.toUtf8().constData(), m_file);
+    m_dirty = true;
+}
+
+// Ends a line once its direction has been quiet for the joining time, and
+// hands what is written to the system at most FlushMs after it was written.
+// Sleeps while there is nothing to do.
+void TLineTrace::FlushLoop()
+{
+    std::unique_lock lock(m_lock);
+    TClock::time_point lastFlush = TClock::now();
+    while (!m_stop) {
+        if (m_pending)
+            m_wake.wait_until(lock, m_last + std::chrono::milliseconds(JoinMs + 1));
+        else if (m_dirty)
+            m_wake.wait_until(lock, lastFlush + std::chrono::milliseconds(FlushMs));
+        else
+            m_wake.wait(lock);
+        const TClock::time_point now = TClock::now();
+        if (m_pending && now - m_last > std::chrono::milliseconds(JoinMs))
+            WritePending();
+        if (m_dirty && now - lastFlush >= std::chrono::milliseconds(FlushMs)) {
+            std::fflush(m_file);
+            m_dirty = false;
+            lastFlush = now;
+        }
+    }
+}

@@ -1,0 +1,61 @@
+#pragma once
+// The line trace (--trace FILE): every byte sent to and received from the unit,
+// with a millisecond time and its direction, as readable text. Bytes of one
+// direction that follow each other within a few milliseconds share a line; a
+// password sent by the session shows as stars, and so does its echo; YModem
+// blocks are summarised. The file is flushed every few hundred milliseconds, so
+// that a crash loses at most that much.
+
+#include "TraceStream.h"
+#include "session/Comm.h"
+
+#include <QString>
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <mutex>
+#include <thread>
+
+class TLineTrace : public TLineTap {
+public:
+    // Consecutive bytes of one direction closer than this share a line.
+    static constexpr int JoinMs = 5;
+    static constexpr int FlushMs = 200;
+
+    TLineTrace() = default;
+    // Writes what is pending, then closes the file.
+    ~TLineTrace() override;
+    TLineTrace(const TLineTrace&) = delete;
+    TLineTrace& operator=(const TLineTrace&) = delete;
+
+    // Creates (or empties) the file; false with error (the system's words).
+    bool Open(const QString& path, QString& error);
+
+    void Sent(const QByteArray& bytes) override;
+    void SentSecret(const QByteArray& bytes) override;
+    void Received(const QByteArray& bytes) override;
+
+private:
+    using TClock = std::chrono::system_clock;
+    enum TDirection { dSent, dReceived };
+
+    void Add(TDirection direction, const std::vector<TTraceStream::TPiece>& pieces);
+    void WritePending();
+    void WriteLine(TClock::time_point at, TDirection direction, const QString& text);
+    void FlushLoop();
+
+    std::mutex m_lock;
+    std::condition_variable m_wake;
+    std::FILE* m_file = nullptr;
+    bool m_stop = false;
+    bool m_dirty = false;
+    TTraceStream m_streams[2];
+    // The line being joined.
+    bool m_pending = false;
+    TDirection m_direction = dSent;
+    TClock::time_point m_first;
+    TClock::time_point m_last;
+    QString m_text;
+    std::thread m_flusher;
+};

@@ -134,11 +134,12 @@ bool TSpCommEventThread::DeliverEarly(TSpLine& line, int mask)
     const int rest = mask & ~ceRxChar;
     if (bytes.empty() && !rest)
         return true;
-    // The main thread's share waits for it as every notification does: what
-    // the early receivers took is already on its way.
+    // The main thread's share is posted, not waited for: this thread is back
+    // on the device for the far end's next answer at once. Order is kept, as
+    // every hand-over goes through the one queue.
     TSpCustomComm* port = m_port;
-    return line.Gate.Synchronize(
-        [port, bytes = std::move(bytes), rest] { port->DeliverEarlyRead(bytes, rest); });
+    line.Gate.Post([port, bytes = std::move(bytes), rest] { port->DeliverEarlyRead(bytes, rest); });
+    return !line.Gate.IsClosed();
 }
 
 void TSpCommEventThread::Run(TSpLine& line)

@@ -11,7 +11,7 @@
 // "turn" splits the busy time between the ends, as the relay sees it: from the
 // answer passed to the sender to the sender's next bytes (its turnaround,
 // including its side of the line), and from the sender's last bytes to the
-// receiver's answer. Turns over 100 ms are counted apart as pauses.
+// receiver's answer. Any silence over 100 ms is counted apart as a pause.
 #include "ByteRelay.h"
 #include "TestSupport.h"
 #include "TransferEnd.h"
@@ -38,7 +38,7 @@ struct TResult {
     double ReceiverCpu = 0;
     double SenderTurnUs = 0;   // mean turnaround of the sender
     double ReceiverTurnUs = 0; // mean turnaround of the receiver, pauses left out
-    double PauseSeconds = 0;   // turns over 100 ms, either end
+    double PauseSeconds = 0;   // silences over 100 ms
 };
 
 // Watches both directions of the relay and adds up whose turn the line waits on.
@@ -61,7 +61,9 @@ private:
     {
         std::lock_guard lock(m_lock);
         const double now = double(m_clock.nsecsElapsed()) / 1e9;
-        if (fromSender && m_answered)
+        if (m_last > 0 && now - m_last > 0.1)
+            m_pauses += now - m_last;
+        else if (fromSender && m_answered)
             Add(now - m_last, m_senderSum, m_senderTurns);
         else if (!fromSender && !m_answered && m_last > 0)
             Add(now - m_last, m_receiverSum, m_receiverTurns);
@@ -69,12 +71,8 @@ private:
         m_last = now;
         return chunk;
     }
-    void Add(double seconds, double& sum, int& turns)
+    static void Add(double seconds, double& sum, int& turns)
     {
-        if (seconds > 0.1) {
-            m_pauses += seconds;
-            return;
-        }
         sum += seconds;
         ++turns;
     }

@@ -8,6 +8,10 @@
 // lrzsz at both ends (sb -> rb) for comparison. "busy" is the time from the
 // first to the last byte on the line, which leaves out rb's start-up second.
 // Our CPU time is the process's less the relay's threads; lrzsz's is the child's.
+// "turn" splits the busy time between the ends, as the relay sees it: from the
+// answer passed to the sender to the sender's next bytes (its turnaround,
+// including its side of the line), and from the sender's last bytes to the
+// receiver's answer. Any silence over 100 ms is counted apart as a pause.
 #include "ByteRelay.h"
 #include "TestSupport.h"
 #include "TransferEnd.h"
@@ -20,6 +24,7 @@
 
 #include <cstdio>
 #include <memory>
+#include <mutex>
 #include <sys/resource.h>
 
 namespace {
@@ -31,6 +36,57 @@ struct TResult {
     double Busy = 0;      // first to last byte on the line
     double SenderCpu = 0;
     double ReceiverCpu = 0;
+    double SenderTurnUs = 0;   // mean turnaround of the sender
+    double ReceiverTurnUs = 0; // mean turnaround of the receiver, pauses left out
+    double PauseSeconds = 0;   // silences over 100 ms
+};
+
+// Watches both directions of the relay and adds up whose turn the line waits on.
+class TTurns {
+public:
+    void Install(TByteRelay& relay)
+    {
+        relay.SetHook(TByteRelay::AtoB, [this](const QByteArray& chunk, qint64) { return Seen(true, chunk); });
+        relay.SetHook(TByteRelay::BtoA, [this](const QByteArray& chunk, qint64) { return Seen(false, chunk); });
+    }
+    void Fill(TResult& r) const
+    {
+        r.SenderTurnUs = m_senderTurns ? m_senderSum / m_senderTurns * 1e6 : 0;
+        r.ReceiverTurnUs = m_receiverTurns ? m_receiverSum / m_receiverTurns * 1e6 : 0;
+        r.PauseSeconds = m_pauses;
+    }
+
+private:
+    QByteArray Seen(bool fromSender, const QByteArray& chunk)
+    {
+        std::lock_guard lock(m_lock);
+        const double now = double(m_clock.nsecsElapsed()) / 1e9;
+        if (m_last > 0 && now - m_last > 0.1)
+            m_pauses += now - m_last;
+        else if (fromSender && m_answered)
+            Add(now - m_last, m_senderSum, m_senderTurns);
+        else if (!fromSender && !m_answered && m_last > 0)
+            Add(now - m_last, m_receiverSum, m_receiverTurns);
+        m_answered = !fromSender;
+        m_last = now;
+        return chunk;
+    }
+    static void Add(double seconds, double& sum, int& turns)
+    {
+        sum += seconds;
+        ++turns;
+    }
+
+    std::mutex m_lock;
+    QElapsedTimer m_clock = [] {
+        QElapsedTimer t;
+        t.start();
+        return t;
+    }();
+    double m_last = 0;
+    bool m_answered = false;
+    double m_senderSum = 0, m_receiverSum = 0, m_pauses = 0;
+    int m_senderTurns = 0, m_receiverTurns = 0;
 };
 
 double processCpu()
@@ -81,6 +137,9 @@ TResult run(bool oursSending, bool oursReceiving, qint64 size, int bitRate, bool
     QElapsedTimer clock;
     clock.start();
     TByteRelay relay(sender.End(), receiver.End(), bitRate);
+    TTurns turns;
+    if (bitRate == 0)
+        turns.Install(relay);
     relay.Start();
     if (TTransferEnd* ours = sender.Ours())
         ours->Upload({root.filePath("out/data.bin")});
@@ -99,6 +158,7 @@ TResult run(bool oursSending, bool oursReceiving, qint64 size, int bitRate, bool
     r.ReceiverCpu = oursReceiving ? ourCpu : receiver.PeerCpu();
     r.Ok = receiver.Done() && receiver.Ok() && readFile(root.filePath("in/data.bin")) == data;
     r.SenderOk = ended && sender.Ok();
+    turns.Fill(r);
     return r;
 }
 
@@ -126,7 +186,8 @@ void unpaced()
 {
     const qint64 size = 32 * 1024 * 1024;
     std::printf("32 MB unpaced, CRC mode ('C')\n");
-    std::printf("  %-18s %8s %8s %12s %12s\n", "link", "wall s", "busy s", "sender cpu", "receiver cpu");
+    std::printf("  %-18s %8s %8s %12s %12s %10s %10s %8s\n", "link", "wall s", "busy s", "sender cpu", "receiver cpu",
+                "send us", "recv us", "pauses s");
     struct TRow {
         bool OursSending, OursReceiving, LrzszOnTerminal;
     };
@@ -137,8 +198,9 @@ void unpaced()
         const TResult res = run(row.OursSending, row.OursReceiving, size, 0, row.LrzszOnTerminal);
         const QByteArray link = QByteArray(name(row.OursSending, true)) + " -> " + name(row.OursReceiving, false)
             + (row.LrzszOnTerminal ? " (ptys)" : "");
-        std::printf("  %-18s %8.2f %8.2f %12.2f %12.2f %s\n", link.constData(), res.Wall, res.Busy, res.SenderCpu,
-                    res.ReceiverCpu, !res.Ok ? "FAILED" : res.SenderOk ? "" : "(sender cut off)");
+        std::printf("  %-18s %8.2f %8.2f %12.2f %12.2f %10.1f %10.1f %8.2f %s\n", link.constData(), res.Wall, res.Busy,
+                    res.SenderCpu, res.ReceiverCpu, res.SenderTurnUs, res.ReceiverTurnUs, res.PauseSeconds,
+                    !res.Ok ? "FAILED" : res.SenderOk ? "" : "(sender cut off)");
         std::fflush(stdout);
     }
 }

@@ -52,7 +52,7 @@ ESpCommError::ESpCommError(const QString& message, int systemError)
 {
 }
 
-TSpCustomComm::TSpCustomComm()
+TSpCustomComm::TSpCustomComm() : m_early(std::make_shared<TSpEarlyReceivers>())
 {
     m_eventChars.OnChange = [this] { LineSettingsChanged(); };
     m_flowControl.OnChange = [this] { LineSettingsChanged(); };
@@ -70,6 +70,9 @@ TSpCustomComm::~TSpCustomComm()
         line->Gate.WaitIdle();
     for (TSpDispatcher* d : std::vector<TSpDispatcher*>(m_dispatchers))
         d->m_comm.store(nullptr);
+    // An event thread still ending must not reach a receiver that outlives us
+    // and never hears of our end.
+    m_early->Clear();
 }
 
 TSpComm* TSpCustomComm::Sender()
@@ -144,6 +147,7 @@ void TSpCustomComm::OpenDevice()
                            err);
     }
     auto line = std::make_shared<TSpLine>(fd);
+    line->Early = m_early;
     line->ReadTimeout = m_buffers.ReadTimeout();
     line->WriteTimeout = m_buffers.WriteTimeout();
     std::lock_guard lock(m_lineMutex);
@@ -205,7 +209,7 @@ int TSpCustomComm::WriteBuf(const uint8_t* data, int count)
         return 0;
     if (!line->WriteThread)
         return WriteDirect(*line, data, count);
-    switch (line->WriteThread->Enqueue(data, count, line->WriteTimeout)) {
+    switch (line->WriteThread->Enqueue(*line, data, count, line->WriteTimeout)) {
     case TSpCommWriteThread::TEnqueue::Queued:
         return count;
     case TSpCommWriteThread::TEnqueue::Failed:
@@ -260,6 +264,7 @@ int TSpCustomComm::ReadBuf(uint8_t* buffer, int count)
     const auto line = Line();
     if (!line || line->Failed() || count <= 0)
         return 0;
+    std::lock_guard lineLock(line->ReadLock);
     ssize_t n;
     do
         n = ::read(line->Fd, buffer, size_t(count));
@@ -331,6 +336,22 @@ void TSpCustomComm::Purge(int code)
     }
 }
 
+void TSpCustomComm::DeliverReceived(const uint8_t* data, int count)
+{
+    m_early->Deliver(data, count);
+    NotifyRxBuf(data, count);
+}
+
+void TSpCustomComm::AddEarlyReceiver(ISpEarlyReceiver* receiver)
+{
+    m_early->Add(receiver);
+}
+
+void TSpCustomComm::RemoveEarlyReceiver(ISpEarlyReceiver* receiver)
+{
+    m_early->Remove(receiver);
+}
+
 void TSpCustomComm::AddDispatcher(TSpDispatcher* d)
 {
     TSpCustomComm* old = d->m_comm.load();
@@ -357,6 +378,14 @@ void TSpCustomComm::DeliverEvents(int mask)
     });
     if (mask & ~ceRxChar)
         RaiseSafely([&] { HandleCommEvent(mask & ~ceRxChar); });
+}
+
+void TSpCustomComm::DeliverEarlyRead(const std::vector<uint8_t>& bytes, int mask)
+{
+    if (!bytes.empty())
+        RaiseSafely([&] { NotifyRxBuf(bytes.data(), int(bytes.size())); });
+    if (mask)
+        RaiseSafely([&] { HandleCommEvent(mask); });
 }
 
 void TSpCustomComm::HandleRxChar()

@@ -85,6 +85,19 @@ protected:
     ~ISpCommUser() = default;
 };
 
+// Takes the port's bytes in the port's event thread the moment they are read,
+// ahead of the main thread: a transfer thread that must not wait for the main
+// thread to see every answer of the far end. Must not block.
+class ISpEarlyReceiver {
+public:
+    virtual void EarlyReceived(const uint8_t* data, int count) = 0;
+
+protected:
+    ~ISpEarlyReceiver() = default;
+};
+
+struct TSpEarlyReceivers;
+
 // The port's implementation. Only TSpComm derives from it, so the events can
 // name a TSpComm as their sender.
 class TSpCustomComm : public TSpComponent {
@@ -110,7 +123,13 @@ public:
     void PurgeReadWrite();
     // Main thread: hands bytes to the companions and OnRxBuf exactly as if the
     // device had just delivered them. How a far end is played without a device.
-    void DeliverReceived(const uint8_t* data, int count) { NotifyRxBuf(data, count); }
+    void DeliverReceived(const uint8_t* data, int count);
+    // Any thread. While an early receiver is attached the event thread reads
+    // the bytes itself and hands them to it at once; companions and OnRxBuf
+    // still get them in the main thread, in order. Remove waits for a hand-over
+    // in progress, so the receiver may be freed once it returns.
+    void AddEarlyReceiver(ISpEarlyReceiver* receiver);
+    void RemoveEarlyReceiver(ISpEarlyReceiver* receiver);
     // Main thread (or while no events flow).
     void AddDispatcher(TSpDispatcher* dispatcher);
     void RemoveDispatcher(TSpDispatcher* dispatcher);
@@ -181,6 +200,9 @@ private:
     std::shared_ptr<TSpLine> Line() const;
     int EventMask() const;
     void DeliverEvents(int mask); // main thread: one device notification
+    // Main thread: bytes the event thread read for the early receivers, and
+    // the notification's other events.
+    void DeliverEarlyRead(const std::vector<uint8_t>& bytes, int mask);
     void RaiseSafely(const std::function<void()>& raise);
     void RequireClosed() const;
     void LineSettingsChanged();
@@ -213,6 +235,7 @@ private:
     TSpCriticalSection m_writeLock; // direct writes
     TSpCriticalSection m_readLock;  // reads, status, purges, stopping the threads
     std::vector<TSpDispatcher*> m_dispatchers;
+    const std::shared_ptr<TSpEarlyReceivers> m_early; // shared with the event thread of each opening
     bool m_destroying = false;
 };
 

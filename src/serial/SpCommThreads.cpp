@@ -16,6 +16,34 @@ constexpr int kUnreadPollMs = 20;
 
 } // namespace
 
+void TSpEarlyReceivers::Add(ISpEarlyReceiver* receiver)
+{
+    std::lock_guard lock(m_lock);
+    m_list.push_back(receiver);
+    m_count.store(int(m_list.size()));
+}
+
+void TSpEarlyReceivers::Remove(ISpEarlyReceiver* receiver)
+{
+    std::lock_guard lock(m_lock);
+    m_list.erase(std::remove(m_list.begin(), m_list.end(), receiver), m_list.end());
+    m_count.store(int(m_list.size()));
+}
+
+void TSpEarlyReceivers::Clear()
+{
+    std::lock_guard lock(m_lock);
+    m_list.clear();
+    m_count.store(0);
+}
+
+void TSpEarlyReceivers::Deliver(const uint8_t* data, int count)
+{
+    std::lock_guard lock(m_lock);
+    for (ISpEarlyReceiver* receiver : m_list)
+        receiver->EarlyReceived(data, count);
+}
+
 TSpLine::~TSpLine()
 {
     ::close(Fd);
@@ -84,6 +112,36 @@ int TSpCommEventThread::Examine(TSpLine& line, short revents)
     return mask;
 }
 
+bool TSpCommEventThread::DeliverEarly(TSpLine& line, int mask)
+{
+    std::vector<uint8_t> bytes;
+    {
+        std::lock_guard lock(line.ReadLock);
+        int waiting = 0;
+        spBytesWaiting(line.Fd, waiting);
+        bytes.resize(size_t(std::max(waiting, 0)));
+        ssize_t n;
+        do
+            n = ::read(line.Fd, bytes.data(), bytes.size());
+        while (n < 0 && errno == EINTR);
+        if (n < 0 && errno != EAGAIN)
+            line.MarkFailed(errno);
+        bytes.resize(size_t(std::max<ssize_t>(n, 0)));
+        line.BytesRead.fetch_add(bytes.size());
+    }
+    if (!bytes.empty())
+        line.Early->Deliver(bytes.data(), int(bytes.size()));
+    const int rest = mask & ~ceRxChar;
+    if (bytes.empty() && !rest)
+        return true;
+    // The main thread's share is posted, not waited for: this thread is back
+    // on the device for the far end's next answer at once. Order is kept, as
+    // every hand-over goes through the one queue.
+    TSpCustomComm* port = m_port;
+    line.Gate.Post([port, bytes = std::move(bytes), rest] { port->DeliverEarlyRead(bytes, rest); });
+    return !line.Gate.IsClosed();
+}
+
 void TSpCommEventThread::Run(TSpLine& line)
 {
     m_threadId.store(spCurrentThreadId());
@@ -100,8 +158,12 @@ void TSpCommEventThread::Run(TSpLine& line)
             break;
         const int mask = Examine(line, fds[0].revents);
         TSpCustomComm* port = m_port;
-        if (mask && !line.Gate.Synchronize([port, mask] { port->DeliverEvents(mask); }))
+        if ((mask & ceRxChar) && line.Early->Any()) {
+            if (!DeliverEarly(line, mask))
+                break;
+        } else if (mask && !line.Gate.Synchronize([port, mask] { port->DeliverEvents(mask); })) {
             break;
+        }
         // A failed device is not watched any more: poll() would report the
         // hang-up again at once, forever.
         if (line.Failed())
@@ -123,9 +185,29 @@ void TSpCommWriteThread::SetPriority(TSpThreadPriority priority)
         spSetThreadPriority(id, priority);
 }
 
-TSpCommWriteThread::TEnqueue TSpCommWriteThread::Enqueue(const uint8_t* data, int count, int timeoutMs)
+TSpCommWriteThread::TEnqueue TSpCommWriteThread::Enqueue(TSpLine& line, const uint8_t* data, int count,
+                                                         int timeoutMs)
 {
     std::unique_lock lock(m_lock);
+    // Nothing queued before these bytes: the caller writes what the device
+    // takes now (it never blocks), sparing a hand-over to this thread. A write
+    // the queue could never hold is refused as before, and errors are left to
+    // the queue, where the thread meets and reports them.
+    if (!m_stopping && !m_failed && m_queue.Count() == 0 && count <= m_queue.Capacity()) {
+        ssize_t n;
+        do
+            n = ::write(line.Fd, data, size_t(count));
+        while (n < 0 && errno == EINTR);
+        if (n == count) {
+            lock.unlock();
+            ReportEmptied(line);
+            return TEnqueue::Queued;
+        }
+        if (n > 0) {
+            data += n;
+            count -= int(n);
+        }
+    }
     const bool room = m_room.wait_for(lock, std::chrono::milliseconds(std::max(timeoutMs, 0)), [&] {
         return m_stopping || m_failed || m_queue.Count() + count <= m_queue.Capacity();
     });
@@ -187,6 +269,17 @@ void TSpCommWriteThread::Report(TSpLine& line, int mask)
     line.Gate.Synchronize([port, mask] { port->RaiseSafely([&] { port->HandleCommEvent(mask); }); });
 }
 
+void TSpCommWriteThread::ReportEmptied(TSpLine& line)
+{
+    if (m_emptiedPending->exchange(true))
+        return;
+    TSpCustomComm* port = m_port;
+    line.Gate.Post([port, pending = m_emptiedPending] {
+        pending->store(false);
+        port->RaiseSafely([&] { port->HandleCommEvent(ceTxEmpty); });
+    });
+}
+
 void TSpCommWriteThread::Run(TSpLine& line)
 {
     m_threadId.store(spCurrentThreadId());
@@ -206,7 +299,7 @@ void TSpCommWriteThread::Run(TSpLine& line)
         int err = 0;
         WriteOnce(line, blocked, emptied, err);
         if (emptied)
-            Report(line, ceTxEmpty);
+            ReportEmptied(line);
         if (err) {
             line.MarkFailed(err);
             Report(line, ceError);

@@ -14,10 +14,28 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <vector>
 
 class TSpCustomComm;
+class ISpEarlyReceiver;
 class TSpCommEventThread;
 class TSpCommWriteThread;
+
+// The receivers that take bytes in the event thread. Shared by the port and the
+// event thread, so a port that goes away mid-read leaves nothing dangling.
+struct TSpEarlyReceivers {
+    void Add(ISpEarlyReceiver* receiver);
+    void Remove(ISpEarlyReceiver* receiver);
+    void Clear();
+    bool Any() const { return m_count.load() > 0; }
+    // Under the lock, so that Remove never returns while a hand-over runs.
+    void Deliver(const uint8_t* data, int count);
+
+private:
+    std::mutex m_lock;
+    std::vector<ISpEarlyReceiver*> m_list;
+    std::atomic<int> m_count{0};
+};
 
 // One opening of the device. The last of the port and its threads to let go of
 // it closes the descriptor.
@@ -36,6 +54,8 @@ struct TSpLine {
 
     const int Fd;
     TSpSyncGate Gate;
+    std::shared_ptr<TSpEarlyReceivers> Early;
+    std::mutex ReadLock; // one reader of the device at a time: the port or the event thread
     std::atomic<bool> Stopping{false};
     std::atomic<int> Failure{0};
     std::atomic<unsigned> Errors{0};         // line errors not yet fetched
@@ -62,6 +82,9 @@ public:
 private:
     void Run(TSpLine& line);
     int Examine(TSpLine& line, short revents);
+    // Reads what is waiting and hands it to the early receivers; the main
+    // thread gets it afterwards with the rest of mask.
+    bool DeliverEarly(TSpLine& line, int mask);
     void SettleReads(const TSpLine& line);
 
     TSpCustomComm* const m_port; // used only inside hand-overs the gate allows
@@ -81,8 +104,10 @@ public:
     TSpCommWriteThread(TSpCustomComm* port, int capacity) : m_port(port), m_queue(capacity) {}
     void Start(const std::shared_ptr<TSpLine>& line, TSpThreadPriority priority);
     void SetPriority(TSpThreadPriority priority);
-    // Waits up to timeoutMs for room; Failed once stopped or the device failed.
-    TEnqueue Enqueue(const uint8_t* data, int count, int timeoutMs);
+    // Writes at once what the device takes when nothing is queued before it,
+    // queues the rest, waiting up to timeoutMs for room; Failed once stopped or
+    // the device failed.
+    TEnqueue Enqueue(TSpLine& line, const uint8_t* data, int count, int timeoutMs);
     // Drops whatever has not been written yet.
     void PurgeQueue();
     void Stop();
@@ -93,6 +118,9 @@ private:
     // One write attempt; err is set when the device failed.
     void WriteOnce(const TSpLine& line, bool& blocked, bool& emptied, int& err);
     void Report(TSpLine& line, int mask);
+    // Posted, so that no writer waits for it; one notice stands for every
+    // emptying since the last one ran.
+    void ReportEmptied(TSpLine& line);
 
     TSpCustomComm* const m_port;
     std::mutex m_lock; // the queue and the flags below
@@ -103,4 +131,5 @@ private:
     TSpWakeFd m_wake;
     std::atomic<int> m_threadId{0};
     std::atomic<TSpThreadPriority> m_priority{tpHighest};
+    const std::shared_ptr<std::atomic<bool>> m_emptiedPending = std::make_shared<std::atomic<bool>>(false);
 };

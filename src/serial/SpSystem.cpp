@@ -128,6 +128,15 @@ void spSynchronize(const std::function<void()>& fn)
     done->Cond.wait(lock, [&] { return done->Gone; });
 }
 
+void spPost(std::function<void()> fn)
+{
+    if (!QCoreApplication::instance()) {
+        fn();
+        return;
+    }
+    postToMain(std::move(fn), {});
+}
+
 bool spProcessMessagesUntil(const std::function<bool()>& done, int timeoutMs, int sliceMs)
 {
     QElapsedTimer clock;
@@ -171,6 +180,29 @@ struct TSyncCall {
     bool Gone = false; // the posted call ran or was dropped
 };
 
+// Runs f unless the gate is closed, counted as running meanwhile.
+bool runGuarded(const std::shared_ptr<TSpSyncGate::TState>& st, const std::function<void()>& f)
+{
+    {
+        std::lock_guard lock(st->Mutex);
+        if (st->Closed)
+            return false;
+        ++st->Running;
+    }
+    try {
+        f();
+    } catch (...) {
+        std::lock_guard lock(st->Mutex);
+        --st->Running;
+        st->Cond.notify_all();
+        throw;
+    }
+    std::lock_guard lock(st->Mutex);
+    --st->Running;
+    st->Cond.notify_all();
+    return true;
+}
+
 } // namespace
 
 TSpSyncGate::TSpSyncGate() : m_state(std::make_shared<TState>()) {}
@@ -178,28 +210,8 @@ TSpSyncGate::TSpSyncGate() : m_state(std::make_shared<TState>()) {}
 bool TSpSyncGate::Synchronize(std::function<void()> fn) const
 {
     const auto st = m_state;
-    auto runGuarded = [st](const std::function<void()>& f) {
-        {
-            std::lock_guard lock(st->Mutex);
-            if (st->Closed)
-                return false;
-            ++st->Running;
-        }
-        try {
-            f();
-        } catch (...) {
-            std::lock_guard lock(st->Mutex);
-            --st->Running;
-            st->Cond.notify_all();
-            throw;
-        }
-        std::lock_guard lock(st->Mutex);
-        --st->Running;
-        st->Cond.notify_all();
-        return true;
-    };
     if (spIsMainThread())
-        return runGuarded(fn);
+        return runGuarded(st, fn);
 
     auto call = std::make_shared<TSyncCall>();
     {
@@ -208,12 +220,12 @@ bool TSpSyncGate::Synchronize(std::function<void()> fn) const
             return false;
     }
     postToMain(
-        [st, call, fn = std::move(fn), runGuarded] {
+        [st, call, fn = std::move(fn)] {
             {
                 std::lock_guard lock(st->Mutex);
                 call->Started = true;
             }
-            const bool ran = runGuarded(fn);
+            const bool ran = runGuarded(st, fn);
             std::lock_guard lock(st->Mutex);
             call->Finished = ran;
         },
@@ -226,6 +238,12 @@ bool TSpSyncGate::Synchronize(std::function<void()> fn) const
     std::unique_lock lock(st->Mutex);
     st->Cond.wait(lock, [&] { return call->Gone || (st->Closed && !call->Started); });
     return call->Finished;
+}
+
+void TSpSyncGate::Post(std::function<void()> fn) const
+{
+    const auto st = m_state;
+    spPost([st, fn = std::move(fn)] { runGuarded(st, fn); });
 }
 
 void TSpSyncGate::Close() const

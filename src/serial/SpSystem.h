@@ -17,6 +17,11 @@ bool spIsMainThread();
 // they were issued. Without an application object fn runs inline.
 void spSynchronize(const std::function<void()>& fn);
 
+// Runs fn in the main thread later and returns at once (a progress notice that
+// must not hold its sender up). Same queue as spSynchronize: calls of both kinds
+// run in the order they were issued. Without an application object fn runs inline.
+void spPost(std::function<void()> fn);
+
 // Main thread only: processes events until done() is true, waking at once on any
 // posted event (a hand-over, received bytes, spWakeMainThread) and at least every
 // sliceMs. Returns false when timeoutMs (negative: none) ran out first.
@@ -38,6 +43,9 @@ public:
     // Runs fn in the main thread and waits until it has run. False when the gate
     // was closed before fn started (fn then never runs).
     bool Synchronize(std::function<void()> fn) const;
+    // Runs fn in the main thread later without waiting for it; same order as
+    // Synchronize. Dropped when the gate is closed before it starts.
+    void Post(std::function<void()> fn) const;
     // After Close no call starts; one that is running goes on.
     void Close() const;
     // Outside the main thread: waits until no call is running, so the caller may

@@ -23,6 +23,10 @@ void TSpProtocol::StartTransfer()
         throw std::runtime_error("Transfer already in progress...");
     PrepareTransfer();
     m_thread = CreateProtocolThread();
+    // The thread takes the port's bytes as they are read, not from the main
+    // thread: the far end's every answer would otherwise wait for it.
+    if (TSpComm* comm = Comm())
+        comm->AddEarlyReceiver(m_thread.get());
     DoTransferStart();
     m_thread->Start();
 }
@@ -38,12 +42,6 @@ void TSpProtocol::CancelTransfer()
 {
     if (m_thread)
         m_thread->Cancel();
-}
-
-void TSpProtocol::DataReceived(const uint8_t* data, int count)
-{
-    if (count > 0 && m_thread)
-        m_thread->Deliver(data, count);
 }
 
 void TSpProtocol::DoTransferStart()
@@ -72,6 +70,8 @@ void TSpProtocol::TransferEnded(const TSpProtocolThread* thread)
     if (m_thread.get() != thread)
         return;
     Dispatcher().SetActive(false);
+    if (TSpComm* comm = Comm())
+        comm->RemoveEarlyReceiver(m_thread.get());
     m_thread.reset();
     // Forgotten before the event, so that its handler may start the next transfer.
     if (!m_destroying)

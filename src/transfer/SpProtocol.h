@@ -73,7 +73,6 @@ public:
     std::function<void(TSpProtocol* sender, int errorCode, int errorCount)> OnError;
 
 protected:
-    void DataReceived(const uint8_t* data, int count) override;
     virtual std::unique_ptr<TSpProtocolThread> CreateProtocolThread() = 0;
     virtual void DoTransferStart();
     virtual void DoTransferEnd();
@@ -105,6 +104,8 @@ private:
 class TSpXYModem : public TSpProtocol {
 public:
     std::function<void(TSpProtocol* sender, const QString& name, qint64 size)> OnFileInfo;
+    // Raised in the main thread for every block, in order, without holding the
+    // transfer up: the thread goes on with the next block meanwhile.
     std::function<void(TSpProtocol* sender, int packet, qint64 byteCount)> OnPacketEvent;
 
 protected:

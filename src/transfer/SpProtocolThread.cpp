@@ -5,6 +5,7 @@
 #include <QMetaObject>
 
 #include <algorithm>
+#include <utility>
 #include <stdexcept>
 
 TSpProtocolThread::TSpProtocolThread(TSpProtocol& owner)
@@ -75,7 +76,7 @@ void TSpProtocolThread::Terminate()
     m_wake.Set();
 }
 
-void TSpProtocolThread::Deliver(const uint8_t* data, int count)
+void TSpProtocolThread::EarlyReceived(const uint8_t* data, int count)
 {
     if (m_overflow.load())
         return;
@@ -222,4 +223,28 @@ void TSpProtocolThread::RaiseInMainThread(const std::function<void()>& fn)
         if (!m_owner.Destroying())
             m_owner.RaiseSafely(fn);
     });
+}
+
+void TSpProtocolThread::PostToMainThread(std::function<void()> fn)
+{
+    std::lock_guard lock(m_postLock);
+    m_posted.push_back(std::move(fn));
+    if (std::exchange(m_postPending, true))
+        return;
+    // The end notice is queued behind this hand-over, so this object is still
+    // there when it runs.
+    spPost([this] { RunPosted(); });
+}
+
+void TSpProtocolThread::RunPosted()
+{
+    std::vector<std::function<void()>> calls;
+    {
+        std::lock_guard lock(m_postLock);
+        calls.swap(m_posted);
+        m_postPending = false;
+    }
+    for (const auto& fn : calls)
+        if (!m_owner.Destroying())
+            m_owner.RaiseSafely(fn);
 }

@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -22,7 +23,9 @@ struct TSpTransferAbort {
     int Code;
 };
 
-class TSpProtocolThread {
+// Takes the port's bytes in the port's event thread (ISpEarlyReceiver): an
+// answer of the far end reaches the protocol without waiting for the main thread.
+class TSpProtocolThread : public ISpEarlyReceiver {
 public:
     explicit TSpProtocolThread(TSpProtocol& owner);
     // Waits for the thread; by then it has ended or is just returning.
@@ -36,8 +39,8 @@ public:
     void Cancel();
     // Nothing more is sent to the port from now on.
     void Terminate();
-    // Main thread: a chunk the port has read.
-    void Deliver(const uint8_t* data, int count);
+    // A chunk the port has read (its event thread, or the main thread).
+    void EarlyReceived(const uint8_t* data, int count) override;
 
 protected:
     // Next inbound byte (0 to 255), waiting Timeout ms at a time and counting a
@@ -69,6 +72,10 @@ protected:
     // Runs fn in the main thread and waits; skipped while the owner is being
     // destroyed. Exceptions from user handlers are shown, not passed on.
     void RaiseInMainThread(const std::function<void()>& fn);
+    // Runs fn in the main thread without waiting for it (progress). Calls made
+    // while one hand-over is pending ride on it, so at most one is ever queued;
+    // all run in the order issued, also among RaiseInMainThread's.
+    void PostToMainThread(std::function<void()> fn);
 
     virtual void SendBatch() = 0;
     virtual void ReceiveBatch() = 0;
@@ -79,6 +86,7 @@ protected:
 
 private:
     void Execute();
+    void RunPosted();
     // Moves what the queue holds into the reader's own buffer when that is
     // empty. True when a byte is there to read.
     bool TakeWaiting();
@@ -94,6 +102,10 @@ private:
     std::vector<uint8_t> m_hand; // the reader's side: bytes taken out of the queue
     int m_handPos = 0;
     int m_handCount = 0;
+
+    std::mutex m_postLock;
+    std::vector<std::function<void()>> m_posted; // guarded by m_postLock
+    bool m_postPending = false;                  // guarded by m_postLock
 
     std::unique_ptr<QFile> m_file;
     int m_errorCount = 0;

@@ -98,7 +98,8 @@ void TSpXYModemThread::ReportFile(const QString& name, qint64 size)
 
 void TSpXYModemThread::ReportPacket(int packet, qint64 byteCount)
 {
-    RaiseInMainThread([&] { m_xy.RaisePacket(packet, byteCount); });
+    // Posted: the next block goes out without waiting for the window.
+    PostToMainThread([this, packet, byteCount] { m_xy.RaisePacket(packet, byteCount); });
 }
 
 uint8_t TSpXYModemThread::WaitStartChar()

@@ -1,7 +1,8 @@
 // The serial port on a real pseudo-terminal: opening and its errors, the line
 // settings that reach the device, received bytes with and without a companion,
 // the write queue, purges, a vanishing device, and closing or destroying the
-// port while its threads wait for the main thread.
+// port while its threads wait for the main thread; a receiver that takes the
+// bytes in the event thread.
 #include "TestSupport.h"
 #include "serial/SpComm.h"
 
@@ -11,7 +12,9 @@
 #include <QSettings>
 #include <QtTest>
 
+#include <condition_variable>
 #include <fcntl.h>
+#include <mutex>
 #include <memory>
 #include <termios.h>
 #include <unistd.h>
@@ -55,6 +58,40 @@ void openOn(TSpComm& port, const TPtyPair& pty)
     port.SetBaudrate(br19200);
     port.Open();
 }
+
+// Takes bytes in the port's event thread; the test waits on it without serving
+// the main thread.
+class TEarlyRecorder : public ISpEarlyReceiver {
+public:
+    void EarlyReceived(const uint8_t* data, int count) override
+    {
+        std::lock_guard lock(m_mutex);
+        m_data.append(reinterpret_cast<const char*>(data), count);
+        m_inMainThread |= spIsMainThread();
+        m_cond.notify_all();
+    }
+    bool WaitFor(const QByteArray& wanted)
+    {
+        std::unique_lock lock(m_mutex);
+        return m_cond.wait_for(lock, std::chrono::seconds(10), [&] { return m_data == wanted; });
+    }
+    QByteArray Data()
+    {
+        std::lock_guard lock(m_mutex);
+        return m_data;
+    }
+    bool InMainThread()
+    {
+        std::lock_guard lock(m_mutex);
+        return m_inMainThread;
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_cond;
+    QByteArray m_data;
+    bool m_inMainThread = false;
+};
 
 // Records what a companion receives, in the order received.
 class TRecorder : public TSpCommComponent {
@@ -259,6 +296,44 @@ private slots:
         QVERIFY(first.Comm() == nullptr);
         QCOMPARE(first.Dispatcher().Write(reinterpret_cast<const uint8_t*>("x"), 1), 0);
         first.Dispatcher().Purge();
+    }
+
+    void earlyReceiverNeedsNoMainThread()
+    {
+        TPtyPair pty;
+        auto port = std::make_unique<TSpComm>();
+        TRecorder companion;
+        companion.SetComm(port.get());
+        QByteArray seen;
+        port->OnRxBuf = [&](TSpComm*, const uint8_t* data, int count) {
+            seen.append(reinterpret_cast<const char*>(data), count);
+        };
+        TEarlyRecorder early;
+        port->AddEarlyReceiver(&early);
+        openOn(*port, pty);
+
+        // The main thread only waits: the bytes still reach the early receiver.
+        pty.Write("\x06" "C");
+        QVERIFY(early.WaitFor("\x06" "C"));
+        QVERIFY(!early.InMainThread());
+        // The companions and OnRxBuf get the same bytes in the main thread, in order.
+        for (const QByteArray& burst : {QByteArray("abc"), QByteArray("de"), QByteArray(3000, 'f')})
+            pty.Write(burst);
+        const QByteArray all = "\x06" "Cabcde" + QByteArray(3000, 'f');
+        QVERIFY(waitFor([&] { return seen == all; }));
+        QCOMPARE(companion.Data, all);
+        QCOMPARE(early.Data(), all);
+
+        // Played through the port without a device, bytes reach it too.
+        port->DeliverReceived(reinterpret_cast<const uint8_t*>("g"), 1);
+        QCOMPARE(early.Data(), all + "g");
+
+        // Removed, it hears nothing more; the others go on as before.
+        port->RemoveEarlyReceiver(&early);
+        pty.Write("h");
+        QVERIFY(waitFor([&] { return seen.endsWith("gh"); }));
+        QCOMPARE(early.Data(), all + "g");
+        QCOMPARE(port->InQueCount(), 0);
     }
 
     void oneTxEmptyPerEmptying()

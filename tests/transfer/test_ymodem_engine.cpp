@@ -8,10 +8,14 @@
 #include "transfer/SpCrc16.h"
 
 #include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <chrono>
 #include <memory>
+#include <thread>
 #include <mutex>
 #include <utility>
 
@@ -146,6 +150,7 @@ private slots:
     void crcCheckValue();
     void engineToEngine_data();
     void engineToEngine();
+    void dataPhaseNeedsNoMainThread();
     void lineFaults_data();
     void lineFaults();
     void storesHeaderSafely_data();
@@ -198,6 +203,39 @@ void TestYModemEngine::engineToEngine()
     QCOMPARE(link.Receiver.Modem.Files, QStringList{stored});
     QCOMPARE(link.Receiver.FileSizes, QList<qint64>{size});
     QCOMPARE(link.Receiver.Packets, link.Sender.Packets);
+}
+
+void TestYModemEngine::dataPhaseNeedsNoMainThread()
+{
+    QTemporaryDir root;
+    const qsizetype size = 64 * 1024 + 100;
+    const QByteArray data = testPattern(size, 7);
+    writeFile(root.filePath("a.wav"), data);
+    QDir(root.path()).mkdir("in");
+    TEngineLink link;
+    link.Sender.Upload({root.filePath("a.wav")});
+    link.Receiver.Download(root.filePath("in"));
+    // Both ends have announced the file: from here on no block may wait for
+    // the main thread, which now does nothing but watch the file grow.
+    QVERIFY(spProcessMessagesUntil([&] { return link.Receiver.FileNames.size() == 1 && link.Sender.FileNames.size() == 1; },
+                                   20000));
+    const QString stored = root.filePath("in/a.wav");
+    QElapsedTimer clock;
+    clock.start();
+    while (QFileInfo(stored).size() < size && clock.elapsed() < 30000)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    QCOMPARE(QFileInfo(stored).size(), size);
+
+    // Every block's event arrives, in order, before the end.
+    QVERIFY(link.Sender.WaitEnd() && link.Receiver.WaitEnd());
+    QCOMPARE(link.Sender.Exit, 0);
+    QCOMPARE(link.Receiver.Exit, 0);
+    QCOMPARE(readFile(stored), data);
+    QList<std::pair<int, qint64>> expected;
+    for (int n = 1; n <= 65; ++n)
+        expected.append({n, std::min<qint64>(qint64(n) * 1024, size)});
+    QCOMPARE(link.Sender.Packets, expected);
+    QCOMPARE(link.Receiver.Packets, expected);
 }
 
 void TestYModemEngine::lineFaults_data()

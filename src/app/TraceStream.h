@@ -24,7 +24,9 @@ public:
     // echo of them) show as stars too.
     std::vector<TPiece> FeedSecret(const QByteArray& bytes);
     // Expect the echo of these bytes (in the other direction's stream).
-    void MaskEcho(const QByteArray& bytes) { m_echo += bytes; }
+    // The bytes are copied, not shared: they come from the sending thread,
+    // whose own copy must not share a buffer with one the receiving thread edits.
+    void MaskEcho(const QByteArray& bytes) { m_echo.append(bytes.constData(), bytes.size()); }
     // A block cut short, told as such; nothing when none is open.
     std::vector<TPiece> Finish();
 

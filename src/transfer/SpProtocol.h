@@ -74,6 +74,8 @@ public:
 
 protected:
     void DataReceived(const uint8_t* data, int count) override;
+    // A device failure (ceError) ends the running transfer at once.
+    void CommEvent(int mask) override;
     virtual std::unique_ptr<TSpProtocolThread> CreateProtocolThread() = 0;
     virtual void DoTransferStart();
     virtual void DoTransferEnd();

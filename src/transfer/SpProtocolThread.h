@@ -36,6 +36,9 @@ public:
     void Cancel();
     // Nothing more is sent to the port from now on.
     void Terminate();
+    // The port's device failed: the transfer ends at its next read, as a
+    // failed port ends it (ecReadFailed sending, ecWriteFailed receiving).
+    void LineLost();
     // Main thread: a chunk the port has read.
     void Deliver(const uint8_t* data, int count);
 
@@ -49,7 +52,8 @@ protected:
     bool HasData();
     // Waits at most timeoutMs until a read would not block on the line: a byte
     // is waiting or the queue overflowed (the read then ends the transfer).
-    // False when the time ran out or the transfer was cancelled.
+    // False when the time ran out or the transfer was cancelled; a lost line
+    // ends the transfer.
     bool WaitForData(int timeoutMs);
     // Through the port; nothing once terminated. A port that takes nothing
     // (closed, failed) ends the transfer like any other port failure.
@@ -66,6 +70,8 @@ protected:
     // (cancel sequence first when asked), below it OnError is raised.
     void CountError(int code, bool cancel);
     [[noreturn]] void Finish(int code);
+    // Ends the transfer when the port's device has failed.
+    void FinishIfLineLost();
     // Runs fn in the main thread and waits; skipped while the owner is being
     // destroyed. Exceptions from user handlers are shown, not passed on.
     void RaiseInMainThread(const std::function<void()>& fn);
@@ -100,5 +106,6 @@ private:
     std::atomic<bool> m_cancel{false};
     std::atomic<bool> m_overflow{false};
     std::atomic<bool> m_terminated{false};
+    std::atomic<bool> m_lineLost{false};
     std::thread m_thread;
 };

@@ -77,7 +77,7 @@ void TAAMenu::Submit(TJoint1* job)
     // A line that went away (adapter unplugged, unit switched off) is opened
     // afresh: the user hears once that the port is gone, or the session logs
     // in again when it is back, instead of every job timing out on it.
-    if (UnitMode != Unit::umUndefined && FormComm()->LineLost()) {
+    if (UnitMode != Unit::umUndefined && FormComm() && FormComm()->LineLost()) {
         Port().Close();
         UnitMode = Unit::umUndefined;
     }

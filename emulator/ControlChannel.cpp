@@ -85,8 +85,12 @@ QByteArray TControlChannel::ApplyFault(const QList<QByteArray>& words)
         m_faults = TUnitFaults{};
         return {};
     }
+    if (words.size() == 4 && words[1] == "word")
+        return ApplyWord(words[2], words[3]);
     if (words.size() != 3)
         return "expected: fault NAME VALUE";
+    if (words[1] == "word")
+        return ApplyWord(words[2], "0");
     const QByteArray& name = words[1];
     const QByteArray& value = words[2];
     bool understood = false;
@@ -96,6 +100,8 @@ QByteArray TControlChannel::ApplyFault(const QList<QByteArray>& words)
         understood = Switch(value, m_faults.Busy);
     else if (name == "bytewise")
         understood = Switch(value, m_faults.Bytewise);
+    else if (name == "garbage")
+        understood = Switch(value, m_faults.Garbage);
     else if (name == "delay")
         understood = Number(value, m_faults.ReplyDelayMs);
     else if (name == "ymodem")
@@ -107,4 +113,14 @@ QByteArray TControlChannel::ApplyFault(const QList<QByteArray>& words)
     else if (name == "accept")
         m_faults.Refused.remove(ToUnitBytes(QString::fromUtf8(value)));
     return understood ? QByteArray() : "unknown fault or value";
+}
+
+QByteArray TControlChannel::ApplyWord(const QByteArray& word, const QByteArray& skip)
+{
+    int lines = 0;
+    if (!Number(skip, lines))
+        return "expected: fault word WORD [SKIP]";
+    m_faults.Word = ToUnitBytes(QString::fromUtf8(word));
+    m_faults.WordSkip = lines;
+    return {};
 }

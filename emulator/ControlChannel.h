@@ -8,6 +8,9 @@
 //   fault ymodem N          the next transfer reports YMODEM_ERR(N); 0 clears
 //   fault refuse WORD       answer the command WORD with ERROR
 //   fault accept WORD       stop refusing it
+//   fault garbage on|off    stray bytes before every reply line
+//   fault word WORD [SKIP]  say WORD instead of the reply line or question
+//                           that comes after SKIP more (default 0)
 //   fault none              clear every fault
 //   count                   "count sent=N received=M"
 
@@ -35,6 +38,7 @@ private:
     void Execute(const QByteArray& line);
     // Applies a fault line; returns the reason when it is not one.
     QByteArray ApplyFault(const QList<QByteArray>& words);
+    QByteArray ApplyWord(const QByteArray& word, const QByteArray& skip);
 
     TUnitFaults& m_faults;
     TTrafficLog& m_log;

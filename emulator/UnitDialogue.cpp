@@ -17,6 +17,7 @@ namespace {
 
 constexpr char Cancel = 0x18;
 constexpr qsizetype MaxLine = 128; // longer lines are echoed but refused
+const QByteArray Garbage("\x00\xff\x7f", 3); // line noise: none of it the program waits for
 
 } // namespace
 
@@ -215,15 +216,32 @@ void TUnitDialogue::Reply(const QByteArray& text) const
     m_line.Reply(text);
 }
 
+bool TUnitDialogue::SaidWordInstead()
+{
+    if (m_faults.Word.isEmpty())
+        return false;
+    if (m_faults.WordSkip > 0) {
+        --m_faults.WordSkip;
+        return false;
+    }
+    Reply(std::exchange(m_faults.Word, QByteArray()) + m_eol);
+    return true;
+}
+
+// A question replaced by the word fault is not asked: the command ends there.
 void TUnitDialogue::Ask(const QByteArray& prompt, TAnswer answer)
 {
+    if (SaidWordInstead())
+        return;
     m_pending = std::move(answer);
     Reply(prompt);
 }
 
 void TUnitDialogue::Say(const QByteArray& line)
 {
-    Reply(line + m_eol);
+    if (SaidWordInstead())
+        return;
+    Reply((m_faults.Garbage ? Garbage : QByteArray()) + line + m_eol);
 }
 
 void TUnitDialogue::Upload(const QString& key)

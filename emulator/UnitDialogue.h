@@ -47,6 +47,8 @@ private:
     void ShowPrompt();
     void LogOut();
     void Reply(const QByteArray& text) const;
+    // The word fault: true when it has said its word instead of this output.
+    bool SaidWordInstead();
 
     void Ask(const QByteArray& prompt, TAnswer answer) override;
     void Say(const QByteArray& line) override;

@@ -13,4 +13,7 @@ struct TUnitFaults {
     int ReplyDelayMs = 0;     // pause before every reply line and prompt
     int NextYModemError = 0;  // reported instead of the next transfer's own result
     QSet<QByteArray> Refused; // command words answered "ERROR" (Windows-1251 bytes)
+    bool Garbage = false;     // stray bytes before every reply line
+    QByteArray Word;          // said as a line instead of one coming reply line or question
+    int WordSkip = 0;         // reply lines and questions let through before Word
 };

@@ -13,8 +13,9 @@ const char* const Description =
     "\n"
     "Passwords: system 1234, administrator 1111 unless the state or the options say otherwise.\n"
     "While it runs, lines on standard input switch faults (each answered \"ok ...\" on\n"
-    "standard output): fault silent|busy|bytewise on|off, fault delay MS, fault ymodem N,\n"
-    "fault refuse WORD, fault accept WORD, fault none; \"count\" prints the bytes sent and\n"
+    "standard output): fault silent|busy|bytewise|garbage on|off, fault delay MS,\n"
+    "fault ymodem N, fault refuse WORD, fault accept WORD, fault word WORD [SKIP],\n"
+    "fault none; \"count\" prints the bytes sent and\n"
     "received. It stops when standard input closes or on SIGTERM/SIGINT; SIGUSR1 and the\n"
     "exit print the byte counts on standard error.";
 

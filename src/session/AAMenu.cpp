@@ -67,6 +67,13 @@ void TAAMenu::Submit(TJoint1* job)
         return;
     PendingJob = job;
     m_relogins = 0;
+    // A line that went away (adapter unplugged, unit switched off) is opened
+    // afresh: the user hears once that the port is gone, or the session logs
+    // in again when it is back, instead of every job timing out on it.
+    if (UnitMode != Unit::umUndefined && FormComm() && FormComm()->LineLost()) {
+        Port().Close();
+        UnitMode = Unit::umUndefined;
+    }
     if (job->Mode == Unit::umUndefined) {
         ErrorBox(QStringLiteral("Menu mode is Undefined"));
         m_server.IdleEvent.Set();

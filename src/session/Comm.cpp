@@ -34,6 +34,11 @@ TFormComm::TFormComm(QObject* parent) : QObject(parent)
     SpComm1.OnRxBuf = [this](TSpComm* sender, const uint8_t* data, int count) {
         SpComm1RxBuf(sender, data, count);
     };
+    SpComm1.OnError = [this](TSpComm* sender, int errors) { SpComm1Error(sender, errors); };
+    SpComm1.OnOpen = [this](TSpComm*) {
+        std::lock_guard lock(m_lock);
+        m_lineLost = false;
+    };
     // Attached and active, the watcher makes the port read and deliver every byte.
     SpWaitMessage1.SetComm(&SpComm1);
     SpWaitMessage1.SetActive(true);
@@ -89,6 +94,23 @@ void TFormComm::SpComm1RxBuf(TSpComm*, const uint8_t* data, int count)
     }
 }
 
+// A vanished device sends nothing more: the wait in progress ends now rather
+// than at its timeout, and so does every later one.
+void TFormComm::SpComm1Error(TSpComm*, int errors)
+{
+    if (!(errors & leDevice))
+        return;
+    std::lock_guard lock(m_lock);
+    m_lineLost = true;
+    m_matchEvent.Set();
+}
+
+bool TFormComm::LineLost() const
+{
+    std::lock_guard lock(m_lock);
+    return m_lineLost;
+}
+
 QByteArray TFormComm::RxText() const
 {
     std::lock_guard lock(m_lock);
@@ -129,7 +151,7 @@ int TFormComm::AwaitAndCut(const QByteArray& text, int timeoutMs, QByteArray* th
     m_matchEvent.Reset();
     qsizetype at = m_rxText.indexOf(text);
     while (at < 0) {
-        if (m_hungUp) {
+        if (m_hungUp || m_lineLost) {
             m_armed = false;
             return wrAbandoned;
         }

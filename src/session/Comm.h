@@ -81,6 +81,9 @@ public:
 
     // Received and not yet consumed.
     QByteArray RxText() const;
+    // The open port's device failed or went away; every wait fails at once
+    // until the port is opened again.
+    bool LineLost() const;
 
     // Text kept after a match: whatever follows it, at most this much.
     static constexpr int KeptAfterMatch = 999;
@@ -88,6 +91,7 @@ public:
 private:
     // Every byte received from the unit comes through here (main thread).
     void SpComm1RxBuf(TSpComm* sender, const uint8_t* data, int count);
+    void SpComm1Error(TSpComm* sender, int errors);
     void SendAnnounce(const QByteArray& command, int code, const QString& failure);
     // Arms for text unless it is there already; then waits and cuts.
     int AwaitAndCut(const QByteArray& text, int timeoutMs, QByteArray* through);
@@ -102,6 +106,7 @@ private:
     bool m_armed = false;
     QByteArray m_awaited;
     bool m_hungUp = false;     // the tap's far end said nothing comes any more
+    bool m_lineLost = false;   // the device failed; cleared when the port opens
     uint64_t m_deliveries = 0; // bursts received: tells a wait that its tap answered
     std::atomic<TLineTap*> m_tap{nullptr};
     TSpWaitEvent m_matchEvent{false, false}; // auto reset

@@ -6,6 +6,10 @@
 #include "session/UnitDialog.h"
 #include "ui/StringGrid.h"
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
 namespace {
 
 constexpr int BytesPerSecond = 8000;
@@ -34,7 +38,8 @@ bool TFile::Process()
         Clear();
         break;
     case UploadFile:
-        UploadRequest();
+        if (LocalFileSendable())
+            UploadRequest();
         break;
     case Uploading:
         UploadTransfer();
@@ -163,6 +168,26 @@ void TFile::UploadRequest()
     State = Uploading;
 }
 
+// Checked before the unit hears of the upload: once told, it waits for a
+// transfer that would not come; and an empty file would replace its recording
+// with nothing. Only plain files: opening a pipe would wait for a writer.
+bool TFile::LocalFileSendable()
+{
+    const QString shown = QDir::toNativeSeparators(LocalFilePath);
+    const QFileInfo info(LocalFilePath);
+    QFile file(LocalFilePath);
+    if (info.exists() && !info.isFile())
+        m_localFileError = QStringLiteral("Не удалось открыть файл %1: это не файл").arg(shown);
+    else if (!file.open(QIODevice::ReadOnly))
+        m_localFileError = QStringLiteral("Не удалось открыть файл %1: %2").arg(shown, file.errorString());
+    else if (file.size() == 0)
+        m_localFileError = QStringLiteral("Файл %1 пуст").arg(shown);
+    else
+        return true;
+    State = LocalFileRefused;
+    return false;
+}
+
 void TFile::UploadTransfer()
 {
     StartTransfer();
@@ -223,6 +248,7 @@ QString TFile::ErrorText(int state) const
     case 241: return QStringLiteral("File (DLMSG): Time-out of prompt");
     // The download's code echo, under the text its users already know.
     case 242: return QStringLiteral("File (CLEAR): No echo at parameter");
+    case LocalFileRefused: return m_localFileError;
     }
     return {};
 }

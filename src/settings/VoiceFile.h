@@ -21,6 +21,8 @@ public:
     };
     // TransferResult besides 0 and the unit's error numbers 1 to 10.
     enum : int { ResultTimedOut = 100, ResultUnreadable = 101 };
+    // Error state: the local file cannot be sent; nothing was said to the unit.
+    enum : int { LocalFileRefused = 250 };
 
     QString FileName; // on the unit; empty when nothing is recorded
     QString LocalFilePath; // the computer's file to send, set by the transfer window
@@ -51,7 +53,11 @@ protected:
     void CheckReply(const QByteArray& reply, int errorBase);
 
 private:
+    // False, with the refusal state set, when LocalFilePath cannot be sent.
+    bool LocalFileSendable();
     void StartTransfer();
     void ReadTransferResult();
     void ReportTransferResult();
+
+    QString m_localFileError; // the text of LocalFileRefused
 };

@@ -44,6 +44,15 @@ void TSpProtocol::CancelTransfer()
         m_thread->Cancel();
 }
 
+// The port raises ceError only when its device failed or went away: nothing
+// more will come or go, so waiting out the timeouts would only keep the user
+// waiting.
+void TSpProtocol::CommEvent(int mask)
+{
+    if ((mask & ceError) && m_thread)
+        m_thread->LineLost();
+}
+
 void TSpProtocol::DoTransferStart()
 {
     if (OnTransferStart)

@@ -73,6 +73,8 @@ public:
     std::function<void(TSpProtocol* sender, int errorCode, int errorCount)> OnError;
 
 protected:
+    // A device failure (ceError) ends the running transfer at once.
+    void CommEvent(int mask) override;
     virtual std::unique_ptr<TSpProtocolThread> CreateProtocolThread() = 0;
     virtual void DoTransferStart();
     virtual void DoTransferEnd();

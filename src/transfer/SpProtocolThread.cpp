@@ -76,6 +76,18 @@ void TSpProtocolThread::Terminate()
     m_wake.Set();
 }
 
+void TSpProtocolThread::LineLost()
+{
+    m_lineLost.store(true);
+    m_wake.Set();
+}
+
+void TSpProtocolThread::FinishIfLineLost()
+{
+    if (m_lineLost.load())
+        Finish(m_mode == tmDownload ? ecWriteFailed : ecReadFailed);
+}
+
 void TSpProtocolThread::EarlyReceived(const uint8_t* data, int count)
 {
     if (m_overflow.load())
@@ -105,6 +117,7 @@ bool TSpProtocolThread::TakeWaiting()
 int TSpProtocolThread::ReadByte()
 {
     for (;;) {
+        FinishIfLineLost();
         if (m_overflow.load()) {
             SendCancel();
             Finish(ecOverflow);
@@ -118,7 +131,7 @@ int TSpProtocolThread::ReadByte()
         // Reset before the last look: a chunk that arrives after it sets the
         // event again, so the wait below cannot miss it.
         m_wake.Reset();
-        if (TakeWaiting() || m_cancel.load() || m_overflow.load())
+        if (TakeWaiting() || m_cancel.load() || m_overflow.load() || m_lineLost.load())
             continue;
         if (m_wake.Wait(m_timeout) == TSpWaitResult::Timeout)
             CountError(erTimeout, false);
@@ -140,6 +153,7 @@ bool TSpProtocolThread::WaitForData(int timeoutMs)
     const TSpTimer timer(timeoutMs);
     for (;;) {
         m_wake.Reset();
+        FinishIfLineLost();
         if (TakeWaiting() || m_overflow.load())
             return true;
         if (m_cancel.load() || timer.Expired())

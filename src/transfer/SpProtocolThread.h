@@ -39,6 +39,9 @@ public:
     void Cancel();
     // Nothing more is sent to the port from now on.
     void Terminate();
+    // The port's device failed: the transfer ends at its next read, as a
+    // failed port ends it (ecReadFailed sending, ecWriteFailed receiving).
+    void LineLost();
     // A chunk the port has read (its event thread, or the main thread).
     void EarlyReceived(const uint8_t* data, int count) override;
 
@@ -52,7 +55,8 @@ protected:
     bool HasData();
     // Waits at most timeoutMs until a read would not block on the line: a byte
     // is waiting or the queue overflowed (the read then ends the transfer).
-    // False when the time ran out or the transfer was cancelled.
+    // False when the time ran out or the transfer was cancelled; a lost line
+    // ends the transfer.
     bool WaitForData(int timeoutMs);
     // Through the port; nothing once terminated. A port that takes nothing
     // (closed, failed) ends the transfer like any other port failure.
@@ -69,6 +73,8 @@ protected:
     // (cancel sequence first when asked), below it OnError is raised.
     void CountError(int code, bool cancel);
     [[noreturn]] void Finish(int code);
+    // Ends the transfer when the port's device has failed.
+    void FinishIfLineLost();
     // Runs fn in the main thread and waits; skipped while the owner is being
     // destroyed. Exceptions from user handlers are shown, not passed on.
     void RaiseInMainThread(const std::function<void()>& fn);
@@ -97,7 +103,7 @@ private:
     const int m_maxErrors;
 
     TSpCriticalSection m_queueLock;
-    TSpCommBuffer m_queue;    // filled by Deliver, guarded by m_queueLock
+    TSpCommBuffer m_queue;    // filled by EarlyReceived, guarded by m_queueLock
     TSpWaitEvent m_wake;      // set on every delivery, cancel and termination
     std::vector<uint8_t> m_hand; // the reader's side: bytes taken out of the queue
     int m_handPos = 0;
@@ -112,5 +118,6 @@ private:
     std::atomic<bool> m_cancel{false};
     std::atomic<bool> m_overflow{false};
     std::atomic<bool> m_terminated{false};
+    std::atomic<bool> m_lineLost{false};
     std::thread m_thread;
 };

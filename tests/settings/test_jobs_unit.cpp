@@ -22,6 +22,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTimeEdit>
+#include <QTemporaryFile>
 #include <QtTest>
 
 namespace {
@@ -199,6 +200,9 @@ private slots:
         // An upload the program never sends: the unit gives up and says so.
         bool started = false;
         job.TransferStartHook = [&started] { started = true; };
+        QTemporaryFile local; // an upload is announced only for a file that can be sent
+        QVERIFY(local.open() && local.write("v") == 1 && local.flush());
+        job.LocalFilePath = local.fileName();
         QVERIFY(rig.Runner.Run(job, TFile::UploadFile));
         QVERIFY(started);
         QVERIFY(rig.Runner.Run(job, TFile::ReadResult));

@@ -12,6 +12,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTemporaryFile>
 #include <QtTest>
 
 namespace {
@@ -185,6 +186,9 @@ private slots:
         scriptRead(m.Rig.Unit, "TC=7\rMSG=\r");
         QVERIFY(m.Rig.Run(m.Job, TMenuDlg::DeleteFile));
         QCOMPARE(m.Row().first(), QStringLiteral("не назначен"));
+        QTemporaryFile local; // an upload is announced only for a file that can be sent
+        QVERIFY(local.open() && local.write("v") == 1 && local.flush());
+        m.Job.LocalFilePath = local.fileName();
         m.Rig.Unit.On(Unit::UploadMsg, "N");
         m.Rig.Unit.On("5\r", {});
         QVERIFY(m.Rig.Run(m.Job, TMenuDlg::UploadFile));

@@ -7,6 +7,7 @@
 #include "settings/VoiceFile.h"
 #include "ui/StringGrid.h"
 
+#include <QTemporaryFile>
 #include <QtTest>
 
 namespace {
@@ -87,6 +88,9 @@ private slots:
     void requestsCallTheHookInTheMainThread()
     {
         TFileRig f;
+        QTemporaryFile local; // an upload is announced only for a file that can be sent
+        QVERIFY(local.open() && local.write("v") == 1 && local.flush());
+        f.Job.LocalFilePath = local.fileName();
         f.Rig.Unit.On(Unit::Set, "N");
         f.Rig.Unit.On("60\r", {});
         QVERIFY(f.Rig.Run(f.Job, TFile::UploadFile));

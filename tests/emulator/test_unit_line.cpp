@@ -191,7 +191,7 @@ void TestUnitLine::deviceModeServesAnExistingLine()
     // socat joins two pseudo-terminals: the unit serves one as its device, the test talks on the other.
     const QString unitSide = m_dir->filePath("unit-side");
     const QString programSide = m_dir->filePath("program-side");
-    TChild socat;
+    TChildProcess socat;
     QVERIFY(socat.Start(QStringLiteral("socat"), {QStringLiteral("pty,raw,echo=0,link=") + unitSide,
                                                   QStringLiteral("pty,raw,echo=0,link=") + programSide}));
     QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(unitSide) && QFileInfo::exists(programSide), 10000);

@@ -1,6 +1,7 @@
 #include "Headless.h"
 
 #include "DemoUnit.h"
+#include "HeadlessTransfer.h"
 #include "Unit1.h"
 #include "serial/SpSystem.h"
 #include "session/AAMenu.h"
@@ -68,9 +69,9 @@ private:
     std::atomic<int> m_count{0};
 };
 
-bool ExportCommand(TForm1& window, const QString& path, QString& error)
+bool ExportCommand(TForm1& window, const QStringList& arguments, QString& error)
 {
-    return window.ExportSettings(path, error);
+    return window.ExportSettings(arguments.constFirst(), error);
 }
 
 // Points the session's port at the device or the emulated unit asked for.
@@ -106,9 +107,9 @@ int RunConnected(const THeadlessRequest& request, TForm1& window, const THeadles
     if (!Connected(window))
         return ecConnect;
     QString error;
-    const bool done = request.Command->Run(window, request.Argument, error);
+    const bool done = request.Command->Run(window, request.Arguments, error);
     window.Server()->WaitIdle();
-    if (!done)
+    if (!done && !error.isEmpty())
         Print(error);
     return done && sink.Count() == 0 ? ecOk : ecCommand;
 }
@@ -119,7 +120,16 @@ const std::vector<THeadlessCommand>& HeadlessCommands()
 {
     static const std::vector<THeadlessCommand> commands{
         {QStringLiteral("export"), QStringLiteral("FILE"),
-         QStringLiteral("Command: export all settings of the unit to FILE (text, Windows-1251)."), ExportCommand},
+         QStringLiteral("Command: export all settings of the unit to FILE (text, Windows-1251)."), ExportCommand, {}, {}},
+        {QStringLiteral("upload"), QStringLiteral("TARGET"),
+         QStringLiteral("Command: send the voice file FILE, given after TARGET, to the unit as the recording "
+                        "TARGET: menu:N (menus 0 to 19, greetings 20 to 22) or message:N (service messages "
+                        "60 to 73, system password)."),
+         UploadCommand, QStringLiteral("FILE"), CheckUploadArguments},
+        {QStringLiteral("download"), QStringLiteral("TARGET"),
+         QStringLiteral("Command: receive the recording TARGET (as for --upload) from the unit into FILE, "
+                        "given after TARGET; an existing FILE is replaced only by a whole file."),
+         DownloadCommand, QStringLiteral("FILE"), CheckDownloadArguments},
     };
     return commands;
 }
@@ -145,6 +155,12 @@ QString ReadPasswordLine()
 
 int RunHeadless(const THeadlessRequest& request, const QString& demoFolder)
 {
+    // Arguments that cannot work are refused before the password is asked.
+    QString error;
+    if (request.Command->Check && !request.Command->Check(request.Arguments, error)) {
+        Print(error);
+        return ecCommand;
+    }
     const TConnectionOptions& c = request.Connection;
     THeadlessSink sink(c.Password ? *c.Password : ReadPasswordLine());
     TForm1 window(QCoreApplication::applicationFilePath());

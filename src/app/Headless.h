@@ -8,6 +8,7 @@
 // to --help.
 
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 #include <optional>
@@ -27,9 +28,16 @@ struct THeadlessCommand {
     QString Name;      // the option without its dashes: "export"
     QString ValueName; // what its argument is: "FILE"
     QString Description;
-    // Main thread, with the window connected. False with error (one line of
-    // plain words) when the command failed.
-    std::function<bool(TForm1& window, const QString& argument, QString& error)> Run;
+    // Main thread, with the window connected; arguments: the option's value,
+    // then the operand if the command has one. False with error (one line of
+    // plain words, or empty when a message has said why) when the command failed.
+    std::function<bool(TForm1& window, const QStringList& arguments, QString& error)> Run;
+    // A second argument after the option's value, as FILE in
+    // "--upload TARGET FILE"; empty: none.
+    QString OperandName;
+    // When set: run before anything is sent to the unit; false with error
+    // ends the run with ecCommand.
+    std::function<bool(const QStringList& arguments, QString& error)> Check;
 };
 
 const std::vector<THeadlessCommand>& HeadlessCommands();
@@ -45,7 +53,7 @@ struct TConnectionOptions {
 
 struct THeadlessRequest {
     const THeadlessCommand* Command = nullptr;
-    QString Argument;
+    QStringList Arguments;
     TConnectionOptions Connection;
 };
 

@@ -16,7 +16,9 @@ const char* const HeadlessHelp =
     "password is read from standard input (one line).\n"
     "Exit codes: 0 done; 1 the connection or the login failed; 2 the command failed;\n"
     "64 wrong command line.\n"
-    "Example: parlotel --export settings.txt --password 1234 --device /dev/ttyUSB0\n";
+    "--upload and --download take two arguments: the recording, then the file.\n"
+    "Examples: parlotel --export settings.txt --password 1234 --device /dev/ttyUSB0\n"
+    "          parlotel --upload menu:3 hello.pcm --password 1234\n";
 
 struct TParser {
     QCommandLineParser Parser;
@@ -62,7 +64,26 @@ bool FindCommand(const TParser& p, TProgramOptions& options, QString& error)
             error = QStringLiteral("only one command at a time");
             return false;
         }
-        options.Headless = THeadlessRequest{&HeadlessCommands()[i], p.Parser.value(p.Commands[i]), {}};
+        options.Headless = THeadlessRequest{&HeadlessCommands()[i], {p.Parser.value(p.Commands[i])}, {}};
+    }
+    return true;
+}
+
+// The one argument that is no option is the operand of a command that takes one.
+bool ReadOperand(const TParser& p, TProgramOptions& options, QString& error)
+{
+    QStringList rest = p.Parser.positionalArguments();
+    if (options.Headless && !options.Headless->Command->OperandName.isEmpty()) {
+        const THeadlessCommand& command = *options.Headless->Command;
+        if (rest.isEmpty()) {
+            error = QStringLiteral("--%1 needs %2 after %3").arg(command.Name, command.OperandName, command.ValueName);
+            return false;
+        }
+        options.Headless->Arguments << rest.takeFirst();
+    }
+    if (!rest.isEmpty()) {
+        error = QStringLiteral("unexpected argument: %1").arg(rest.constFirst());
+        return false;
     }
     return true;
 }
@@ -112,14 +133,11 @@ std::optional<int> ParseProgramOptions(int argc, char** argv, TProgramOptions& o
     else if (p.Parser.isSet(p.Help)) {
         std::fputs(qPrintable(p.HelpText()), stdout);
         return ecOk;
-    } else if (!p.Parser.positionalArguments().isEmpty()) {
-        error = QStringLiteral("unexpected argument: %1").arg(p.Parser.positionalArguments().constFirst());
-        valid = false;
     }
     if (valid) {
         options.DemoReset = p.Parser.isSet(p.Reset);
         options.Demo = options.DemoReset || p.Parser.isSet(p.Demo);
-        valid = FindCommand(p, options, error) && ReadConnection(p, options, error);
+        valid = FindCommand(p, options, error) && ReadOperand(p, options, error) && ReadConnection(p, options, error);
     }
     if (!valid) {
         std::fprintf(stderr, "parlotel: %s\n\n%s", qPrintable(error), qPrintable(p.HelpText()));

@@ -84,6 +84,7 @@ void TForm1::FormCreate(const QString& executablePath)
 
     BuildCatalogue();
     BindPageHandlers();
+    BindTransferWindow();
 }
 
 void TForm1::SetPasswordHint(const QString& hint)

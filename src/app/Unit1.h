@@ -153,6 +153,13 @@ public:
     // Main thread: nothing when the unit has no file under the job's code;
     // else the save dialog with the unit's file name preset, then DownloadTransfer.
     void DownloadFlow(TFile* job);
+    // TransferFlows.cpp. The job of a recording on the greetings, menus or
+    // messages page by the unit's code: menus 0 to 19 and greetings 20 to 22
+    // (message false), service messages 60 to 73 (message true); null for
+    // any other code.
+    TFile* VoiceFileJob(bool message, int code) const;
+    // False, after the refusal message, below the system level.
+    bool SystemOnly() const;
 
     // Export.cpp. Brings every page up to date, in the export's order, and
     // returns once all reads have ended; the system pages only in system mode.
@@ -267,14 +274,14 @@ private:
 
     // PageHandlers.cpp
     void BindPageHandlers();
+    // TransferFlows.cpp: the transfer window behind UploadTransfer and DownloadTransfer.
+    void BindTransferWindow();
     // Sets the job's start state and submits it; no job, nothing.
     void Run(TJoint1* job, int state);
     // Reads each job in turn (state 3) inside one busy bracket; stops when the
     // connection is gone, so that a lost unit is not logged in again per job.
     void RunSeries(const std::vector<TJoint1*>& jobs);
     bool SystemLevel() const;
-    // False, after the refusal message, below the system level.
-    bool SystemOnly() const;
     // Greetings and menus: the job of the current row (column 0).
     TFile* KeyGridJob(const TStringGrid* grid) const;
     void KeyGridDblClick(TStringGrid* grid);

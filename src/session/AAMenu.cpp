@@ -5,7 +5,6 @@
 #include "UnitDialog.h"
 #include "serial/SpSystem.h"
 
-#include <QStringEncoder>
 
 #include <cerrno>
 
@@ -32,12 +31,6 @@ QString AccessDeniedText(const QString& device, const QString& systemText)
     return QStringLiteral("Нет доступа к порту %1: войдите в группу dialout (sudo adduser $USER dialout) "
                           "и войдите в систему заново.\n%2")
         .arg(device, systemText);
-}
-
-QByteArray ToUnit(const QString& text)
-{
-    QStringEncoder encoder("windows-1251");
-    return encoder.encode(text);
 }
 
 QString ErrorText(int state)
@@ -248,7 +241,7 @@ void TAAMenu::AskPassword()
 
 void TAAMenu::SendPassword()
 {
-    FormComm()->Send(ToUnit(Password));
+    FormComm()->Send(Unit::ToUnit(Password));
     QByteArray line = Unit::LineEnd;
     if (FormComm()->SendAndWaitEcho(Unit::Return, PasswordWaitMs) != wrFound
         || FormComm()->ReadThrough(line, PasswordWaitMs) != wrFound) {

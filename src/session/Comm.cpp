@@ -4,7 +4,6 @@
 #include "UnitDialog.h"
 #include "serial/SpSystem.h"
 
-#include <QStringDecoder>
 
 #include <cstdio>
 
@@ -12,28 +11,6 @@ namespace {
 
 TFormComm* g_formComm = nullptr;
 
-QString fromUnit(const QByteArray& bytes)
-{
-    QStringDecoder decoder("windows-1251");
-    return decoder.decode(bytes);
-}
-
-// A run of decimal digits that fits in 32 bits; nothing else.
-bool parseDecimal(const QByteArray& text, int& value)
-{
-    if (text.isEmpty() || text.size() > 10)
-        return false;
-    qint64 v = 0;
-    for (char c : text) {
-        if (c < '0' || c > '9')
-            return false;
-        v = v * 10 + (c - '0');
-    }
-    if (v > INT32_MAX)
-        return false;
-    value = int(v);
-    return true;
-}
 
 } // namespace
 
@@ -236,7 +213,7 @@ void TFormComm::MessageGet(int code, QByteArray& name, int& length)
         return;
     }
     if (!line.startsWith(Unit::MessageHead)) {
-        ErrorBox(QStringLiteral("MessageGet: parameter (%1): error parsing name: ").arg(code) + fromUnit(line));
+        ErrorBox(QStringLiteral("MessageGet: parameter (%1): error parsing name: ").arg(code) + Unit::FromUnit(line));
         return;
     }
     const QByteArray rest = line.mid(Unit::MessageHead.size()).chopped(1); // without the CR
@@ -247,7 +224,7 @@ void TFormComm::MessageGet(int code, QByteArray& name, int& length)
     const qsizetype blank = rest.indexOf(' ');
     name = blank < 0 ? rest : rest.left(blank);
     int value = 0;
-    if (blank < 0 || !parseDecimal(rest.mid(blank + 1), value)) {
+    if (blank < 0 || !Unit::ParseDecimal(rest.mid(blank + 1), value)) {
         ErrorBox(QStringLiteral("MessageGet: Incorrect length format, parameter: %1").arg(code));
         return;
     }

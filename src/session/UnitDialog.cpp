@@ -1,5 +1,8 @@
 #include "UnitDialog.h"
 
+#include <QStringDecoder>
+#include <QStringEncoder>
+
 namespace Unit {
 
 const TUnitMenu* Menu(int mode)
@@ -66,5 +69,42 @@ const QByteArray SystemMode = QByteArrayLiteral("SYSTEM_MODE");
 const QByteArray NoFreeMem = QByteArrayLiteral("NO_FREE_MEM");
 const QByteArray NotFound = QByteArrayLiteral("NOT_FOUND");
 const QByteArray NoFreeBoxTail = QByteArrayLiteral("O_FREE_BOX");
+
+QString FromUnit(const QByteArray& bytes)
+{
+    QStringDecoder decoder("windows-1251");
+    return decoder.decode(bytes);
+}
+
+QByteArray ToUnit(const QString& text)
+{
+    QStringEncoder encoder("windows-1251");
+    return encoder.encode(text);
+}
+
+bool ParseInteger(const QByteArray& text, int& value)
+{
+    const bool negative = text.startsWith('-');
+    const QByteArray digits = negative || text.startsWith('+') ? text.mid(1) : text;
+    if (digits.isEmpty() || digits.size() > 10)
+        return false;
+    qint64 v = 0;
+    for (char c : digits) {
+        if (c < '0' || c > '9')
+            return false;
+        v = v * 10 + (c - '0');
+    }
+    if (negative)
+        v = -v;
+    if (v < INT32_MIN || v > INT32_MAX)
+        return false;
+    value = int(v);
+    return true;
+}
+
+bool ParseDecimal(const QByteArray& text, int& value)
+{
+    return !text.startsWith('-') && !text.startsWith('+') && ParseInteger(text, value);
+}
 
 } // namespace Unit

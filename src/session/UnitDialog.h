@@ -5,6 +5,7 @@
 // the unit uses them (Windows-1251); every job takes its command bytes from here.
 
 #include <QByteArray>
+#include <QString>
 
 #include <cstdint>
 
@@ -94,5 +95,15 @@ extern const QByteArray SystemMode;
 extern const QByteArray NoFreeMem;
 extern const QByteArray NotFound;
 extern const QByteArray NoFreeBoxTail; // "O_FREE_BOX": "NO_FREE_BOX" after its "N" served as the prompt
+
+// Between the unit's code page (Windows-1251) and text.
+QString FromUnit(const QByteArray& bytes);
+QByteArray ToUnit(const QString& text);
+
+// Numbers in the unit's replies. Everything read from the line is untrusted:
+// these accept exactly a run of decimal digits that fits in a signed 32-bit
+// int, ParseInteger with an optional leading sign; no blanks, nothing else.
+bool ParseDecimal(const QByteArray& text, int& value);
+bool ParseInteger(const QByteArray& text, int& value);
 
 } // namespace Unit

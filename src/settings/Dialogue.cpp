@@ -4,11 +4,6 @@
 #include "session/MessageSink.h"
 #include "session/UnitDialog.h"
 
-#include <QStringDecoder>
-#include <QStringEncoder>
-
-#include <cstdint>
-
 namespace Dialogue {
 
 bool Command(const QByteArray& line, int timeoutMs)
@@ -45,34 +40,6 @@ void ReportError(const QString& text)
 {
     if (!text.isEmpty())
         ErrorBox(text);
-}
-
-bool ParseDecimal(const QByteArray& text, int& value)
-{
-    if (text.isEmpty() || text.size() > 10)
-        return false;
-    qint64 v = 0;
-    for (char c : text) {
-        if (c < '0' || c > '9')
-            return false;
-        v = v * 10 + (c - '0');
-    }
-    if (v > INT32_MAX)
-        return false;
-    value = int(v);
-    return true;
-}
-
-QString FromUnit(const QByteArray& bytes)
-{
-    QStringDecoder decoder("windows-1251");
-    return decoder.decode(bytes);
-}
-
-QByteArray ToUnit(const QString& text)
-{
-    QStringEncoder encoder("windows-1251");
-    return encoder.encode(text);
 }
 
 QString MinutesSeconds(int seconds)

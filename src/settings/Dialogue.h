@@ -4,6 +4,8 @@
 // it succeeded; the job picks the error state. Everything read from the line is
 // untrusted: the parsers accept exactly what they describe and nothing else.
 
+#include "session/UnitDialog.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -22,12 +24,10 @@ bool ReadLine(QByteArray& text, int timeoutMs);
 // show nothing.
 void ReportError(const QString& text);
 
-// A run of decimal digits that fits in a signed 32-bit int; no sign, no blanks.
-bool ParseDecimal(const QByteArray& text, int& value);
-
-// Between the unit's code page and the screen.
-QString FromUnit(const QByteArray& bytes);
-QByteArray ToUnit(const QString& text);
+// The unit's number format and code page, as the line exchange reads them.
+using Unit::FromUnit;
+using Unit::ParseDecimal;
+using Unit::ToUnit;
 
 // Seconds as minutes and seconds, "%.2d:%.2d" (725 → "12:05").
 QString MinutesSeconds(int seconds);

@@ -17,27 +17,6 @@ QString parameterHead(const char* operation, int code)
     return QStringLiteral("%1: parameter (%2): ").arg(QLatin1String(operation)).arg(code);
 }
 
-// An optional sign and decimal digits that fit in 32 bits; nothing else.
-bool parseInteger(const QByteArray& text, int& value)
-{
-    const bool negative = text.startsWith('-');
-    const QByteArray digits = negative || text.startsWith('+') ? text.mid(1) : text;
-    if (digits.isEmpty() || digits.size() > 10)
-        return false;
-    qint64 v = 0;
-    for (char c : digits) {
-        if (c < '0' || c > '9')
-            return false;
-        v = v * 10 + (c - '0');
-    }
-    if (negative)
-        v = -v;
-    if (v < INT32_MIN || v > INT32_MAX)
-        return false;
-    value = int(v);
-    return true;
-}
-
 // Asks for the parameter and reads the reply line. True with the text between
 // "=" and the CR; false after the failure has been shown.
 bool readValue(const char* operation, int code, QByteArray& value)
@@ -106,7 +85,7 @@ int NumberGet(int code)
     if (!readValue("NumberGet", code, text))
         return 0;
     int value = 0;
-    if (!parseInteger(text, value)) {
+    if (!Unit::ParseInteger(text, value)) {
         ErrorBox(QStringLiteral("Incorrect number format, parameter: %1").arg(code));
         return 0;
     }

@@ -233,6 +233,13 @@ int TSpXYModemThread::ReceiveBlock(int expected, uint8_t startChar)
         case STX: size = 1024; break;
         case EOT: SendByte(ACK); return EndOfFile;
         case CAN: Finish(ecRemoteCancel);
+        case '\r':
+        case '\n':
+            // The unit ends its "START" line as the sender's first block
+            // follows; what trails into the wait for a header is no block.
+            if (expected == 0)
+                continue;
+            Finish(ecProtocol);
         default: Finish(ecProtocol);
         }
         int number = 0;

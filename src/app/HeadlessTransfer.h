@@ -1,0 +1,21 @@
+#pragma once
+// Voice recordings moved from the command line: "--upload TARGET FILE" and
+// "--download TARGET FILE", TARGET being "menu:N" (menus 0 to 19, greetings
+// 20 to 22) or "message:N" (service messages 60 to 73). The pages' jobs and
+// the transfer window do the work, without a person.
+
+#include <QStringList>
+
+class TForm1;
+
+// Before anything is sent to the unit: the target is one the unit has and,
+// for an upload, the file can be sent. False with error in plain words.
+bool CheckUploadArguments(const QStringList& arguments, QString& error);
+bool CheckDownloadArguments(const QStringList& arguments, QString& error);
+
+// With the window connected; arguments are the target and the file. True only
+// when the transfer ended well on this side (for a download: the file is in
+// place); the unit's own report comes through the message sink. False with
+// error, empty when a message has already said why.
+bool UploadCommand(TForm1& window, const QStringList& arguments, QString& error);
+bool DownloadCommand(TForm1& window, const QStringList& arguments, QString& error);

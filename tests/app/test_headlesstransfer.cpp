@@ -1,0 +1,160 @@
+// The headless upload and download against the emulated unit, as a user runs
+// them: a recording sent and received back byte for byte for a menu, a greeting
+// and a service message, and every way they fail with their exit codes — a
+// file that cannot be sent (the unit hears nothing), a target the unit does not
+// have or the login may not reach, nothing recorded, the unit's error report,
+// a download that cannot be placed.
+#include "TestFiles.h"
+#include "UnitClient.h"
+
+#include <QDir>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+constexpr int ProgramMs = 120000;
+constexpr int Usage = 64;
+constexpr int Failed = 2;
+
+struct TRun {
+    int Exit = -1;
+    QByteArray Errors;
+};
+
+} // namespace
+
+class TestHeadlessTransfer : public QObject {
+    Q_OBJECT
+private:
+    std::unique_ptr<TUnitProcess> unit;
+    std::unique_ptr<QTemporaryDir> dir;
+
+    QString path(const QString& name) const { return dir->filePath(name); }
+
+    // parlotel --<command> TARGET FILE against the unit, with the system password
+    // unless another is given.
+    TRun run(const char* command, const QString& target, const QString& file, const QString& password = "1234")
+    {
+        TChild program;
+        TRun result;
+        const QStringList args{QStringLiteral("--") + QLatin1String(command), target, file,
+                               QStringLiteral("--password"), password, QStringLiteral("--device"), unit->Pty()};
+        if (!program.Start(QStringLiteral(PARLOTEL_EXE), args))
+            return result;
+        program.CloseInput();
+        result.Exit = program.Wait(ProgramMs);
+        result.Errors = program.ReadErrors();
+        return result;
+    }
+
+    int received()
+    {
+        static const QRegularExpression count(QStringLiteral("received=(\\d+)"));
+        return count.match(QString::fromLatin1(unit->Control("count"))).captured(1).toInt();
+    }
+
+private slots:
+    void init()
+    {
+        unit = std::make_unique<TUnitProcess>(QStringList{QStringLiteral("--baud"), QStringLiteral("0")});
+        QVERIFY(!unit->Pty().isEmpty());
+        dir = std::make_unique<QTemporaryDir>();
+    }
+
+    void cleanup() { unit.reset(); }
+
+    void uploadThenDownloadTheSameBytes_data()
+    {
+        QTest::addColumn<QString>("target");
+        QTest::newRow("menu") << "menu:7";
+        QTest::newRow("greeting") << "menu:21";
+        QTest::newRow("service message") << "message:73";
+    }
+
+    void uploadThenDownloadTheSameBytes()
+    {
+        QFETCH(QString, target);
+        const QByteArray sound = SoundBytes(20000 + 333, quint32(target.size()));
+        QVERIFY(WriteTestFile(path("up.pcm"), sound));
+        TRun r = run("upload", target, path("up.pcm"));
+        QVERIFY2(r.Exit == 0, r.Errors.constData());
+        // Not a terminal: no progress lines, no message.
+        QVERIFY2(!r.Errors.contains("parlotel"), r.Errors.constData());
+
+        // Over an existing file of the user's.
+        QVERIFY(WriteTestFile(path("down.pcm"), "old"));
+        r = run("download", target, path("down.pcm"));
+        QVERIFY2(r.Exit == 0, r.Errors.constData());
+        QCOMPARE(ReadTestFile(path("down.pcm")), sound);
+    }
+
+    void refusedBeforeTheUnitHearsOfIt_data()
+    {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<QString>("target");
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QString>("said");
+        QTest::newRow("no such file") << "upload" << "menu:1" << "none.pcm" << "Файл не найден: ";
+        QTest::newRow("a folder") << "upload" << "menu:1" << "." << "Это папка, а не файл: ";
+        QTest::newRow("menu beyond the greetings") << "upload" << "menu:23" << "up.pcm" << "unknown target 'menu:23'";
+        QTest::newRow("message below 60") << "download" << "message:59" << "x.pcm" << "unknown target";
+        QTest::newRow("no kind") << "download" << "7" << "x.pcm" << "unknown target";
+    }
+
+    void refusedBeforeTheUnitHearsOfIt()
+    {
+        QFETCH(QString, command);
+        QFETCH(QString, target);
+        QFETCH(QString, file);
+        QFETCH(QString, said);
+        QVERIFY(WriteTestFile(path("up.pcm"), "sound"));
+        const TRun r = run(qPrintable(command), target, file == u'.' ? dir->path() : path(file));
+        QCOMPARE(r.Exit, Failed);
+        QVERIFY2(QString::fromUtf8(r.Errors).contains(said), r.Errors.constData());
+        QCOMPARE(received(), 0);
+        QVERIFY(!QFileInfo::exists(path(QStringLiteral("x.pcm"))));
+    }
+
+    void failuresOnTheUnitSide()
+    {
+        // Nothing recorded under menu 5: nothing received, no file made.
+        TRun r = run("download", "menu:5", path("none.pcm"));
+        QCOMPARE(r.Exit, Failed);
+        QVERIFY2(r.Errors.contains("menu:5"), r.Errors.constData());
+        QVERIFY(!QFileInfo::exists(path("none.pcm")));
+
+        // Service messages are for the system user only.
+        QVERIFY(WriteTestFile(path("up.pcm"), SoundBytes(3000, 9)));
+        r = run("upload", "message:61", path("up.pcm"), "1111");
+        QCOMPARE(r.Exit, Failed);
+        QVERIFY2(r.Errors.contains("Операция возможна только в системном режиме."), r.Errors.constData());
+
+        // The unit's own report of a failed transfer.
+        QCOMPARE(unit->Control("fault ymodem 3"), QByteArray("ok fault ymodem 3"));
+        r = run("upload", "menu:2", path("up.pcm"));
+        QCOMPARE(r.Exit, Failed);
+        QVERIFY2(r.Errors.contains("parlotel: YMODEM: error 3"), r.Errors.constData());
+
+        // A folder that does not exist: the unit's file arrives, has nowhere to go.
+        r = run("download", "menu:0", path("gone/main_menu.pcm"));
+        QCOMPARE(r.Exit, Failed);
+        QVERIFY2(r.Errors.contains("Не удалось записать файл"), r.Errors.constData());
+        QCOMPARE(QDir(dir->path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList{"up.pcm"});
+    }
+
+    void wrongCommandLines()
+    {
+        for (const QStringList& args : {QStringList{"--upload", "menu:1"}, QStringList{"--download"},
+                                        QStringList{"--upload", "menu:1", "a.pcm", "b.pcm"},
+                                        QStringList{"--export", "x.txt", "y.txt"}}) {
+            TChild program;
+            QVERIFY(program.Start(QStringLiteral(PARLOTEL_EXE), args));
+            QCOMPARE(program.Wait(ProgramMs), Usage);
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(TestHeadlessTransfer)
+#include "test_headlesstransfer.moc"

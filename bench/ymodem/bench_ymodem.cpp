@@ -107,20 +107,21 @@ public:
             m_end = std::make_unique<TTransferEnd>(m_pty->SlavePath());
         } else {
             const QStringList command = sending ? QStringList{"sb", "-k", "-q", "data.bin"} : QStringList{"rb", "-E", "-q"};
-            m_peer = std::make_unique<TPipedProcess>(command, folder, folder + "/../lrzsz.log", terminal);
+            m_peerEnd = StartPeer(m_peer, command, folder, folder + "/../lrzsz.log", terminal);
         }
     }
-    TByteRelay::TEnd End() const { return m_ours ? TByteRelay::TEnd{m_pty->MasterFd(), m_pty->MasterFd()} : m_peer->End(); }
+    TByteRelay::TEnd End() const { return m_ours ? TByteRelay::TEnd{m_pty->MasterFd(), m_pty->MasterFd()} : m_peerEnd; }
     TTransferEnd* Ours() const { return m_end.get(); }
-    bool Done() { return m_ours ? m_end->Ends > 0 : m_peer->Wait(0); }
-    bool Ok() const { return m_ours ? m_end->Exit == 0 : m_peer->ExitStatus() == 0; }
-    double PeerCpu() const { return m_ours ? 0 : m_peer->CpuSeconds(); }
+    bool Done() { return m_ours ? m_end->Ends > 0 : !m_peer.Running(); }
+    bool Ok() const { return m_ours ? m_end->Exit == 0 : m_peer.ExitCode() == 0; }
+    double PeerCpu() const { return m_ours ? 0 : m_peer.CpuSeconds(); }
 
 private:
     bool m_ours;
     std::unique_ptr<TPtyPair> m_pty;
     std::unique_ptr<TTransferEnd> m_end;
-    std::unique_ptr<TPipedProcess> m_peer;
+    TChildProcess m_peer;
+    TByteRelay::TEnd m_peerEnd;
 };
 
 TResult run(bool oursSending, bool oursReceiving, qint64 size, int bitRate, bool lrzszOnTerminal = false)

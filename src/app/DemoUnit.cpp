@@ -46,30 +46,20 @@ bool TDemoUnit::Start(const QString& executable, const QString& folder, bool res
         QFile::remove(state);
         QDir(state + QStringLiteral(".voice")).removeRecursively();
     }
-    m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    m_process.start(executable, {QStringLiteral("--pty"), QStringLiteral("--state"), state, QStringLiteral("--baud"),
-                                 QString::number(baud)});
-    if (!m_process.waitForStarted(StartMs))
-        return Fail(m_process.errorString());
+    TChildOptions options;
+    options.Errors = TChildErrors::Inherited;
+    if (!m_process.Start(executable, {QStringLiteral("--pty"), QStringLiteral("--state"), state, QStringLiteral("--baud"),
+                                      QString::number(baud)}, options))
+        return Fail(m_process.ErrorText());
     // The unit's first line names its pseudo-terminal.
-    while (!m_process.canReadLine()) {
-        if (m_process.state() != QProcess::Running || !m_process.waitForReadyRead(StartMs))
-            return Fail(QStringLiteral("%1 не сообщил свое устройство.").arg(UnitName));
-    }
-    m_device = QString::fromLocal8Bit(m_process.readLine()).trimmed();
+    m_device = QString::fromLocal8Bit(m_process.ReadLine(StartMs)).trimmed();
+    if (m_device.isEmpty())
+        return Fail(QStringLiteral("%1 не сообщил свое устройство.").arg(UnitName));
     return true;
 }
 
 void TDemoUnit::Stop()
 {
-    if (m_process.state() == QProcess::NotRunning)
-        return;
-    m_process.closeWriteChannel();
-    if (!m_process.waitForFinished(StopMs)) {
-        m_process.terminate();
-        if (!m_process.waitForFinished(StopMs)) {
-            m_process.kill();
-            m_process.waitForFinished(StopMs);
-        }
-    }
+    // The unit ends when its standard input closes; signals only if it does not.
+    m_process.Stop(StopMs);
 }

@@ -5,7 +5,8 @@
 // reset starts again from the factory state. The unit also ends by itself when
 // the program dies, since it runs only while its standard input is open.
 
-#include <QProcess>
+#include "ChildProcess.h"
+
 #include <QString>
 
 class TDemoUnit {
@@ -29,14 +30,14 @@ public:
     // The unit's pseudo-terminal.
     QString Device() const { return m_device; }
     QString ErrorText() const { return m_error; }
-    qint64 ProcessId() const { return m_process.processId(); }
+    qint64 ProcessId() const { return m_process.Pid(); }
     // Ends the unit and waits for it.
     void Stop();
 
 private:
     bool Fail(const QString& text);
 
-    QProcess m_process;
+    TChildProcess m_process;
     QString m_device;
     QString m_error;
 };

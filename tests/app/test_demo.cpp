@@ -83,37 +83,36 @@ private slots:
 
     void commandLine()
     {
-        QProcess help;
-        help.start(QStringLiteral(PARLOTEL_EXE), {QStringLiteral("--help")});
-        QVERIFY(help.waitForFinished(10000));
-        QCOMPARE(help.exitCode(), 0);
-        const QByteArray text = help.readAllStandardOutput();
+        TChildProcess help;
+        QVERIFY(help.Start(QStringLiteral(PARLOTEL_EXE), {QStringLiteral("--help")}));
+        QByteArray text;
+        for (QByteArray more; !(more = help.Read(10000)).isEmpty();)
+            text += more;
+        QCOMPARE(help.Wait(10000), 0);
         QVERIFY(text.contains("--demo") && text.contains("--demo-reset"));
 
-        QProcess wrong;
-        wrong.start(QStringLiteral(PARLOTEL_EXE), {QStringLiteral("--demon")});
-        QVERIFY(wrong.waitForFinished(10000));
-        QCOMPARE(wrong.exitCode(), 3);
+        TChildProcess wrong;
+        QVERIFY(wrong.Start(QStringLiteral(PARLOTEL_EXE), {QStringLiteral("--demon")}));
+        QCOMPARE(wrong.Wait(10000), 3);
     }
 
     // The unit runs only while the program holds its standard input.
     void aProgramThatDiesLeavesNoUnit()
     {
         QTemporaryDir data;
-        QProcess program;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("XDG_DATA_HOME"), data.path());
-        program.setProcessEnvironment(env);
-        program.start(QStringLiteral(PARLOTEL_EXE), {QStringLiteral("--demo")});
-        QVERIFY(program.waitForStarted(10000));
+        TChildOptions options;
+        options.Environment = {QStringLiteral("XDG_DATA_HOME=") + data.path()};
+        TChildProcess program;
+        QVERIFY(program.Start(QStringLiteral(PARLOTEL_EXE), {QStringLiteral("--demo")}, options));
         QList<qint64> children;
         QVERIFY(QTest::qWaitFor([&] {
-            children = ChildProcesses(program.processId());
+            children = ChildProcesses(program.Pid());
             return !children.isEmpty();
         }, 20000));
         QVERIFY(QTest::qWaitFor([&] { return QFileInfo::exists(data.filePath("Parlotel/demo/unit.json")); }, 20000));
-        ::kill(pid_t(program.processId()), SIGKILL);
-        QVERIFY(program.waitForFinished(10000));
+        ::kill(pid_t(program.Pid()), SIGKILL);
+        QCOMPARE(program.Wait(10000), -1);
+        QVERIFY(!program.Running());
         for (qint64 child : children)
             QVERIFY(QTest::qWaitFor([&] { return !ProcessAlive(child); }, 10000));
     }

@@ -70,7 +70,7 @@ struct TRun {
 // The program's headless export; input is its standard input.
 TRun runExport(const QStringList& args, const QByteArray& input = {})
 {
-    TChild program;
+    TChildProcess program;
     TRun run;
     if (!program.Start(QStringLiteral(PARLOTEL_EXE), QStringList{QStringLiteral("--export")} + args))
         return run;
@@ -231,13 +231,13 @@ private slots:
                                          QStringList{QStringLiteral("x.txt"), QStringLiteral("--port"), QStringLiteral("0")},
                                          QStringList{QStringLiteral("x.txt"), QStringLiteral("--demo"),
                                                      QStringLiteral("--device"), QStringLiteral("/dev/null")}}) {
-            TChild program;
+            TChildProcess program;
             QVERIFY(program.Start(QStringLiteral(PARLOTEL_EXE),
                                   wrong.constFirst().startsWith(QLatin1String("--")) ? wrong
                                                                                      : QStringList{"--export"} + wrong));
             QCOMPARE(program.Wait(ProgramMs), 3);
         }
-        TChild help;
+        TChildProcess help;
         QVERIFY(help.Start(QStringLiteral(PARLOTEL_EXE), {QStringLiteral("--help")}));
         QByteArray text;
         while (help.Running() || text.isEmpty()) {

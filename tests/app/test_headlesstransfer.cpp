@@ -37,7 +37,7 @@ private:
     // unless another is given.
     TRun run(const char* command, const QString& target, const QString& file, const QString& password = "1234")
     {
-        TChild program;
+        TChildProcess program;
         TRun result;
         const QStringList args{QStringLiteral("--") + QLatin1String(command), target, file,
                                QStringLiteral("--password"), password, QStringLiteral("--device"), unit->Pty()};
@@ -149,7 +149,7 @@ private slots:
         for (const QStringList& args : {QStringList{"--upload", "menu:1"}, QStringList{"--download"},
                                         QStringList{"--upload", "menu:1", "a.pcm", "b.pcm"},
                                         QStringList{"--export", "x.txt", "y.txt"}}) {
-            TChild program;
+            TChildProcess program;
             QVERIFY(program.Start(QStringLiteral(PARLOTEL_EXE), args));
             QCOMPARE(program.Wait(ProgramMs), Usage);
         }

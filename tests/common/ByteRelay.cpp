@@ -1,7 +1,5 @@
 #include "ByteRelay.h"
 
-#include <QElapsedTimer>
-
 #include <algorithm>
 #include <chrono>
 #include <csignal>
@@ -10,18 +8,10 @@
 #include <vector>
 
 #include <cerrno>
-#include <cstdlib>
-#include <fcntl.h>
 #include <poll.h>
-#include <spawn.h>
 #include <sys/eventfd.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <termios.h>
 #include <time.h>
 #include <unistd.h>
-
-extern char** environ;
 
 namespace {
 
@@ -39,11 +29,6 @@ double threadCpuSeconds()
     timespec ts{};
     clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
     return double(ts.tv_sec) + double(ts.tv_nsec) / 1e9;
-}
-
-double seconds(const timeval& tv)
-{
-    return double(tv.tv_sec) + double(tv.tv_usec) / 1e6;
 }
 
 } // namespace
@@ -180,92 +165,15 @@ void TByteRelay::Run(TPump& pump)
     pump.CpuSeconds = threadCpuSeconds();
 }
 
-namespace {
-
-// The far side of a raw pseudo-terminal; slave names its near side.
-int openRawTerminal(QByteArray& slave)
+TByteRelay::TEnd StartPeer(TChildProcess& peer, const QStringList& command, const QString& folder,
+                           const QString& errorFile, bool terminal)
 {
-    const int master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0)
-        throw std::runtime_error("cannot create a pseudo-terminal");
-    termios tio{};
-    tcgetattr(master, &tio);
-    cfmakeraw(&tio);
-    tcsetattr(master, TCSANOW, &tio);
-    slave = ptsname(master);
-    return master;
-}
-
-} // namespace
-
-TPipedProcess::TPipedProcess(const QStringList& command, const QString& folder, const QString& errorFile,
-                             bool terminal)
-{
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    QByteArray slave;
-    int childEnds[2] = {-1, -1};
-    if (terminal) {
-        m_toChild = m_fromChild = openRawTerminal(slave);
-        posix_spawn_file_actions_addopen(&actions, 0, slave.constData(), O_RDWR | O_NOCTTY, 0);
-        posix_spawn_file_actions_adddup2(&actions, 0, 1);
-    } else {
-        int in[2], out[2];
-        if (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0)
-            throw std::runtime_error("pipe failed");
-        posix_spawn_file_actions_adddup2(&actions, in[0], 0);
-        posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-        m_toChild = in[1];
-        m_fromChild = out[0];
-        childEnds[0] = in[0];
-        childEnds[1] = out[1];
-    }
-    const QByteArray errPath = errorFile.toLocal8Bit();
-    posix_spawn_file_actions_addopen(&actions, 2, errPath.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    const QByteArray dir = folder.toLocal8Bit();
-    posix_spawn_file_actions_addchdir_np(&actions, dir.constData());
-    std::vector<QByteArray> args;
-    for (const QString& a : command)
-        args.push_back(a.toLocal8Bit());
-    std::vector<char*> argv;
-    for (QByteArray& a : args)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
-    const int err = posix_spawnp(&m_pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    for (int fd : childEnds)
-        if (fd >= 0)
-            ::close(fd);
-    if (err != 0)
-        throw std::runtime_error("cannot start " + args[0].toStdString());
-}
-
-TPipedProcess::~TPipedProcess()
-{
-    if (m_pid > 0) {
-        ::kill(m_pid, SIGKILL);
-        Wait(10000);
-    }
-    ::close(m_toChild);
-    if (m_fromChild != m_toChild)
-        ::close(m_fromChild);
-}
-
-bool TPipedProcess::Wait(int timeoutMs)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (m_pid > 0) {
-        rusage usage{};
-        const pid_t got = wait4(m_pid, &m_status, WNOHANG, &usage);
-        if (got == m_pid || (got < 0 && errno != EINTR)) {
-            m_cpu = seconds(usage.ru_utime) + seconds(usage.ru_stime);
-            m_pid = -1;
-            break;
-        }
-        if (clock.elapsed() >= timeoutMs)
-            return false;
-        usleep(5000); // polling for the child's exit, bounded by timeoutMs
-    }
-    return true;
+    TChildOptions options;
+    options.Folder = folder;
+    options.Errors = TChildErrors::ToFile;
+    options.ErrorFile = errorFile;
+    options.Terminal = terminal;
+    if (!peer.Start(command.value(0), command.mid(1), options))
+        throw std::runtime_error(peer.ErrorText().toStdString());
+    return {peer.OutputFd(), peer.InputFd()};
 }

@@ -2,8 +2,10 @@
 // Links two byte streams in both directions, as a serial cable would: optionally
 // paced at a bit rate (ten bit-times per byte, each direction on its own), and
 // optionally passing each direction through a hook that may change, drop or add
-// bytes, to play a noisy line. Also a child process with its standard input and
-// output on pipes, to put a command-line peer (lrzsz) at one end.
+// bytes, to play a noisy line. A command-line peer (lrzsz) started as a child
+// process can be put at one end.
+
+#include "app/ChildProcess.h"
 
 #include <QByteArray>
 #include <QString>
@@ -11,7 +13,6 @@
 
 #include <atomic>
 #include <functional>
-#include <sys/types.h>
 #include <thread>
 
 class TByteRelay {
@@ -58,27 +59,8 @@ private:
     std::atomic<bool> m_stopping{false};
 };
 
-// A child process whose standard input and output are pipes, or a
-// pseudo-terminal when asked (standard error goes to a file), run in a given
-// folder.
-class TPipedProcess {
-public:
-    TPipedProcess(const QStringList& command, const QString& folder, const QString& errorFile, bool terminal = false);
-    ~TPipedProcess(); // kills the child if it still runs
-    TPipedProcess(const TPipedProcess&) = delete;
-    TPipedProcess& operator=(const TPipedProcess&) = delete;
-
-    // The relay end: read what the child writes, write what it should read.
-    TByteRelay::TEnd End() const { return {m_fromChild, m_toChild}; }
-    // Waits up to timeoutMs for the child to exit; false if it still runs.
-    bool Wait(int timeoutMs);
-    int ExitStatus() const { return m_status; } // as from waitpid, valid after Wait
-    double CpuSeconds() const { return m_cpu; }
-
-private:
-    pid_t m_pid = -1;
-    int m_toChild = -1;
-    int m_fromChild = -1;
-    int m_status = -1;
-    double m_cpu = 0;
-};
+// Starts a command-line peer (lrzsz) in folder, its standard error into
+// errorFile, its input and output on pipes or on a pseudo-terminal, and returns
+// the relay end that reaches it. Throws when it cannot start.
+TByteRelay::TEnd StartPeer(TChildProcess& peer, const QStringList& command, const QString& folder,
+                           const QString& errorFile, bool terminal = false);

@@ -26,113 +26,12 @@ QByteArray Chomp(QByteArray line)
 
 } // namespace
 
-TChild::~TChild()
-{
-    if (Running()) {
-        ::kill(m_pid, SIGKILL);
-        Wait(10000);
-    }
-    for (const int fd : {m_in, m_out, m_err})
-        if (fd >= 0)
-            ::close(fd);
-}
-
-bool TChild::Start(const QString& program, const QStringList& args, const QString& folder)
-{
-    // A child that went away must not end the test when it is written to.
-    std::signal(SIGPIPE, SIG_IGN);
-    int in[2], out[2], err[2];
-    if (::pipe2(in, O_CLOEXEC) != 0 || ::pipe2(out, O_CLOEXEC) != 0 || ::pipe2(err, O_CLOEXEC) != 0)
-        return false;
-    QList<QByteArray> argv{QFile::encodeName(program)};
-    for (const QString& arg : args)
-        argv << arg.toLocal8Bit();
-    std::vector<char*> pointers;
-    for (QByteArray& arg : argv)
-        pointers.push_back(arg.data());
-    pointers.push_back(nullptr);
-    const QByteArray where = QFile::encodeName(folder);
-    m_pid = ::fork();
-    if (m_pid == 0) {
-        ::dup2(in[0], 0);
-        ::dup2(out[1], 1);
-        ::dup2(err[1], 2);
-        if (!where.isEmpty() && ::chdir(where.constData()) != 0)
-            ::_exit(126);
-        ::execvp(pointers[0], pointers.data());
-        ::_exit(127);
-    }
-    ::close(in[0]);
-    ::close(out[1]);
-    ::close(err[1]);
-    m_in = in[1];
-    m_out = out[0];
-    m_err = err[0];
-    ::fcntl(m_err, F_SETFL, O_NONBLOCK);
-    return m_pid > 0;
-}
-
-void TChild::Write(const QByteArray& bytes)
-{
-    qsizetype done = 0;
-    while (m_in >= 0 && done < bytes.size()) {
-        const ssize_t n = ::write(m_in, bytes.constData() + done, size_t(bytes.size() - done));
-        if (n <= 0 && errno != EINTR)
-            return;
-        done += std::max<ssize_t>(n, 0);
-    }
-}
-
-void TChild::CloseInput()
-{
-    if (m_in >= 0)
-        ::close(m_in);
-    m_in = -1;
-}
-
-QByteArray TChild::Read(int timeoutMs)
-{
-    pollfd p{m_out, POLLIN, 0};
-    if (::poll(&p, 1, timeoutMs) <= 0)
-        return {};
-    char buffer[4096];
-    const ssize_t n = ::read(m_out, buffer, sizeof buffer);
-    return n > 0 ? QByteArray(buffer, n) : QByteArray();
-}
-
-QByteArray TChild::ReadErrors()
-{
-    QByteArray errors;
-    char buffer[4096];
-    for (ssize_t n; (n = ::read(m_err, buffer, sizeof buffer)) > 0;)
-        errors.append(buffer, n);
-    return errors;
-}
-
-bool TChild::Running()
-{
-    if (m_pid > 0 && !m_reaped && ::waitpid(m_pid, &m_status, WNOHANG) == m_pid)
-        m_reaped = true;
-    return m_pid > 0 && !m_reaped;
-}
-
-int TChild::Wait(int timeoutMs)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (Running() && clock.elapsed() < timeoutMs) {
-        pollfd none{-1, 0, 0};
-        ::poll(&none, 0, 5); // a child's end has no descriptor to wait on
-    }
-    return m_reaped && WIFEXITED(m_status) ? WEXITSTATUS(m_status) : -1;
-}
-
 TUnitProcess::TUnitProcess(const QStringList& args, bool pty)
 {
     if (!m_process.Start(qEnvironmentVariable("PARLOTEL_UNIT"), pty ? QStringList{QStringLiteral("--pty")} + args : args)
         || !pty)
         return;
-    m_pty = QString::fromLocal8Bit(ReadLine(10000));
+    m_pty = QString::fromLocal8Bit(m_process.ReadLine(10000).trimmed());
 }
 
 TUnitProcess::~TUnitProcess()
@@ -140,26 +39,10 @@ TUnitProcess::~TUnitProcess()
     Stop();
 }
 
-QByteArray TUnitProcess::ReadLine(int timeoutMs)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (!m_output.contains('\n') && clock.elapsed() < timeoutMs) {
-        const QByteArray bytes = m_process.Read(int(timeoutMs - clock.elapsed()));
-        if (bytes.isEmpty() && !m_process.Running())
-            break;
-        m_output += bytes;
-    }
-    const qsizetype end = m_output.indexOf('\n');
-    const QByteArray line = end < 0 ? QByteArray() : m_output.left(end);
-    m_output.remove(0, end + 1);
-    return line.trimmed();
-}
-
 QByteArray TUnitProcess::Control(const QByteArray& line)
 {
     m_process.Write(line + '\n');
-    return ReadLine(10000);
+    return m_process.ReadLine(10000).trimmed();
 }
 
 int TUnitProcess::Stop()
@@ -342,7 +225,7 @@ QByteArray TLine::SetParam(int code, const QByteArray& value)
     return Chomp(ReadThrough("\r").value_or("(no reply)"));
 }
 
-int TLine::Relay(TChild& peer, int timeoutMs)
+int TLine::Relay(TChildProcess& peer, int timeoutMs)
 {
     QElapsedTimer clock;
     clock.start();

@@ -4,44 +4,13 @@
 // its pseudo-terminal, read the way the program reads it: line feeds dropped,
 // a wait satisfied by the first occurrence of its text, the text cut after it.
 
+#include "app/ChildProcess.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
 
 #include <optional>
-#include <sys/types.h>
-
-// A child process on pipes, started with fork() and exec: QProcess::start
-// aborts under clang 14's ThreadSanitizer.
-class TChild {
-public:
-    TChild() = default;
-    ~TChild(); // kills and reaps it when it still runs
-    TChild(const TChild&) = delete;
-    TChild& operator=(const TChild&) = delete;
-
-    // Starts program (looked up in PATH) in folder (empty: here).
-    bool Start(const QString& program, const QStringList& args, const QString& folder = {});
-    qint64 Pid() const { return m_pid; }
-    int Out() const { return m_out; }
-    void Write(const QByteArray& bytes);
-    void CloseInput();
-    // What its standard output has, waiting up to timeoutMs for the first byte.
-    QByteArray Read(int timeoutMs);
-    // What its standard error has, without waiting.
-    QByteArray ReadErrors();
-    bool Running();
-    // Its exit code once it has ended; -1 when it still runs after timeoutMs or ended by a signal.
-    int Wait(int timeoutMs);
-
-private:
-    pid_t m_pid = -1;
-    int m_in = -1;
-    int m_out = -1;
-    int m_err = -1;
-    bool m_reaped = false;
-    int m_status = 0;
-};
 
 class TUnitProcess {
 public:
@@ -63,9 +32,7 @@ public:
     QByteArray StandardError();
 
 private:
-    QByteArray ReadLine(int timeoutMs);
-    TChild m_process;
-    QByteArray m_output;
+    TChildProcess m_process;
     QByteArray m_errors;
     QString m_pty;
 };
@@ -110,7 +77,7 @@ public:
     // Plays a YModem transfer: relays between the line and peer (lrzsz run by
     // the test) until peer ends; what arrives stays readable, as the program's
     // buffer keeps it. Returns peer's exit code, -1 when it did not end in time.
-    int Relay(TChild& peer, int timeoutMs);
+    int Relay(TChildProcess& peer, int timeoutMs);
 
     // Waits up to timeoutMs for bytes and keeps them; false when none came.
     bool Fill(int timeoutMs);

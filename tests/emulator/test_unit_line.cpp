@@ -136,9 +136,12 @@ void TestUnitLine::bytewiseOutputArrivesInSingleBytes()
     QCOMPARE(m_line->Command("GET", "0"), QByteArray("TC=3"));
     QVERIFY(m_line->Prompt().endsWith("9N100\rPC MENU>"));
     const qsizetype bytes = m_line->Raw().size() - before;
-    // Bursts of their own are at least 2 ms apart, and the reader sees most as single reads.
+    // Bursts of their own are at least 2 ms apart. The reader sees many of them
+    // as reads of their own; how many depends on when a loaded machine lets it
+    // run (under ThreadSanitizer two or three bytes a read are usual), but one
+    // lump written at the end would be a single read.
     QVERIFY(clock.elapsed() >= (bytes - 1) * 2 * 9 / 10);
-    QVERIFY2(m_line->Reads() - readsBefore >= bytes / 2,
+    QVERIFY2(m_line->Reads() - readsBefore >= bytes / 8,
              qPrintable(QStringLiteral("%1 reads for %2 bytes").arg(m_line->Reads() - readsBefore).arg(bytes)));
 }
 
@@ -191,7 +194,7 @@ void TestUnitLine::deviceModeServesAnExistingLine()
     // socat joins two pseudo-terminals: the unit serves one as its device, the test talks on the other.
     const QString unitSide = m_dir->filePath("unit-side");
     const QString programSide = m_dir->filePath("program-side");
-    TChild socat;
+    TChildProcess socat;
     QVERIFY(socat.Start(QStringLiteral("socat"), {QStringLiteral("pty,raw,echo=0,link=") + unitSide,
                                                   QStringLiteral("pty,raw,echo=0,link=") + programSide}));
     QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(unitSide) && QFileInfo::exists(programSide), 10000);

@@ -93,7 +93,7 @@ void TestUnitTransfer::cleanup()
     m_line.reset();
     m_unit.reset();
     // QTemporaryDir cannot remove files whose names are not UTF-8.
-    TChild rm;
+    TChildProcess rm;
     QVERIFY(rm.Start(QStringLiteral("rm"), {QStringLiteral("-rf"), m_dir->path()}));
     QCOMPARE(rm.Wait(10000), 0);
     m_dir.reset();
@@ -114,9 +114,11 @@ void TestUnitTransfer::Start(const QStringList& extra)
 
 int TestUnitTransfer::Peer(const QString& command, const QString& folder)
 {
-    TChild peer;
+    TChildOptions options;
+    options.Folder = folder;
+    TChildProcess peer;
     // Through the shell, so that a raw Windows-1251 file name reaches sb unchanged.
-    if (!peer.Start(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), QStringLiteral("exec ") + command}, folder))
+    if (!peer.Start(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), QStringLiteral("exec ") + command}, options))
         return -2;
     return m_line->Relay(peer, 60000);
 }

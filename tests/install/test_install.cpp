@@ -6,6 +6,7 @@
 #include "UnitClient.h"
 
 #include <QDirIterator>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QImage>
 #include <QRegularExpression>
@@ -14,6 +15,9 @@
 #include <QStringEncoder>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <algorithm>
+#include <csignal>
 
 namespace {
 
@@ -25,22 +29,31 @@ struct TRun {
     QByteArray Err;
 };
 
+// Runs program to its end (its input closed) and takes all it wrote.
 TRun run(const QString& program, const QStringList& arguments, int timeoutMs = 60000,
-         const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment())
+         const QStringList& environment = {}, const QByteArray& input = {})
 {
-    QProcess process;
-    process.setProcessEnvironment(env);
-    process.start(program, arguments);
+    TChildOptions options;
+    options.Environment = environment;
+    TChildProcess process;
     TRun result;
-    if (!process.waitForFinished(timeoutMs)) {
-        process.kill();
-        process.waitForFinished();
-        result.Err = "did not finish: " + program.toLocal8Bit();
+    if (!process.Start(program, arguments, options)) {
+        result.Err = process.ErrorText().toLocal8Bit();
         return result;
     }
-    result.ExitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    result.Out = process.readAllStandardOutput();
-    result.Err = process.readAllStandardError();
+    process.Write(input);
+    process.CloseInput();
+    QElapsedTimer clock;
+    clock.start();
+    const auto left = [&] { return int(std::max<qint64>(0, timeoutMs - clock.elapsed())); };
+    for (QByteArray more; !(more = process.Read(left())).isEmpty();) {
+        result.Out += more;
+        result.Err += process.ReadErrors();
+    }
+    result.ExitCode = process.Wait(left());
+    result.Err += process.ReadErrors();
+    if (process.Running())
+        result.Err += "did not finish: " + program.toLocal8Bit();
     return result;
 }
 
@@ -88,13 +101,11 @@ private:
 
     // A run of the installed program that can only find what was installed:
     // its own settings and data folders, and no build tree on the PATH.
-    QProcessEnvironment programEnvironment(const QTemporaryDir& home) const
+    QStringList programEnvironment(const QTemporaryDir& home) const
     {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("XDG_CONFIG_HOME"), home.filePath(QStringLiteral("config")));
-        env.insert(QStringLiteral("XDG_DATA_HOME"), home.filePath(QStringLiteral("data")));
-        env.insert(QStringLiteral("PATH"), QStringLiteral("/usr/bin:/bin"));
-        return env;
+        return {QStringLiteral("XDG_CONFIG_HOME=") + home.filePath(QStringLiteral("config")),
+                QStringLiteral("XDG_DATA_HOME=") + home.filePath(QStringLiteral("data")),
+                QStringLiteral("PATH=/usr/bin:/bin")};
     }
 
 private slots:
@@ -152,14 +163,10 @@ private slots:
         const QString groff = QStandardPaths::findExecutable(QStringLiteral("groff"));
         if (groff.isEmpty())
             QSKIP("groff is not installed (Debian: groff-base): the page's markup is not checked");
-        QProcess format;
-        format.start(groff, {QStringLiteral("-k"), QStringLiteral("-man"), QStringLiteral("-ww"), QStringLiteral("-z"),
-                             QStringLiteral("-Tutf8")});
-        format.write(page.Out);
-        format.closeWriteChannel();
-        QVERIFY(format.waitForFinished(30000));
-        const QByteArray warnings = format.readAllStandardError();
-        QVERIFY2(format.exitCode() == 0 && warnings.isEmpty(), warnings);
+        const TRun format = run(groff, {QStringLiteral("-k"), QStringLiteral("-man"), QStringLiteral("-ww"),
+                                        QStringLiteral("-z"), QStringLiteral("-Tutf8")},
+                                30000, {}, page.Out);
+        QVERIFY2(format.ExitCode == 0 && format.Err.isEmpty(), format.Err);
     }
 
     void desktopEntryIsValidAndNamesWhatWasInstalled()
@@ -206,23 +213,24 @@ private slots:
     void demoStartsTheUnitBesideTheProgram()
     {
         QTemporaryDir home;
-        QProcess demo;
-        demo.setProcessEnvironment(programEnvironment(home));
-        demo.start(program(), {QStringLiteral("--demo")});
-        QVERIFY(demo.waitForStarted(10000));
+        TChildOptions options;
+        options.Environment = programEnvironment(home);
+        TChildProcess demo;
+        QVERIFY2(demo.Start(program(), {QStringLiteral("--demo")}, options), qPrintable(demo.ErrorText()));
         QList<qint64> children;
         QVERIFY(QTest::qWaitFor([&] {
-            children = ChildProcesses(demo.processId());
-            return !children.isEmpty() || demo.state() == QProcess::NotRunning;
+            children = ChildProcesses(demo.Pid());
+            return !children.isEmpty() || !demo.Running();
         }, 30000));
-        QVERIFY2(!children.isEmpty(), demo.readAllStandardError());
+        QVERIFY2(!children.isEmpty(), demo.ReadErrors());
         const QString unit = QFileInfo(QStringLiteral("/proc/%1/exe").arg(children.first())).symLinkTarget();
         QCOMPARE(unit, QFileInfo(installed(QStringLiteral("bin/parlotel-unit"))).canonicalFilePath());
         QVERIFY(QTest::qWaitFor(
             [&] { return QFileInfo::exists(home.filePath(QStringLiteral("data/Parlotel/demo/unit.json"))); }, 30000));
 
-        demo.terminate();
-        QVERIFY(demo.waitForFinished(30000));
+        ::kill(pid_t(demo.Pid()), SIGTERM);
+        demo.Wait(30000);
+        QVERIFY(!demo.Running());
         for (qint64 child : children)
             QVERIFY(QTest::qWaitFor([&] { return !ProcessAlive(child); }, 30000));
     }

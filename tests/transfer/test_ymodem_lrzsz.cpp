@@ -18,17 +18,17 @@ namespace {
 class TLrzszLink {
 public:
     TLrzszLink(const QStringList& command, const QString& folder, int bitRate = 0)
-        : m_peer(command, folder, folder + QStringLiteral("/../lrzsz.log"))
-        , m_relay({m_pty.MasterFd(), m_pty.MasterFd()}, m_peer.End(), bitRate)
+        : m_relay({m_pty.MasterFd(), m_pty.MasterFd()},
+                  StartPeer(m_peer, command, folder, folder + QStringLiteral("/../lrzsz.log")), bitRate)
     {
         m_relay.Start();
     }
     QString Device() const { return m_pty.SlavePath(); }
-    TPipedProcess& Peer() { return m_peer; }
+    TChildProcess& Peer() { return m_peer; }
 
 private:
     TPtyPair m_pty;
-    TPipedProcess m_peer;
+    TChildProcess m_peer;
     TByteRelay m_relay;
 };
 
@@ -67,8 +67,7 @@ void TestYModemLrzsz::sendsToRb()
     end.Upload({source});
     QVERIFY(end.WaitEnd());
     QCOMPARE(end.Exit, 0);
-    QVERIFY(link.Peer().Wait(30000));
-    QCOMPARE(link.Peer().ExitStatus(), 0);
+    QCOMPARE(link.Peer().Wait(30000), 0);
     QCOMPARE(readFile(root.filePath("in/voice.wav")), data);
     QCOMPARE(end.FileNames, QStringList{source});
     QCOMPARE(end.FileSizes.value(0), qint64(size));
@@ -107,8 +106,7 @@ void TestYModemLrzsz::receivesFromSb()
     end.Download(root.filePath("in"));
     QVERIFY(end.WaitEnd());
     QCOMPARE(end.Exit, 0);
-    QVERIFY(link.Peer().Wait(30000));
-    QCOMPARE(link.Peer().ExitStatus(), 0);
+    QCOMPARE(link.Peer().Wait(30000), 0);
     const QString stored = root.filePath("in/message.pcm");
     QCOMPARE(end.Modem.Files, QStringList{stored});
     QCOMPARE(end.FileNames, QStringList{stored});
@@ -128,14 +126,15 @@ void TestYModemLrzsz::sendsBatchToRb()
     QFile::copy("/bin/sleep", files[1]);
     QFile::setPermissions(files[1], QFile::ReadOwner | QFile::ExeOwner);
     writeFile(files[2], testPattern(6005, 2));
-    TPipedProcess running({files[1], "60"}, root.path(), root.filePath("sleep.log"));
+    TChildProcess running;
+    StartPeer(running, {files[1], "60"}, root.path(), root.filePath("sleep.log"));
 
     TLrzszLink link({"rb", "-E", "-vv"}, root.filePath("in"));
     TTransferEnd end(link.Device());
     end.Upload(files);
     QVERIFY(end.WaitEnd());
     QCOMPARE(end.Exit, 0);
-    QVERIFY(link.Peer().Wait(30000));
+    QVERIFY(link.Peer().Wait(30000) >= 0);
     for (const QString& file : files)
         QCOMPARE(readFile(root.filePath("in/") + QFileInfo(file).fileName()), readFile(file));
     QCOMPARE(end.FileNames, files);

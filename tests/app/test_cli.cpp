@@ -95,7 +95,7 @@ private:
 
     static TRun runProgram(const QStringList& args)
     {
-        TChild program;
+        TChildProcess program;
         TRun result;
         if (!program.Start(QStringLiteral(PARLOTEL_EXE), args))
             return result;

@@ -29,7 +29,7 @@ QString textOf(const std::vector<TTraceStream::TPiece>& pieces)
 
 // Plays the receiving end of a YModem batch against sb on pipes, telling the
 // trace every byte both ways as they come.
-bool receiveFromSb(TChild& sb, TLineTrace& trace)
+bool receiveFromSb(TChildProcess& sb, TLineTrace& trace)
 {
     const auto send = [&](const QByteArray& bytes) {
         trace.Sent(bytes);
@@ -127,9 +127,11 @@ private slots:
         // Written down and flushed while the trace still runs.
         QTRY_VERIFY_WITH_TIMEOUT(readFile(path).contains("> GET<CR>\n"), 10000);
 
-        TChild sb;
+        TChildProcess sb;
+        TChildOptions inFolder;
+        inFolder.Folder = dir.path();
         QVERIFY(sb.Start(QStringLiteral("sb"), {QStringLiteral("-k"), QStringLiteral("-q"), QStringLiteral("voice.pcm")},
-                         dir.path()));
+                         inFolder));
         QVERIFY(receiveFromSb(sb, trace));
         // 3000 bytes: two 1K blocks, then 128-byte blocks for the last 952.
         const QByteArray expected[] = {

@@ -44,7 +44,7 @@ QString listed(const QSet<QString>& names)
 
 QByteArray programHelp()
 {
-    TChild program;
+    TChildProcess program;
     if (!program.Start(QStringLiteral(PARLOTEL_EXE), {QStringLiteral("--help")}))
         return {};
     QByteArray out;

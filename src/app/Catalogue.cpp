@@ -23,10 +23,10 @@ namespace {
 
 enum class TKind { Directory, Choice, Number };
 
-// The limits of a system parameter's dialog, by kind: a dialling string's
+// The limits of a system parameter's dialog, by form: a dialling string's
 // lengths and whether "*" may be typed; a number's range; a choice's names in
 // the order of the unit's values (at most three).
-struct TParamSpec {
+struct TParamForm {
     TKind Kind;
     int Low = 0;
     int High = 0;
@@ -34,20 +34,20 @@ struct TParamSpec {
     std::array<const char*, 3> Choices{};
 };
 
-constexpr TParamSpec Digits(int low, int high, bool star) { return {TKind::Directory, low, high, star}; }
-constexpr TParamSpec Number(int low, int high) { return {TKind::Number, low, high}; }
-constexpr TParamSpec Choice(const char* v0, const char* v1, const char* v2 = nullptr)
+constexpr TParamForm Digits(int low, int high, bool star) { return {TKind::Directory, low, high, star}; }
+constexpr TParamForm Number(int low, int high) { return {TKind::Number, low, high}; }
+constexpr TParamForm Choice(const char* v0, const char* v1, const char* v2 = nullptr)
 {
     return {TKind::Choice, 0, 0, false, {v0, v1, v2}};
 }
 
-constexpr TParamSpec NotGiven = Choice("Сообщение не выдается", "Сообщение выдается");
-constexpr TParamSpec NoYes = Choice("Нет", "Да");
+constexpr TParamForm NotGiven = Choice("Сообщение не выдается", "Сообщение выдается");
+constexpr TParamForm NoYes = Choice("Нет", "Да");
 
 struct TNamedCode {
     int Code;
     const char* Name;
-    TParamSpec Spec;
+    TParamForm Form;
 };
 
 // Rows 1 to 38 of the system parameters, in order.
@@ -123,9 +123,9 @@ const char* const OverrideRows[][2] = {
     {"541..546", "Меню замены - перевод вызова"},
 };
 
-constexpr TParamSpec OverrideChoice =
+constexpr TParamForm OverrideChoice =
     Choice("0 (Не заменять)", "1 (Только приветствия)", "2 (Приветствия + меню перевода вызова)");
-constexpr TParamSpec OverrideMenu = Number(0, 39);
+constexpr TParamForm OverrideMenu = Number(0, 39);
 constexpr int OverrideLines = 6;
 
 const char* const WeekDays[] = {"Понедельник", "Вторник", "Среда", "Четверг", "Пятница", "Суббота", "Воскресенье"};
@@ -159,28 +159,28 @@ void SetName(TStringGrid* grid, int col, int row, const QString& text)
     grid->item(row - 1, col)->setToolTip(text);
 }
 
-// A system parameter's or a greeting override's job, by its kind and limits.
-std::unique_ptr<TJoint1> MakeParamJob(const TParamSpec& spec)
+// A system parameter's or a greeting override's job, by its form and limits.
+std::unique_ptr<TJoint1> MakeParamJob(const TParamForm& form)
 {
-    switch (spec.Kind) {
+    switch (form.Kind) {
     case TKind::Directory: {
         auto job = std::make_unique<TDirectory>();
-        job->MinLength = spec.Low;
-        job->MaxLength = spec.High;
-        job->StarAllowed = spec.Star;
+        job->MinLength = form.Low;
+        job->MaxLength = form.High;
+        job->StarAllowed = form.Star;
         return job;
     }
     case TKind::Number: {
         auto job = std::make_unique<TNumber>();
-        job->Min = spec.Low;
-        job->Max = spec.High;
+        job->Min = form.Low;
+        job->Max = form.High;
         return job;
     }
     case TKind::Choice:
         break;
     }
     auto job = std::make_unique<TChoice>();
-    for (const char* name : spec.Choices)
+    for (const char* name : form.Choices)
         if (name)
             job->Choices << QString::fromUtf8(name);
     return job;
@@ -294,7 +294,7 @@ void TForm1::BindSysParams()
     SetHeader(sgSysParams, {"Код", "Наименование Параметра", "Значение"});
     for (int row = 1; row <= int(std::size(SysParams)); ++row) {
         const TNamedCode& param = SysParams[row - 1];
-        Attach(Adopt(MakeParamJob(param.Spec)), &sgSysParams, 2, row, param.Code, Unit::umSys);
+        Attach(Adopt(MakeParamJob(param.Form)), &sgSysParams, 2, row, param.Code, Unit::umSys);
         SetName(sgSysParams, 1, row, QString::fromUtf8(param.Name));
         sgSysParams->SetCells(0, row, QString::asprintf("%.2d", param.Code));
     }
@@ -323,9 +323,9 @@ void TForm1::BindGreetOverride()
     for (int row = 1; row <= int(std::size(OverrideRows)); ++row) {
         sgGreetOverride->SetCells(0, row, QString::fromUtf8(OverrideRows[row - 1][0]));
         SetName(sgGreetOverride, 1, row, QString::fromUtf8(OverrideRows[row - 1][1]));
-        const TParamSpec& spec = row == 1 ? OverrideChoice : OverrideMenu;
+        const TParamForm& form = row == 1 ? OverrideChoice : OverrideMenu;
         for (int line = 1; line <= OverrideLines; ++line)
-            Attach(Adopt(MakeParamJob(spec)), &sgGreetOverride, line + 1, row, 490 + 10 * row + line, Unit::umSys);
+            Attach(Adopt(MakeParamJob(form)), &sgGreetOverride, line + 1, row, 490 + 10 * row + line, Unit::umSys);
     }
 }
 

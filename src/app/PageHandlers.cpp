@@ -152,9 +152,25 @@ void TForm1::tbsMailShow()
         Run(MailJob, 3);
 }
 
+// An administrator's session must not show what an earlier system session read
+// (the system password among it): the values of the system pages go.
+void TForm1::ForgetSystemValues()
+{
+    for (const auto& [grid, firstValueCol] : {std::pair{sgSysParams, 2}, {sgGreetOverride, 2}, {sgMessages, FileNameColumn}})
+        for (int row = 1; row < grid->RowCount(); ++row)
+            for (int col = firstValueCol; col < grid->ColCount(); ++col)
+                grid->SetCells(col, row, QString());
+    PageLoaded[pgSysParams] = false;
+    PageLoaded[pgMessages] = false;
+}
+
 void TForm1::tbsSysParamsShow()
 {
-    if (!SystemLevel() || PageLoaded[pgSysParams])
+    if (!SystemLevel()) {
+        ForgetSystemValues();
+        return;
+    }
+    if (PageLoaded[pgSysParams])
         return;
     std::vector<TJoint1*> jobs{m_versionJob.get()};
     const std::vector<TJoint1*> params = ColumnJobs(sgSysParams, 2);
@@ -165,7 +181,11 @@ void TForm1::tbsSysParamsShow()
 
 void TForm1::tbsMessagesShow()
 {
-    if (!SystemLevel() || PageLoaded[pgMessages])
+    if (!SystemLevel()) {
+        ForgetSystemValues();
+        return;
+    }
+    if (PageLoaded[pgMessages])
         return;
     std::vector<TJoint1*> jobs;
     for (int row = 1; row < sgGreetOverride->RowCount(); ++row)

@@ -223,6 +223,7 @@ public slots:
     void tbsMailShow();
     void tbsSysParamsShow();
     void tbsMessagesShow();
+    void ForgetSystemValues();
 
     void sgTimeDblClick();
     void sgGreetingsDblClick();

@@ -269,6 +269,28 @@ private slots:
         QCOMPARE(w.sgMenu->Cells(1, 1), QStringLiteral("не назначен"));
     }
 
+    // What a system session read is gone when an administrator logs in after it.
+    void administratorDoesNotSeeAnEarlierSystemSession()
+    {
+        TWindowRig rig;
+        QVERIFY(rig.Started());
+        QVERIFY(rig.Connect(QStringLiteral("1234")));
+        TForm1& w = *rig.Window;
+        QVERIFY(rig.ShowPage(w.tbsSysParams));
+        QVERIFY(rig.ShowPage(w.tbsMessages));
+        QCOMPARE(w.sgSysParams->Cells(2, 1), QStringLiteral("1234"));
+        QVERIFY(!w.sgMessages->Cells(1, 1).isEmpty());
+        w.btnDisconnect->click();
+        QVERIFY(rig.Settle());
+        QVERIFY(rig.Connect(QStringLiteral("1111")));
+        QVERIFY(rig.ShowPage(w.tbsSysParams));
+        QVERIFY(rig.ShowPage(w.tbsMessages));
+        for (TStringGrid* grid : {w.sgSysParams, w.sgGreetOverride, w.sgMessages})
+            for (int row = 1; row < grid->RowCount(); ++row)
+                QCOMPARE(grid->Cells(2, row), QString());
+        QCOMPARE(w.sgMessages->Cells(1, 1), QString());
+    }
+
     void administratorIsRefusedSystemActions()
     {
         TWindowRig rig;

@@ -5,6 +5,7 @@
 // (bytes it sent × 10 / 19200). Meanwhile a 10 ms timer checks that the main
 // thread stays responsive (longest gap between two of its runs).
 //   build/bench/connect/bench_connect [rounds]      (runs offscreen)
+#include "BenchUnit.h"
 #include "app/Unit1.h"
 #include "session/AAMenu.h"
 #include "session/Comm.h"
@@ -17,9 +18,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QLabel>
-#include <QProcess>
 #include <QPushButton>
-#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -30,57 +29,6 @@
 namespace {
 
 constexpr int BitRate = 19200;
-
-// Answers the password prompt; any other box is printed and counted.
-class TBenchSink : public TMessageSink {
-public:
-    int Boxes = 0;
-    void ShowMessage(TMsgKind, const QString& text) override
-    {
-        ++Boxes;
-        std::fprintf(stderr, "box: %s\n", qPrintable(text));
-    }
-    bool Confirm(const QString&, TConfirmButtons) override { return false; }
-    TPasswordAnswer AskPassword(QString& password) override
-    {
-        password = QStringLiteral("1234");
-        return TPasswordAnswer::Entered;
-    }
-};
-
-class TUnit {
-public:
-    bool Start(const QString& state)
-    {
-        m_process.start(QStringLiteral(PARLOTEL_UNIT),
-                        {"--pty", "--baud", QString::number(BitRate), "--state", state});
-        if (!m_process.waitForStarted(10000))
-            return false;
-        while (!m_process.canReadLine())
-            if (!m_process.waitForReadyRead(10000))
-                return false;
-        Device = QString::fromLocal8Bit(m_process.readLine()).trimmed();
-        return true;
-    }
-    ~TUnit()
-    {
-        m_process.closeWriteChannel();
-        m_process.waitForFinished(5000);
-    }
-    long long Sent()
-    {
-        m_process.write("count\n");
-        QByteArray answer;
-        while (!answer.contains('\n') && m_process.waitForReadyRead(5000))
-            answer += m_process.readAll();
-        static const QRegularExpression sent(QStringLiteral("sent=(\\d+)"));
-        return sent.match(QString::fromLatin1(answer)).captured(1).toLongLong();
-    }
-    QString Device;
-
-private:
-    QProcess m_process;
-};
 
 // Longest gap between two runs of a 10 ms timer while it is armed.
 class TGapMeter {
@@ -157,7 +105,7 @@ struct TRun {
 };
 
 template <class F>
-TRun Measure(TUnit& unit, TGapMeter& gaps, F run)
+TRun Measure(TBenchUnit& unit, TGapMeter& gaps, F run)
 {
     const long long sentBefore = unit.Sent();
     QElapsedTimer clock;
@@ -185,8 +133,8 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     const int rounds = argc > 1 ? std::max(1, atoi(argv[1])) : 3;
     QTemporaryDir folder;
-    TUnit unit;
-    if (!unit.Start(folder.filePath(QStringLiteral("unit.json")))) {
+    TBenchUnit unit;
+    if (!unit.Start(folder.filePath(QStringLiteral("unit.json")), BitRate)) {
         std::fprintf(stderr, "bench_connect: the emulated unit did not start\n");
         return 1;
     }

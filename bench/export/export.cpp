@@ -4,10 +4,11 @@
 // paced at 19200 bit/s, divided by the time the unit's own output takes on the
 // line (bytes it sent during the run × 10 / 19200).
 //   build/bench/export/bench_export [rounds]      (default 3)
+#include "BenchUnit.h"
+
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QProcess>
-#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <cstdio>
@@ -17,42 +18,6 @@ namespace {
 constexpr int BitRate = 19200;
 constexpr int WaitMs = 120000;
 
-class TUnit {
-public:
-    bool Start(const QString& state)
-    {
-        m_process.start(QStringLiteral(PARLOTEL_UNIT),
-                        {"--pty", "--baud", QString::number(BitRate), "--state", state});
-        if (!m_process.waitForStarted(10000))
-            return false;
-        Device = QString::fromLatin1(ReadLine()).trimmed();
-        return !Device.isEmpty();
-    }
-    // Bytes the unit has sent so far.
-    qint64 Sent()
-    {
-        m_process.write("count\n");
-        static const QRegularExpression sent(QStringLiteral("sent=(\\d+)"));
-        return sent.match(QString::fromLatin1(ReadLine())).captured(1).toLongLong();
-    }
-    ~TUnit()
-    {
-        m_process.closeWriteChannel();
-        m_process.waitForFinished(5000);
-    }
-    QString Device;
-
-private:
-    QByteArray ReadLine()
-    {
-        while (!m_process.canReadLine())
-            if (!m_process.waitForReadyRead(10000))
-                return {};
-        return m_process.readLine();
-    }
-    QProcess m_process;
-};
-
 } // namespace
 
 int main(int argc, char** argv)
@@ -60,8 +25,8 @@ int main(int argc, char** argv)
     QCoreApplication app(argc, argv);
     const int rounds = argc > 1 ? std::max(1, atoi(argv[1])) : 3;
     QTemporaryDir folder;
-    TUnit unit;
-    if (!unit.Start(folder.filePath(QStringLiteral("unit.json")))) {
+    TBenchUnit unit;
+    if (!unit.Start(folder.filePath(QStringLiteral("unit.json")), BitRate)) {
         std::fprintf(stderr, "the emulated unit did not start\n");
         return 1;
     }

@@ -5,6 +5,7 @@
 // and the threads after the first cycle and at each third of the run; any
 // message box is printed and fails the run.
 //   build/bench/soak/bench_soak [cycles]      (default 300; runs offscreen)
+#include "BenchUnit.h"
 #include "app/Unit1.h"
 #include "serial/SpSystem.h"
 #include "session/AAMenu.h"
@@ -15,7 +16,6 @@
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>
-#include <QProcess>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTemporaryDir>
@@ -25,46 +25,6 @@
 namespace {
 
 constexpr int JobsMs = 60000;
-
-class TSoakSink : public TMessageSink {
-public:
-    int Boxes = 0;
-    void ShowMessage(TMsgKind, const QString& text) override
-    {
-        ++Boxes;
-        std::fprintf(stderr, "box: %s\n", qPrintable(text));
-    }
-    bool Confirm(const QString&, TConfirmButtons) override { return false; }
-    TPasswordAnswer AskPassword(QString& password) override
-    {
-        password = QStringLiteral("1234");
-        return TPasswordAnswer::Entered;
-    }
-};
-
-class TUnit {
-public:
-    bool Start(const QString& state)
-    {
-        m_process.start(QStringLiteral(PARLOTEL_UNIT), {"--pty", "--baud", "0", "--state", state});
-        if (!m_process.waitForStarted(10000))
-            return false;
-        while (!m_process.canReadLine())
-            if (!m_process.waitForReadyRead(10000))
-                return false;
-        Device = QString::fromLocal8Bit(m_process.readLine()).trimmed();
-        return true;
-    }
-    ~TUnit()
-    {
-        m_process.closeWriteChannel();
-        m_process.waitForFinished(5000);
-    }
-    QString Device;
-
-private:
-    QProcess m_process;
-};
 
 // "Name:   value kB" lines of /proc/self/status.
 long statusValue(const char* name)
@@ -123,12 +83,12 @@ int main(int argc, char** argv)
     const int cycles = argc > 1 ? std::max(1, atoi(argv[1])) : 300;
     QTemporaryDir folder;
     qputenv("XDG_CONFIG_HOME", folder.path().toLocal8Bit());
-    TUnit unit;
-    if (!unit.Start(folder.filePath(QStringLiteral("unit.json")))) {
+    TBenchUnit unit;
+    if (!unit.Start(folder.filePath(QStringLiteral("unit.json")), 0)) {
         std::fprintf(stderr, "bench_soak: the emulated unit did not start\n");
         return 1;
     }
-    TSoakSink sink;
+    TBenchSink sink;
     {
         TForm1 window(QCoreApplication::applicationFilePath());
         TFormComm comm;

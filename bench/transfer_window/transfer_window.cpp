@@ -6,6 +6,7 @@
 // what it sends: the download shows the pace of the line, the upload only how
 // fast both ends are without it.
 //   build/bench/transfer_window/bench_transfer_window [rounds]   (runs offscreen)
+#include "BenchUnit.h"
 #include "app/Unit1.h"
 #include "serial/SpSystem.h"
 #include "session/AAMenu.h"
@@ -18,7 +19,6 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QProcess>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 
@@ -30,48 +30,6 @@ constexpr int BitRate = 19200;
 constexpr int FileSize = 64 * 1024;
 constexpr double LineSeconds = FileSize / (BitRate / 10.0);
 constexpr int MenuCode = 7;
-
-// Answers the password prompt; any other box is printed and counted.
-class TBenchSink : public TMessageSink {
-public:
-    int Boxes = 0;
-    void ShowMessage(TMsgKind, const QString& text) override
-    {
-        ++Boxes;
-        std::fprintf(stderr, "box: %s\n", qPrintable(text));
-    }
-    bool Confirm(const QString&, TConfirmButtons) override { return false; }
-    TPasswordAnswer AskPassword(QString& password) override
-    {
-        password = QStringLiteral("1234");
-        return TPasswordAnswer::Entered;
-    }
-};
-
-class TUnit {
-public:
-    bool Start(const QString& state)
-    {
-        m_process.start(QStringLiteral(PARLOTEL_UNIT),
-                        {"--pty", "--baud", QString::number(BitRate), "--state", state});
-        if (!m_process.waitForStarted(10000))
-            return false;
-        while (!m_process.canReadLine())
-            if (!m_process.waitForReadyRead(10000))
-                return false;
-        Device = QString::fromLocal8Bit(m_process.readLine()).trimmed();
-        return true;
-    }
-    ~TUnit()
-    {
-        m_process.closeWriteChannel();
-        m_process.waitForFinished(5000);
-    }
-    QString Device;
-
-private:
-    QProcess m_process;
-};
 
 // Seconds from the file's announcement in the window to its close; negative
 // when the transfer did not end well.
@@ -106,8 +64,8 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     const int rounds = argc > 1 ? std::max(1, atoi(argv[1])) : 1;
     QTemporaryDir folder;
-    TUnit unit;
-    if (!unit.Start(folder.filePath(QStringLiteral("unit.json")))) {
+    TBenchUnit unit;
+    if (!unit.Start(folder.filePath(QStringLiteral("unit.json")), BitRate)) {
         std::fprintf(stderr, "bench_transfer_window: the emulated unit did not start\n");
         return 1;
     }

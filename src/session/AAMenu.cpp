@@ -305,7 +305,7 @@ void TAAMenu::Navigate()
         State = stNotLoggedIn;
         return;
     }
-    if (!ReadPrompt(Unit::Menu(UnitMode)->Prompt))
+    if (!AtPromptAlreadyRead() && !ReadPrompt(Unit::Menu(UnitMode)->Prompt))
         return;
     if (UnitMode != Unit::umPC) {
         const QByteArray& up = UnitMode == Unit::umTop ? Unit::EnterPC : Unit::Return;
@@ -322,7 +322,13 @@ void TAAMenu::Navigate()
     if (!SendCommand(target->Enter) || !ReadPrompt(target->Prompt))
         return;
     UnitMode = target->Mode;
+    m_handedOverAt = FormComm()->SendCount();
     m_server.SetJob(PendingJob);
+}
+
+bool TAAMenu::AtPromptAlreadyRead() const
+{
+    return m_handedOverAt == FormComm()->SendCount();
 }
 
 void TAAMenu::ClosePort()

@@ -12,6 +12,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 
 class TAAMenu : public TJoint {
 public:
@@ -89,11 +90,17 @@ private:
     bool SendCommand(const QByteArray& command);
     // Starts the worker with a job, gated as every hand-over is.
     bool BeginHandOver();
+    // The unit is still at the prompt the last navigation read: nothing was
+    // sent since (the job handed over ended before its first command, a
+    // cancelled dialog), so no prompt is left to read.
+    bool AtPromptAlreadyRead() const;
 
     TCOMServer& m_server;
     // Re-logins after a prompt mismatch within one hand-over: a unit that keeps
     // answering out of step would otherwise loop for ever.
     int m_relogins = 0;
+    // TFormComm::SendCount when the last navigation handed the line over.
+    std::optional<uint64_t> m_handedOverAt;
     // Said under the report of a port that did not open, when there is more to
     // tell than that (a refused access); empty otherwise.
     QString m_openHint;

@@ -55,6 +55,7 @@ TFormComm::~TFormComm()
 
 bool TFormComm::Send(const QByteArray& bytes)
 {
+    ++m_sends;
     if (TLineTap* tap = m_tap.load())
         tap->Sent(bytes);
     return SpComm1.WriteText(bytes);
@@ -62,6 +63,7 @@ bool TFormComm::Send(const QByteArray& bytes)
 
 bool TFormComm::SendSecret(const QByteArray& bytes)
 {
+    ++m_sends;
     if (TLineTap* tap = m_tap.load())
         tap->SentSecret(bytes);
     return SpComm1.WriteText(bytes);

@@ -62,6 +62,9 @@ public:
     bool SendChar(uint8_t byte) { return Send(QByteArray(1, char(byte))); }
     // Send for the password: the tap is told these bytes are secret.
     bool SendSecret(const QByteArray& bytes);
+    // How many times anything was sent so far: tells whether the unit was
+    // sent anything since a given moment.
+    uint64_t SendCount() const { return m_sends.load(); }
 
     // Worker thread only: received bytes arrive in the main thread, which a wait
     // there would block. Called in the main thread they fail at once (wrFailed).
@@ -109,6 +112,7 @@ private:
     bool m_lineLost = false;   // the device failed; cleared when the port opens
     uint64_t m_deliveries = 0; // bursts received: tells a wait that its tap answered
     std::atomic<TLineTap*> m_tap{nullptr};
+    std::atomic<uint64_t> m_sends{0};
     TSpWaitEvent m_matchEvent{false, false}; // auto reset
 };
 

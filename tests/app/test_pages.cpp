@@ -8,7 +8,9 @@
 #include "session/AAMenu.h"
 #include "settings/CheckJob.h"
 #include "settings/MenuDlg.h"
+#include "session/UnitDialog.h"
 #include "ui/Choice.h"
+#include "ui/Code.h"
 #include "ui/Directory.h"
 #include "ui/List2.h"
 #include "ui/MailAdd.h"
@@ -132,6 +134,51 @@ private slots:
     }
 
     void extensionListChanges()
+    // A dialog left without a change right after the session moved the unit
+    // into its menu sends nothing; the unit stays at the prompt the session
+    // read, so the next job, in another menu or the same, goes on without an
+    // error and without logging in again.
+    void dialogLeftRightAfterMenuChange()
+    {
+        TWindowRig rig;
+        QVERIFY(rig.Started());
+        QVERIFY(rig.Connect(QStringLiteral("1234")));
+        TForm1& w = *rig.Window;
+        const auto leaveAfterMenuChange = [&](QPushButton* numbersButton, const auto& leave) {
+            QVERIFY(rig.ShowPage(w.tbsMail));
+            QCOMPARE(int(w.Session()->UnitMode), int(Unit::umMail));
+            QVERIFY(rig.ShowPage(w.tbsNumbers));
+            AnswerNextModal<TFormCode>(leave);
+            numbersButton->click();
+            QVERIFY(WaitModalsAnswered());
+            QVERIFY(rig.Settle());
+            QCOMPARE(int(w.Session()->UnitMode), int(Unit::umSys));
+        };
+        leaveAfterMenuChange(w.btnOpCode, [](TFormCode* d) { d->btnCancel->click(); });
+        QVERIFY(rig.ShowPage(w.tbsMail));
+        QCOMPARE(w.sgMail->Cells(0, 2), QStringLiteral("102"));
+        QVERIFY2(rig.Sink.Log() == QStringList({"P"}), qPrintable(rig.Sink.Log().join(" | ")));
+
+        // OK without a change is left the same way; then a job of the same menu.
+        leaveAfterMenuChange(w.btnOpCode, [](TFormCode* d) { d->btnOK->click(); });
+        AnswerNextModal<TFormCode>([](TFormCode* d) { d->btnCancel->click(); });
+        w.btnOpCode->click();
+        QVERIFY(WaitModalsAnswered());
+        QVERIFY(rig.Settle());
+        AnswerNextModal<TFormDirectory>([](TFormDirectory* d) {
+            d->Edit1->clear();
+            typeNumber(d, QStringLiteral("102"));
+        });
+        w.btnOpNumNight->click();
+        QVERIFY(WaitModalsAnswered());
+        QVERIFY(rig.Settle());
+        QCOMPARE(w.edtOpNumNight->text(), QStringLiteral("102"));
+        QVERIFY(rig.ShowPage(w.tbsMail));
+        QCOMPARE(w.sgMail->Cells(0, 2), QStringLiteral("102"));
+        QCOMPARE(rig.Sink.Log(), QStringList({"P"}));
+        QCOMPARE(w.Session()->Level, uint8_t(TAAMenu::lvSystem));
+    }
+
     {
         TWindowRig rig;
         QVERIFY(rig.Started());

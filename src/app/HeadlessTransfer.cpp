@@ -4,7 +4,7 @@
 #include "session/AAMenu.h"
 #include "session/Server.h"
 #include "settings/VoiceFile.h"
-#include "ui/TransferFiles.h"
+#include "transfer/TransferFiles.h"
 #include "ui/YModemU.h"
 
 #include <QRegularExpression>

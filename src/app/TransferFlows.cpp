@@ -4,8 +4,8 @@
 
 #include "session/MessageSink.h"
 #include "settings/VoiceFile.h"
+#include "transfer/TransferFiles.h"
 #include "ui/StringGrid.h"
-#include "ui/TransferFiles.h"
 #include "ui/YModemU.h"
 
 void TForm1::BindTransferWindow()

@@ -4,11 +4,8 @@
 #include "session/Comm.h"
 #include "session/MessageSink.h"
 #include "session/UnitDialog.h"
+#include "transfer/TransferFiles.h"
 #include "ui/StringGrid.h"
-
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
 
 namespace {
 
@@ -169,20 +166,10 @@ void TFile::UploadRequest()
 }
 
 // Checked before the unit hears of the upload: once told, it waits for a
-// transfer that would not come; and an empty file would replace its recording
-// with nothing. Only plain files: opening a pipe would wait for a writer.
+// transfer that would not come.
 bool TFile::LocalFileSendable()
 {
-    const QString shown = QDir::toNativeSeparators(LocalFilePath);
-    const QFileInfo info(LocalFilePath);
-    QFile file(LocalFilePath);
-    if (info.exists() && !info.isFile())
-        m_localFileError = QStringLiteral("Не удалось открыть файл %1: это не файл").arg(shown);
-    else if (!file.open(QIODevice::ReadOnly))
-        m_localFileError = QStringLiteral("Не удалось открыть файл %1: %2").arg(shown, file.errorString());
-    else if (file.size() == 0)
-        m_localFileError = QStringLiteral("Файл %1 пуст").arg(shown);
-    else
+    if (CheckFileToSend(LocalFilePath, m_localFileError))
         return true;
     State = LocalFileRefused;
     return false;

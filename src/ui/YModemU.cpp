@@ -1,7 +1,7 @@
 #include "YModemU.h"
 
-#include "TransferFiles.h"
 #include "serial/SpSystem.h"
+#include "transfer/TransferFiles.h"
 #include "session/AAMenu.h"
 #include "session/Comm.h"
 #include "session/MessageSink.h"

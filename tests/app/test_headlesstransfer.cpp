@@ -98,6 +98,7 @@ private slots:
         QTest::addColumn<QString>("said");
         QTest::newRow("no such file") << "upload" << "menu:1" << "none.pcm" << "Файл не найден: ";
         QTest::newRow("a folder") << "upload" << "menu:1" << "." << "Это папка, а не файл: ";
+        QTest::newRow("an empty file") << "upload" << "menu:1" << "empty.pcm" << "Файл пуст: ";
         QTest::newRow("menu beyond the greetings") << "upload" << "menu:23" << "up.pcm" << "unknown target 'menu:23'";
         QTest::newRow("message below 60") << "download" << "message:59" << "x.pcm" << "unknown target";
         QTest::newRow("no kind") << "download" << "7" << "x.pcm" << "unknown target";
@@ -109,7 +110,7 @@ private slots:
         QFETCH(QString, target);
         QFETCH(QString, file);
         QFETCH(QString, said);
-        QVERIFY(WriteTestFile(path("up.pcm"), "sound"));
+        QVERIFY(WriteTestFile(path("up.pcm"), "sound") && WriteTestFile(path("empty.pcm"), {}));
         const TRun r = run(qPrintable(command), target, file == u'.' ? dir->path() : path(file));
         QCOMPARE(r.Exit, Usage);
         QVERIFY2(QString::fromUtf8(r.Errors).contains(said), r.Errors.constData());

@@ -297,12 +297,18 @@ private slots:
         start();
         const QString pipe = dir->filePath(QStringLiteral("pipe.pcm"));
         QCOMPARE(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+        // An empty file would replace the recording with nothing.
+        const QString empty = dir->filePath(QStringLiteral("empty.pcm"));
+        QVERIFY(WriteTestFile(empty, {}));
         QVERIFY(rig->ShowPage(w().tbsMenu));
         jobAt(Places[1], 6);
         const int received = rig->Received();
         choose(pipe);
         runTransfer(w().btnMenuUpload);
-        QCOMPARE(rig->Sink.Log(), QStringList{QStringLiteral("E: Это не обычный файл: ") + pipe});
+        choose(empty);
+        runTransfer(w().btnMenuUpload);
+        QCOMPARE(rig->Sink.Log(), QStringList({QStringLiteral("E: Это не обычный файл: ") + pipe,
+                                               QStringLiteral("E: Файл пуст: ") + empty}));
         QCOMPARE(rig->Received(), received);
     }
 };

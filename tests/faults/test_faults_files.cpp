@@ -145,10 +145,10 @@ private slots:
         QVERIFY(QDir().mkpath(path(QStringLiteral("folder.pcm"))));
         QVERIFY(::mkfifo(QFile::encodeName(path(QStringLiteral("pipe.pcm"))).constData(), 0600) == 0);
         const std::pair<QString, QString> cases[] = {
-            {path(QStringLiteral("missing.pcm")), QStringLiteral("Не удалось открыть файл %1: ")},
-            {path(QStringLiteral("folder.pcm")), QStringLiteral("Не удалось открыть файл %1: это не файл")},
-            {path(QStringLiteral("pipe.pcm")), QStringLiteral("Не удалось открыть файл %1: это не файл")},
-            {path(QStringLiteral("empty.pcm")), QStringLiteral("Файл %1 пуст")},
+            {path(QStringLiteral("missing.pcm")), QStringLiteral("Файл не найден: %1")},
+            {path(QStringLiteral("folder.pcm")), QStringLiteral("Это папка, а не файл: %1")},
+            {path(QStringLiteral("pipe.pcm")), QStringLiteral("Это не обычный файл: %1")},
+            {path(QStringLiteral("empty.pcm")), QStringLiteral("Файл пуст: %1")},
         };
         auto* message = static_cast<TFile*>(w.sgMessages->Objects(1, 2));
         auto* menu = static_cast<TMenuDlg*>(w.sgMenu->Objects(0, 3));

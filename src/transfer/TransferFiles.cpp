@@ -78,6 +78,10 @@ bool CheckFileToSend(const QString& path, QString& error)
         error = QStringLiteral("Не удалось открыть файл %1: %2").arg(Shown(path), file.errorString());
         return false;
     }
+    if (file.size() == 0) {
+        error = QStringLiteral("Файл пуст: ") + Shown(path);
+        return false;
+    }
     return true;
 }
 

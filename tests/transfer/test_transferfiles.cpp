@@ -2,7 +2,7 @@
 // received file replaces the user's — in one step on the same filesystem and
 // across filesystems, and never touching the user's file when it fails.
 #include "TestFiles.h"
-#include "ui/TransferFiles.h"
+#include "transfer/TransferFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -34,7 +34,7 @@ std::unique_ptr<QTemporaryDir> otherFilesystem(const QTemporaryDir& dir)
 class TestTransferFiles : public QObject {
     Q_OBJECT
 private slots:
-    void onlyReadableRegularFilesCanBeSent()
+    void onlyReadableNonEmptyRegularFilesCanBeSent()
     {
         QTemporaryDir dir;
         const QString file = dir.filePath(QStringLiteral("a.pcm"));
@@ -42,7 +42,9 @@ private slots:
         QVERIFY(WriteTestFile(file, "sound") && WriteTestFile(empty, {}));
         QString error;
         QVERIFY(CheckFileToSend(file, error));
-        QVERIFY(CheckFileToSend(empty, error));
+        // An empty file would replace the unit's recording with nothing.
+        QVERIFY(!CheckFileToSend(empty, error));
+        QCOMPARE(error, QStringLiteral("Файл пуст: ") + empty);
 
         QVERIFY(!CheckFileToSend(dir.filePath(QStringLiteral("none.pcm")), error));
         QCOMPARE(error, QStringLiteral("Файл не найден: ") + dir.filePath(QStringLiteral("none.pcm")));

@@ -6,8 +6,10 @@
 
 #include <QString>
 
-// True when path is a regular file this program can read. Otherwise error says
-// in plain words what is wrong with it.
+// True when path is a regular file this program can read and it holds
+// something: an empty file would replace the unit's recording with nothing.
+// Otherwise error says in plain words what is wrong with it. The one check of
+// every upload, before the unit hears of it.
 bool CheckFileToSend(const QString& path, QString& error);
 
 // Moves the completely received file to target, replacing a file there in one

@@ -64,7 +64,14 @@ struct TParser {
         Parser.addOptions({DryRun, Password, Port, Device, Trace});
     }
 
-    QString HelpText() const { return Parser.helpText() + QString::fromLatin1(HeadlessHelp); }
+    // Parsed before the application object exists, the parser knows no
+    // program name and puts a placeholder into its usage line.
+    QString HelpText() const
+    {
+        QString text = Parser.helpText();
+        text.replace(QStringLiteral("<executable_name>"), QStringLiteral("parlotel"));
+        return text + QString::fromLatin1(HeadlessHelp);
+    }
 };
 
 // The command named on the line; an error when there are several.

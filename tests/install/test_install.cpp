@@ -174,6 +174,7 @@ private slots:
         const QString entry = installed(QStringLiteral("share/applications/parlotel.desktop"));
         const QString validator = QStandardPaths::findExecutable(QStringLiteral("desktop-file-validate"));
         if (!validator.isEmpty()) {
+        QVERIFY2(help.Out.startsWith("Usage: parlotel [options]\n"), help.Out);
             const TRun check = run(validator, {entry});
             QVERIFY2(check.ExitCode == 0 && check.Out.isEmpty() && check.Err.isEmpty(), check.Out + check.Err);
         }

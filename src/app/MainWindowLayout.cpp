@@ -67,6 +67,24 @@ TStringGrid* Grid(QWidget* parent, const char* name, int cols, int rows, std::in
     return grid;
 }
 
+// A status bar panel: its designed width, or what its text needs in the font
+// in use when that is more. Never squeezed below that: a cut text misleads.
+class TStatusPanel : public QLabel {
+public:
+    TStatusPanel(int designWidth, QWidget* parent) : QLabel(parent), m_designWidth(designWidth) {}
+
+    QSize sizeHint() const override
+    {
+        QSize size = QLabel::sizeHint();
+        size.setWidth(std::max(size.width(), m_designWidth));
+        return size;
+    }
+    QSize minimumSizeHint() const override { return sizeHint(); }
+
+private:
+    int m_designWidth;
+};
+
 // Buttons side by side, pushed to the left.
 QHBoxLayout* ButtonRow(std::initializer_list<QWidget*> buttons)
 {
@@ -301,9 +319,8 @@ void TForm1::CreateStatusBar()
     QStatusBar* bar = Named(new QStatusBar(this), "StatusBar1");
     bar->setSizeGripEnabled(false);
     for (size_t i = 0; i < StatusPanels.size(); ++i) {
-        auto* panel = new QLabel(bar);
+        auto* panel = new TStatusPanel(StatusWidths[i], bar);
         panel->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
-        panel->setFixedWidth(StatusWidths[i]);
         panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         bar->addWidget(panel);
         StatusPanels[i] = panel;

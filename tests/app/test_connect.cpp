@@ -63,6 +63,19 @@ private:
 
     QString level() const { return window->StatusPanels[2]->text(); }
 
+    // Every status panel shows its whole text inside the window, once the
+    // bar has laid it out.
+    bool panelsShowTheirText() const
+    {
+        return QTest::qWaitFor([&] {
+            for (const QLabel* panel : window->StatusPanels)
+                if (panel->contentsRect().width() < panel->fontMetrics().horizontalAdvance(panel->text())
+                    || panel->geometry().right() >= panel->parentWidget()->width())
+                    return false;
+            return true;
+        }, 5000);
+    }
+
     void connectWith(const QStringList& passwords)
     {
         for (const QString& password : passwords)
@@ -114,6 +127,14 @@ private slots:
         QCOMPARE(level(), QStringLiteral("Режим: Администратор"));
         QCOMPARE(window->StatusPanels[3]->text(), QStringLiteral("Версия прошивки: 1.4.4"));
         QVERIFY(window->btnSysParams->isEnabled() && window->btnMessageDelete->isEnabled());
+        // The level and the version read whole, also in a larger font.
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        QVERIFY(panelsShowTheirText());
+        QFont large = window->font();
+        large.setPointSizeF(large.pointSizeF() * 1.25);
+        window->setFont(large);
+        QVERIFY(panelsShowTheirText());
     }
 
     void wrongPasswordThenRight()

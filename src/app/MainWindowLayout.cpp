@@ -25,6 +25,8 @@ constexpr int ClientWidth = 664;
 constexpr int ClientHeight = 488;
 constexpr int StatusWidths[] = {100, 50, 200, 150};
 constexpr int GridRowHeight = 20;
+// Columns 2 to 11 of the greetings and menus hold the keys' actions.
+constexpr int FirstKeyColumn = 2;
 
 template <class T>
 T* Named(T* widget, const char* name)
@@ -65,6 +67,16 @@ TStringGrid* Grid(QWidget* parent, const char* name, int cols, int rows, std::in
     grid->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     grid->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
     return grid;
+}
+
+// The keys' actions ("N219", "L101") read whole in any font: columns from
+// firstCol on follow their content, never narrower than designed.
+void FitKeyColumns(TStringGrid* grid, int firstCol)
+{
+    QHeaderView* header = grid->horizontalHeader();
+    header->setMinimumSectionSize(grid->columnWidth(firstCol));
+    for (int col = firstCol; col < grid->ColCount(); ++col)
+        header->setSectionResizeMode(col, QHeaderView::ResizeToContents);
 }
 
 // A status bar panel: its designed width, or what its text needs in the font
@@ -186,6 +198,7 @@ QWidget* TForm1::CreateGreetingsPage()
 {
     auto* page = Named(new QWidget, "tbsGreetings");
     sgGreetings = Grid(page, "sgGreetings", 12, 4, {100, 120, 36, 36, 36, 36, 36, 36, 36, 36, 36});
+    FitKeyColumns(sgGreetings, FirstKeyColumn);
     Label13 = Label(page, "Label13", QStringLiteral("Действия: М - вызов меню, N - перевод на абонента "));
     lblGreetAct = Label(page, "lblGreetAct",
                         QStringLiteral("L - записать сообщение в ящик, G - чтение сообщений из ящика"));
@@ -221,6 +234,7 @@ QWidget* TForm1::CreateMenuPage()
 {
     auto* page = Named(new QWidget, "tbsMenu");
     sgMenu = Grid(page, "sgMenu", 12, 21, {40, 120, 40, 40, 40, 40, 40, 40, 40, 40, 40});
+    FitKeyColumns(sgMenu, FirstKeyColumn);
     Label1 = Label(page, "Label1", QStringLiteral("Действия: М - вызов подменю, N - перевод на абонента"));
     lblMenuAct = Label(page, "lblMenuAct",
                        QStringLiteral("L - записать сообщение в ящик, G - чтение сообщений из ящика"));

@@ -31,6 +31,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStringDecoder>
+#include <QStyle>
 #include <QTemporaryDir>
 #include <QTimeEdit>
 #include <QtTest>
@@ -133,7 +134,6 @@ private slots:
         QCOMPARE(rig.Sink.Log(), QStringList({"P"}));
     }
 
-    void extensionListChanges()
     // A dialog left without a change right after the session moved the unit
     // into its menu sends nothing; the unit stays at the prompt the session
     // read, so the next job, in another menu or the same, goes on without an
@@ -179,6 +179,7 @@ private slots:
         QCOMPARE(w.Session()->Level, uint8_t(TAAMenu::lvSystem));
     }
 
+    void extensionListChanges()
     {
         TWindowRig rig;
         QVERIFY(rig.Started());
@@ -396,6 +397,36 @@ private slots:
         QCOMPARE(w.HolidayJob->GetText(), QStringLiteral("Установлен"));
         QCOMPARE(w.sgTime->Cells(1, 7), QStringLiteral("07:45"));
         QCOMPARE(rig.Sink.Errors(), QStringList());
+    }
+
+    // The keys' actions read whole on the greetings and menus at the window's
+    // size: no key column is narrower than its longest cell with the room an
+    // item view leaves around text.
+    void keyActionsReadWhole()
+    {
+        TWindowRig rig;
+        QVERIFY(rig.Started());
+        QVERIFY(rig.Connect(QStringLiteral("1234")));
+        TForm1& w = *rig.Window;
+        for (auto [page, grid] : {std::pair{w.tbsGreetings, w.sgGreetings}, std::pair{w.tbsMenu, w.sgMenu}}) {
+            QVERIFY(rig.ShowPage(page));
+            // The style's text margin on either side, and the grid line.
+            const int margins = 2 * (grid->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, grid) + 1)
+                + (grid->showGrid() ? 1 : 0);
+            const QFontMetrics metrics = grid->fontMetrics();
+            QStringList cut;
+            const auto readWhole = [&] {
+                cut.clear();
+                for (int col = 2; col < grid->ColCount(); ++col)
+                    for (int row = 1; row < grid->RowCount(); ++row)
+                        if (grid->columnWidth(col) < metrics.horizontalAdvance(grid->Cells(col, row)) + margins)
+                            cut << grid->Cells(col, row);
+                return cut.isEmpty();
+            };
+            if (!QTest::qWaitFor(readWhole, 5000))
+                QFAIL(qPrintable(page->objectName() + QStringLiteral(" cuts ") + cut.join(u' ')));
+        }
+        QCOMPARE(w.sgGreetings->Cells(2, 2), QStringLiteral("L101"));
     }
 
     void greetingOverrideGrid()

@@ -1,5 +1,6 @@
 // The installed program: exactly what `cmake --install` puts into a prefix, and
 // that it works from there — its help, with the manual page in step with it;
+// the user guides with every picture they show;
 // the desktop entry valid and pointing at what was installed; the icon in
 // every size; the demo finding the emulated unit beside the program; and the
 // headless export once the program has it.
@@ -22,6 +23,8 @@
 namespace {
 
 const QList<int> IconSizes = {16, 24, 32, 48, 64, 128, 256};
+const QString DocDir = QStringLiteral("share/doc/parlotel/");
+const QStringList Guides = {QStringLiteral("USER-GUIDE.md"), QStringLiteral("USER-GUIDE.en.md")};
 
 struct TRun {
     int ExitCode = -1;
@@ -126,6 +129,11 @@ private slots:
                                 QStringLiteral("share/man/man1/parlotel.1.gz")};
         for (int size : IconSizes)
             expected << QStringLiteral("share/icons/hicolor/%1x%1/apps/parlotel.png").arg(size);
+        for (const QString& guide : Guides)
+            expected << DocDir + guide;
+        const QDir images(QStringLiteral(PARLOTEL_SOURCE_DIR "/docs/images"));
+        for (const QString& picture : images.entryList({QStringLiteral("*.png")}, QDir::Files))
+            expected << DocDir + QStringLiteral("images/") + picture;
         expected.sort();
         QStringList found;
         QDirIterator it(m_prefix.path(), QDir::Files, QDirIterator::Subdirectories);
@@ -145,10 +153,28 @@ private slots:
         }
     }
 
+    // The installed guides show their pictures: every one they embed lies
+    // beside them.
+    void guidesFindTheirPictures()
+    {
+        for (const QString& guide : Guides) {
+            QFile file(installed(DocDir + guide));
+            QVERIFY2(file.open(QIODevice::ReadOnly), qPrintable(guide));
+            static const QRegularExpression picture(QStringLiteral("\\]\\((images/[^)]+\\.png)\\)"));
+            int pictures = 0;
+            for (const auto& m : picture.globalMatch(QString::fromUtf8(file.readAll()))) {
+                ++pictures;
+                QVERIFY2(QFileInfo::exists(installed(DocDir + m.captured(1))), qPrintable(guide + u' ' + m.captured(1)));
+            }
+            QVERIFY2(pictures > 0, qPrintable(guide));
+        }
+    }
+
     void helpAndManualPageAgree()
     {
         const TRun help = run(program(), {QStringLiteral("--help")});
         QCOMPARE(help.ExitCode, 0);
+        QVERIFY2(help.Out.startsWith("Usage: parlotel [options]\n"), help.Out);
         QVERIFY2(help.Out.contains("--demo"), help.Out);
 
         const TRun page = run(QStringLiteral("gzip"),
@@ -174,7 +200,6 @@ private slots:
         const QString entry = installed(QStringLiteral("share/applications/parlotel.desktop"));
         const QString validator = QStandardPaths::findExecutable(QStringLiteral("desktop-file-validate"));
         if (!validator.isEmpty()) {
-        QVERIFY2(help.Out.startsWith("Usage: parlotel [options]\n"), help.Out);
             const TRun check = run(validator, {entry});
             QVERIFY2(check.ExitCode == 0 && check.Out.isEmpty() && check.Err.isEmpty(), check.Out + check.Err);
         }

@@ -1,6 +1,7 @@
 #include "GuideShots.h"
 
 #include "GuiTestSupport.h"
+#include "TestFiles.h"
 #include "WindowRig.h"
 #include "app/Unit1.h"
 #include "serial/SpSystem.h"
@@ -20,8 +21,10 @@
 #include "ui/StringGrid.h"
 #include "ui/Time.h"
 #include "ui/WindowMessageSink.h"
+#include "ui/YModemU.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
@@ -45,6 +48,12 @@ const char* const PortDevices[] = {"/dev/ttyUSB0", "/dev/ttyS1", "/dev/ttyS2", "
 
 constexpr int ClockReadMs = 10000;
 
+// The recording the transfer window sends: three seconds of sound to the
+// holiday greeting, which has none.
+constexpr int BytesPerSecond = 8000;
+constexpr int TransferSeconds = 3;
+constexpr int HolidayRow = 3;
+
 } // namespace
 
 TGuideShots::TGuideShots(QString folder) : m_folder(std::move(folder)) {}
@@ -57,12 +66,15 @@ bool TGuideShots::Run()
         return false;
     // A window of its own: one that was logged in as the system user before
     // still shows the system pages' values.
-    return Session(&TGuideShots::Messages);
+    if (!Session(&TGuideShots::Messages))
+        return false;
+    // The unit at the line's pace, so the transfer window stays up a while.
+    return Session(&TGuideShots::Transfer, {QStringLiteral("--baud"), QStringLiteral("19200")});
 }
 
-bool TGuideShots::Session(bool (TGuideShots::*shots)(TWindowRig&))
+bool TGuideShots::Session(bool (TGuideShots::*shots)(TWindowRig&), const QStringList& unitArgs)
 {
-    TWindowRig rig;
+    TWindowRig rig(unitArgs);
     if (!rig.Started())
         return Fail(QStringLiteral("the emulated unit did not start (PARLOTEL_UNIT=%1)")
                         .arg(qEnvironmentVariable("PARLOTEL_UNIT")));
@@ -109,10 +121,8 @@ bool TGuideShots::Dialogs(TWindowRig& rig)
     const auto dblClick = [](TStringGrid* grid, int col, int row) {
         return [grid, col, row] { TWindowRig::DoubleClick(grid, col, row); };
     };
-    // A dialog cancelled right after the session moved the unit to another
-    // menu leaves no prompt for the next move, which then logs in again with
-    // an error box. So each group of dialogs starts with a read in its menu.
-    // The system pages were read last: the unit is in the system menu.
+    // Each dialog is cancelled, often right after the session moved the unit
+    // to its menu; the next one's move must still go through without a box.
     rig.ShowPage(w.tbsNumbers);
     bool ok = Modal<TFormDirectory>(rig, QStringLiteral("dialog-directory"), click(w.btnOpNumDay))
         && Modal<TFormCode>(rig, QStringLiteral("dialog-code"), click(w.btnOpCode));
@@ -124,33 +134,52 @@ bool TGuideShots::Dialogs(TWindowRig& rig)
                    Fail(QStringLiteral("the clock window showed no time"));
            });
     rig.ShowPage(w.tbsSysParams);
-    ok = ok && Refresh(rig, w.sgSysParams->Objects(2, 1))
-        && Modal<TFormChoice>(rig, QStringLiteral("dialog-choice"), dblClick(w.sgSysParams, 2, 2))
+    ok = ok && Modal<TFormChoice>(rig, QStringLiteral("dialog-choice"), dblClick(w.sgSysParams, 2, 2))
         && Modal<TFormNumber>(rig, QStringLiteral("dialog-number"), dblClick(w.sgSysParams, 2, 8));
     rig.ShowPage(w.tbsMenu);
-    ok = ok && Refresh(rig, w.sgMenu->Objects(0, 1))
-        && Modal<TFormMenuItm>(rig, QStringLiteral("dialog-menuitem"), dblClick(w.sgMenu, 2 + 1, 1));
+    ok = ok && Modal<TFormMenuItm>(rig, QStringLiteral("dialog-menuitem"), dblClick(w.sgMenu, 2 + 1, 1));
     ok = ok && rig.ShowPage(w.tbsMail) // reads the mailboxes every time
         && Modal<TFormMailAdd>(rig, QStringLiteral("dialog-mailadd"), click(w.btnMailCreate), [](TFormMailAdd* d) {
                d->edtOwner->setText(QStringLiteral("103"));
            });
     rig.ShowPage(w.tbsNumbers);
-    ok = ok && Refresh(rig, w.ListJob)
-        && Modal<TFormList2>(rig, QStringLiteral("dialog-list"), click(w.btnAddGroup), [](TFormList2* d) {
+    ok = ok && Modal<TFormList2>(rig, QStringLiteral("dialog-list"), click(w.btnAddGroup), [](TFormList2* d) {
                d->Edit1->setText(QStringLiteral("300"));
                d->Edit2->setText(QStringLiteral("309"));
            });
-    // The transfer window (TFormYMU, "Передача/прием файла") joins here as
-    // "dialog-transfer" once it is on main: an upload of a prepared file from
-    // the greetings page, shot at its first packet event.
     return ok && m_ok;
 }
 
-bool TGuideShots::Refresh(TWindowRig& rig, TJoint1* job)
+bool TGuideShots::Transfer(TWindowRig& rig)
 {
-    job->State = 3;
-    rig.Window->Session()->Submit(job);
-    return rig.Settle() || Fail(QStringLiteral("a read did not end"));
+    TForm1& w = *rig.Window;
+    const QTemporaryDir folder;
+    const QString file = folder.filePath(QStringLiteral("holiday.pcm"));
+    if (!WriteTestFile(file, SoundBytes(TransferSeconds * BytesPerSecond, 1)))
+        return Fail(QStringLiteral("cannot write %1").arg(file));
+    if (!rig.Connect(SystemPassword) || !rig.ShowPage(w.tbsGreetings))
+        return Fail(QStringLiteral("the greetings did not load"));
+    w.sgGreetings->SetCurrent(0, HolidayRow);
+    bool shot = false;
+    bool saved = false;
+    AnswerNextModal<TFormYMU>([this, &shot, &saved](TFormYMU* window) {
+        // The first block's figures are all in once its byte count is; the
+        // shot is taken there, before the next block's can replace them, so
+        // only the layout is brought up to date first.
+        QObject::connect(window->Edit2, &QLineEdit::textChanged, window, [this, window, &shot, &saved] {
+            if (std::exchange(shot, true))
+                return;
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+            saved = Write(window, QStringLiteral("dialog-transfer"));
+        });
+    });
+    TWindowRig::ChooseFile(file);
+    w.btnGreetUpload->click(); // returns once the transfer window has closed
+    if (!WaitModalsAnswered() || !rig.Settle() || !saved)
+        return Fail(QStringLiteral("the transfer window was not shot"));
+    if (!rig.Sink.Errors().isEmpty() || w.sgGreetings->Cells(1, HolidayRow) != QFileInfo(file).fileName())
+        return Fail(QStringLiteral("the upload did not end well: ") + rig.Sink.Errors().join(QStringLiteral("; ")));
+    return m_ok;
 }
 
 bool TGuideShots::Messages(TWindowRig& rig)
@@ -237,6 +266,11 @@ bool TGuideShots::Modal(TWindowRig& rig, const QString& name, const std::functio
 bool TGuideShots::Save(QWidget* widget, const QString& name)
 {
     QCoreApplication::processEvents(); // pending layout and repaints first
+    return Write(widget, name);
+}
+
+bool TGuideShots::Write(QWidget* widget, const QString& name)
+{
     const QString path = QDir(m_folder).filePath(name + QStringLiteral(".png"));
     // Highest compression: the pictures live in the repository.
     if (!widget->grab().toImage().convertToFormat(QImage::Format_RGB888).save(path, "PNG", 0))

@@ -5,12 +5,9 @@
 // (bytes it sent × 10 / 19200). Meanwhile a 10 ms timer checks that the main
 // thread stays responsive (longest gap between two of its runs).
 //   build/bench/connect/bench_connect [rounds]      (runs offscreen)
-#include "BenchUnit.h"
+#include "BenchWindow.h"
 #include "app/Unit1.h"
 #include "session/AAMenu.h"
-#include "session/Comm.h"
-#include "session/MessageSink.h"
-#include "serial/SpSystem.h"
 #include "settings/ChoiceJob.h"
 #include "settings/DirectoryJobs.h"
 #include "settings/NumberJobs.h"
@@ -132,18 +129,11 @@ int main(int argc, char** argv)
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     const int rounds = argc > 1 ? std::max(1, atoi(argv[1])) : 3;
-    QTemporaryDir folder;
-    TBenchUnit unit;
-    if (!unit.Start(folder.filePath(QStringLiteral("unit.json")), BitRate)) {
-        std::fprintf(stderr, "bench_connect: the emulated unit did not start\n");
+    TBenchWindow rig;
+    if (!rig.Start("bench_connect", BitRate))
         return 1;
-    }
-    qputenv("XDG_CONFIG_HOME", folder.path().toLocal8Bit());
-    TForm1 window(QCoreApplication::applicationFilePath());
-    TFormComm comm;
-    TBenchSink sink;
-    SetMessageSink(&sink);
-    spOverrideDevice(window.Session()->PortNumber, unit.Device);
+    TForm1& window = rig.Window();
+    TBenchUnit& unit = rig.Unit;
     const auto jobs = MakeSysParamJobs(window);
     TGapMeter gaps;
 
@@ -164,6 +154,5 @@ int main(int argc, char** argv)
         window.btnDisconnect->click();
         window.Server()->WaitIdle();
     }
-    SetMessageSink(nullptr);
-    return sink.Boxes == 0 ? 0 : 1;
+    return rig.Sink.Boxes == 0 ? 0 : 1;
 }

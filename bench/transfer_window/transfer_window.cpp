@@ -6,12 +6,9 @@
 // what it sends: the download shows the pace of the line, the upload only how
 // fast both ends are without it.
 //   build/bench/transfer_window/bench_transfer_window [rounds]   (runs offscreen)
-#include "BenchUnit.h"
+#include "BenchWindow.h"
 #include "app/Unit1.h"
-#include "serial/SpSystem.h"
 #include "session/AAMenu.h"
-#include "session/Comm.h"
-#include "session/MessageSink.h"
 #include "session/Server.h"
 #include "settings/VoiceFile.h"
 #include "ui/YModemU.h"
@@ -63,18 +60,11 @@ int main(int argc, char** argv)
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     const int rounds = argc > 1 ? std::max(1, atoi(argv[1])) : 1;
-    QTemporaryDir folder;
-    TBenchUnit unit;
-    if (!unit.Start(folder.filePath(QStringLiteral("unit.json")), BitRate)) {
-        std::fprintf(stderr, "bench_transfer_window: the emulated unit did not start\n");
+    TBenchWindow rig;
+    if (!rig.Start("bench_transfer_window", BitRate))
         return 1;
-    }
-    qputenv("XDG_CONFIG_HOME", folder.path().toLocal8Bit());
-    TForm1 window(QCoreApplication::applicationFilePath());
-    TFormComm comm;
-    TBenchSink sink;
-    SetMessageSink(&sink);
-    spOverrideDevice(window.Session()->PortNumber, unit.Device);
+    TForm1& window = rig.Window();
+    const QTemporaryDir& folder = rig.Folder;
     window.btnConnectClick();
     window.Server()->WaitIdle();
 
@@ -98,7 +88,7 @@ int main(int argc, char** argv)
         const double down = TimedTransfer(window, job, back);
         QFile received(back);
         const bool same = received.open(QIODevice::ReadOnly) && received.readAll() == sound;
-        if (up < 0 || down < 0 || !same || sink.Boxes) {
+        if (up < 0 || down < 0 || !same || rig.Sink.Boxes) {
             std::fprintf(stderr, "bench_transfer_window: round %d did not end well\n", round);
             ++failures;
             continue;
@@ -108,6 +98,5 @@ int main(int argc, char** argv)
     }
     window.Session()->Disconnect();
     window.Server()->WaitIdle(5000);
-    SetMessageSink(nullptr);
     return failures ? 1 : 0;
 }

@@ -56,6 +56,8 @@ int RunWindow(const TProgramOptions& options, const QString& demoFolder, QApplic
     // trace still sees the goodbye.
     const int code = app.exec();
     comm.SetLineTap(nullptr);
+    if (!trace.Close(error))
+        ErrorBox(error);
     SetApplicationTerminating(true); // before the window and the unit go
     return code;
 }

@@ -4,8 +4,8 @@
 // block, and a file that is flushed while the trace still runs. Then the
 // program's own traces against the emulated unit: a transfer both ways with
 // the blocks the program writes itself, the window's login and page read up
-// to the goodbye when the window closes, headless commands that fail, and a
-// trace file that cannot be made.
+// to the goodbye when the window closes, headless commands that fail, and
+// trace files that cannot be made or written.
 #include "GuiTestSupport.h"
 #include "TestFiles.h"
 #include "UnitClient.h"
@@ -21,6 +21,7 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPointer>
@@ -453,30 +454,50 @@ private slots:
     }
 
     // A trace file that cannot be made: the headless command refuses to run
-    // (exit 3, nothing sent), the window says so and runs untraced.
-    void unusableTraceFileIsReported()
+    // (exit 3, nothing sent), the window says so and runs untraced. One the
+    // system does not take (a full disk) fails the command that ran (exit 2),
+    // and the window says so when it ends.
+    void unusableTraceFilesAreReported()
     {
         TUnitProcess unit({QStringLiteral("--baud"), QStringLiteral("0")});
         QVERIFY(!unit.Pty().isEmpty());
-        const QString trace = dir.filePath(QStringLiteral("no-folder/trace.txt"));
-        const TProgramRun r = runProgram({QStringLiteral("--get"), QStringLiteral("12"), QStringLiteral("--trace"), trace,
-                                          QStringLiteral("--device"), unit.Pty(), QStringLiteral("--password"),
-                                          SystemPassword});
+        const auto headless = [&](const QString& trace) {
+            return runProgram({QStringLiteral("--get"), QStringLiteral("12"), QStringLiteral("--trace"), trace,
+                               QStringLiteral("--device"), unit.Pty(), QStringLiteral("--password"), SystemPassword});
+        };
+        const auto window = [](const QString& trace) {
+            QString said;
+            QPointer<QMessageBox> shown;
+            AnswerNextModal<QMessageBox>([&](QMessageBox* box) {
+                said = box->text();
+                shown = box;
+                box->accept();
+            });
+            const int code = runWindow({QStringLiteral("--trace"), trace}, [](TForm1*) {}, [&] { return !shown; });
+            return std::make_pair(code, said);
+        };
+
+        const QString unmade = dir.filePath(QStringLiteral("no-folder/trace.txt"));
+        TProgramRun r = headless(unmade);
         QCOMPARE(r.Exit, 3);
-        QVERIFY2(QString::fromUtf8(r.Errors).contains(QStringLiteral("Не удалось открыть файл трассировки ") + trace),
+        QVERIFY2(QString::fromUtf8(r.Errors).contains(QStringLiteral("Не удалось открыть файл трассировки ") + unmade),
                  r.Errors.constData());
         QCOMPARE(receivedByUnit(unit), 0);
+        auto [code, said] = window(unmade);
+        QCOMPARE(code, 0);
+        QVERIFY2(said.startsWith(QStringLiteral("Не удалось открыть файл трассировки ") + unmade), qPrintable(said));
 
-        QString said;
-        QPointer<QMessageBox> shown;
-        AnswerNextModal<QMessageBox>([&](QMessageBox* box) {
-            said = box->text();
-            shown = box;
-            box->accept();
-        });
-        QCOMPARE(runWindow({QStringLiteral("--trace"), trace}, [](TForm1*) {}, [&] { return !said.isEmpty() && !shown; }),
-                 0);
-        QVERIFY2(said.startsWith(QStringLiteral("Не удалось открыть файл трассировки ") + trace), qPrintable(said));
+        const QString full = QStringLiteral("/dev/full");
+        if (!QFileInfo(full).isWritable() || QFileInfo(full).isFile())
+            QSKIP("no /dev/full to stand for a full disk");
+        r = headless(full);
+        QCOMPARE(r.Exit, 2);
+        QVERIFY2(QString::fromUtf8(r.Errors).contains(QStringLiteral("Не удалось записать файл трассировки /dev/full")),
+                 r.Errors.constData());
+        QVERIFY(receivedByUnit(unit) > 0);
+        std::tie(code, said) = window(full);
+        QCOMPARE(code, 0);
+        QVERIFY2(said.startsWith(QStringLiteral("Не удалось записать файл трассировки /dev/full")), qPrintable(said));
         QVERIFY(CloseLeftoverModals().isEmpty());
     }
 };

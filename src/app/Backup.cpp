@@ -23,13 +23,6 @@
 
 namespace {
 
-// The states of the list and mailbox jobs that change without asking.
-constexpr int ListAdding = 11;
-constexpr int ListRemoving = 21;
-constexpr int MailCreating = 11;
-constexpr int MailDeleting = 21;
-constexpr int MailEditing = 81;
-
 std::optional<TUnitSnapshot> LoadBackup(TForm1& window, const QString& path, QString& error)
 {
     QFile file(path);
@@ -130,13 +123,13 @@ private:
         for (const QString& entry : unit.Extensions)
             if (!m_backup.Extensions.contains(entry))
                 Change(QStringLiteral("extension ") + entry, QStringLiteral("listed"), QStringLiteral("removed"),
-                       [&] { return edit(entry, ListRemoving, false); });
+                       [&] { return edit(entry, TListDlg::Removing, false); });
         for (const QString& entry : m_backup.Extensions) {
             if (unit.Extensions.contains(entry))
                 ++m_equal;
             else
                 Change(QStringLiteral("extension ") + entry, QStringLiteral("missing"), QStringLiteral("added"),
-                       [&] { return edit(entry, ListAdding, true); });
+                       [&] { return edit(entry, TListDlg::Adding, true); });
         }
     }
 
@@ -156,7 +149,7 @@ private:
     bool WriteMailbox(const QString& owner, int seconds, int state)
     {
         TMailDlg& mail = *m_window.MailJob;
-        if (state == MailDeleting && HeldSize(owner, &mail.Selected) < 0)
+        if (state == TMailDlg::Deleting && HeldSize(owner, &mail.Selected) < 0)
             return false;
         mail.Owner = owner;
         mail.SizeSeconds = seconds;
@@ -171,7 +164,7 @@ private:
         };
         for (const auto& [owner, seconds] : unit.Mailboxes)
             if (!m_backup.Mailboxes.count(owner))
-                change(owner, seconds, -1, MailDeleting);
+                change(owner, seconds, -1, TMailDlg::Deleting);
         std::vector<std::pair<QString, int>> edits;
         for (const auto& [owner, seconds] : m_backup.Mailboxes) {
             const auto it = unit.Mailboxes.find(owner);
@@ -182,10 +175,10 @@ private:
         }
         std::sort(edits.begin(), edits.end(), [](const auto& a, const auto& b) { return a.second < b.second; });
         for (const auto& [owner, growth] : edits)
-            change(owner, m_backup.Mailboxes.at(owner) - growth, m_backup.Mailboxes.at(owner), MailEditing);
+            change(owner, m_backup.Mailboxes.at(owner) - growth, m_backup.Mailboxes.at(owner), TMailDlg::Editing);
         for (const auto& [owner, seconds] : m_backup.Mailboxes)
             if (!unit.Mailboxes.count(owner))
-                change(owner, -1, seconds, MailCreating);
+                change(owner, -1, seconds, TMailDlg::Creating);
     }
 
     void Menus(const TUnitSnapshot& unit)

@@ -191,5 +191,11 @@ int RunHeadless(const THeadlessRequest& request, const QString& demoFolder)
     }
     SetMessageSink(nullptr);
     comm.SetLineTap(nullptr);
+    // A trace asked for and lost fails the run, as any message does.
+    if (!trace.Close(error)) {
+        Print(error);
+        if (code == ecOk)
+            code = ecCommand;
+    }
     return code;
 }

@@ -18,6 +18,12 @@ QString TimeText(std::chrono::system_clock::time_point at)
 
 TLineTrace::~TLineTrace()
 {
+    QString error;
+    Close(error);
+}
+
+bool TLineTrace::Close(QString& error)
+{
     {
         std::lock_guard lock(m_lock);
         m_stop = true;
@@ -25,13 +31,21 @@ TLineTrace::~TLineTrace()
     m_wake.notify_all();
     if (m_flusher.joinable())
         m_flusher.join();
+    std::lock_guard lock(m_lock);
     if (!m_file)
-        return;
+        return true;
     for (TDirection direction : {dSent, dReceived})
         Add(direction, m_streams[direction].Finish());
-    std::lock_guard lock(m_lock);
     WritePending();
-    std::fclose(m_file);
+    Flush();
+    if (std::fclose(m_file) != 0 && !m_writeError)
+        m_writeError = errno;
+    m_file = nullptr;
+    if (!m_writeError)
+        return true;
+    error = QStringLiteral("Не удалось записать файл трассировки %1: %2")
+                .arg(m_path, QString::fromLocal8Bit(std::strerror(m_writeError)));
+    return false;
 }
 
 bool TLineTrace::Open(const QString& path, QString& error)
@@ -43,11 +57,13 @@ bool TLineTrace::Open(const QString& path, QString& error)
         return false;
     }
     m_file = file;
+    m_path = path;
     const QString head = QStringLiteral("# parlotel line trace, times UTC, started ")
         + QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))
         + QStringLiteral("; > to the unit, < from the unit\n");
-    std::fputs(head.toUtf8().constData(), m_file);
-    std::fflush(m_file);
+    if (std::fputs(head.toUtf8().constData(), m_file) < 0 && !m_writeError)
+        m_writeError = errno;
+    Flush();
     m_flusher = std::thread([this] { FlushLoop(); });
     return true;
 }
@@ -110,8 +126,16 @@ void TLineTrace::WriteLine(TClock::time_point at, TDirection direction, const QS
 {
     const QString line = TimeText(at) + (direction == dSent ? QStringLiteral(" > ") : QStringLiteral(" < ")) + text
         + QLatin1Char('\n');
-    std::fputs(line.toUtf8().constData(), m_file);
+    if (std::fputs(line.toUtf8().constData(), m_file) < 0 && !m_writeError)
+        m_writeError = errno;
     m_dirty = true;
+}
+
+void TLineTrace::Flush()
+{
+    if (std::fflush(m_file) != 0 && !m_writeError)
+        m_writeError = errno;
+    m_dirty = false;
 }
 
 // Ends a line once its direction has been quiet for the joining time, and
@@ -132,8 +156,7 @@ void TLineTrace::FlushLoop()
         if (m_pending && now - m_last > std::chrono::milliseconds(JoinMs))
             WritePending();
         if (m_dirty && now - lastFlush >= std::chrono::milliseconds(FlushMs)) {
-            std::fflush(m_file);
-            m_dirty = false;
+            Flush();
             lastFlush = now;
         }
     }

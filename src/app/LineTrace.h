@@ -4,7 +4,8 @@
 // direction that follow each other within a few milliseconds share a line; a
 // password sent by the session shows as stars, and so does its echo; YModem
 // blocks are summarised. The file is flushed every few hundred milliseconds, so
-// that a crash loses at most that much.
+// that a crash loses at most that much; a file the system would not take is
+// told when the trace closes, so that a lost trace is never taken for a whole one.
 
 #include "TraceStream.h"
 #include "session/Comm.h"
@@ -24,13 +25,16 @@ public:
     static constexpr int FlushMs = 200;
 
     TLineTrace() = default;
-    // Writes what is pending, then closes the file.
+    // Closes the file unless Close did.
     ~TLineTrace() override;
     TLineTrace(const TLineTrace&) = delete;
     TLineTrace& operator=(const TLineTrace&) = delete;
 
     // Creates (or empties) the file; false with error (the system's words).
     bool Open(const QString& path, QString& error);
+    // Writes what is pending and closes the file; false with error (the
+    // system's words) when any of the trace could not be written.
+    bool Close(QString& error);
 
     void Sent(const QByteArray& bytes) override;
     void SentSecret(const QByteArray& bytes) override;
@@ -43,11 +47,14 @@ private:
     void Add(TDirection direction, const std::vector<TTraceStream::TPiece>& pieces);
     void WritePending();
     void WriteLine(TClock::time_point at, TDirection direction, const QString& text);
+    void Flush();
     void FlushLoop();
 
     std::mutex m_lock;
     std::condition_variable m_wake;
+    QString m_path;
     std::FILE* m_file = nullptr;
+    int m_writeError = 0; // the first errno of a failed write
     bool m_stop = false;
     bool m_dirty = false;
     TTraceStream m_streams[2];

@@ -52,7 +52,8 @@ ESpCommError::ESpCommError(const QString& message, int systemError)
 {
 }
 
-TSpCustomComm::TSpCustomComm() : m_early(std::make_shared<TSpEarlyReceivers>())
+TSpCustomComm::TSpCustomComm()
+    : m_early(std::make_shared<TSpEarlyReceivers>()), m_tap(std::make_shared<TSpTapSlot>())
 {
     m_eventChars.OnChange = [this] { LineSettingsChanged(); };
     m_flowControl.OnChange = [this] { LineSettingsChanged(); };
@@ -73,6 +74,7 @@ TSpCustomComm::~TSpCustomComm()
     // An event thread still ending must not reach a receiver that outlives us
     // and never hears of our end.
     m_early->Clear();
+    m_tap->Set(nullptr);
 }
 
 TSpComm* TSpCustomComm::Sender()
@@ -148,6 +150,7 @@ void TSpCustomComm::OpenDevice()
     }
     auto line = std::make_shared<TSpLine>(fd);
     line->Early = m_early;
+    line->Tap = m_tap;
     line->ReadTimeout = m_buffers.ReadTimeout();
     line->WriteTimeout = m_buffers.WriteTimeout();
     std::lock_guard lock(m_lineMutex);
@@ -204,8 +207,11 @@ void TSpCustomComm::Loaded()
 
 int TSpCustomComm::WriteBuf(const uint8_t* data, int count)
 {
+    if (count <= 0)
+        return 0;
+    m_tap->Writing(data, count);
     const auto line = Line();
-    if (!line || line->Failed() || count <= 0)
+    if (!line || line->Failed())
         return 0;
     if (!line->WriteThread)
         return WriteDirect(*line, data, count);
@@ -277,6 +283,8 @@ int TSpCustomComm::ReadBuf(uint8_t* buffer, int count)
         raiseSystemError("Read error (%d), %s", err);
     }
     line->BytesRead.fetch_add(uint64_t(n));
+    if (n > 0)
+        m_tap->Read(buffer, int(n));
     if (line->EventThread)
         line->EventThread->Wake();
     return int(n);
@@ -338,6 +346,7 @@ void TSpCustomComm::Purge(int code)
 
 void TSpCustomComm::DeliverReceived(const uint8_t* data, int count)
 {
+    m_tap->Read(data, count);
     m_early->Deliver(data, count);
     NotifyRxBuf(data, count);
 }
@@ -350,6 +359,11 @@ void TSpCustomComm::AddEarlyReceiver(ISpEarlyReceiver* receiver)
 void TSpCustomComm::RemoveEarlyReceiver(ISpEarlyReceiver* receiver)
 {
     m_early->Remove(receiver);
+}
+
+void TSpCustomComm::SetLineTap(ISpLineTap* tap)
+{
+    m_tap->Set(tap);
 }
 
 void TSpCustomComm::AddDispatcher(TSpDispatcher* d)

@@ -96,7 +96,22 @@ protected:
     ~ISpEarlyReceiver() = default;
 };
 
+// Sees every byte of the line in the thread that moves it: bytes handed to the
+// port for writing, before the port takes them (a port without a device sees
+// them too: a far end played without one answers them), and bytes read from
+// the device or delivered as if read, before anyone else gets them. No writer
+// or reader passes it by, whoever it is. Must not use the port.
+class ISpLineTap {
+public:
+    virtual void Writing(const uint8_t* data, int count) = 0;
+    virtual void Read(const uint8_t* data, int count) = 0;
+
+protected:
+    ~ISpLineTap() = default;
+};
+
 struct TSpEarlyReceivers;
+class TSpTapSlot;
 
 // The port's implementation. Only TSpComm derives from it, so the events can
 // name a TSpComm as their sender.
@@ -130,6 +145,9 @@ public:
     // in progress, so the receiver may be freed once it returns.
     void AddEarlyReceiver(ISpEarlyReceiver* receiver);
     void RemoveEarlyReceiver(ISpEarlyReceiver* receiver);
+    // Any thread; nullptr removes it. Returns once no call into the tap it
+    // replaces runs any more. Without a tap a write or read costs one check.
+    void SetLineTap(ISpLineTap* tap);
     // Main thread (or while no events flow).
     void AddDispatcher(TSpDispatcher* dispatcher);
     void RemoveDispatcher(TSpDispatcher* dispatcher);
@@ -236,6 +254,7 @@ private:
     TSpCriticalSection m_readLock;  // reads, status, purges, stopping the threads
     std::vector<TSpDispatcher*> m_dispatchers;
     const std::shared_ptr<TSpEarlyReceivers> m_early; // shared with the event thread of each opening
+    const std::shared_ptr<TSpTapSlot> m_tap;          // likewise
     bool m_destroying = false;
 };
 

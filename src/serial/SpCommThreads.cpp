@@ -44,6 +44,25 @@ void TSpEarlyReceivers::Deliver(const uint8_t* data, int count)
         receiver->EarlyReceived(data, count);
 }
 
+void TSpTapSlot::Set(ISpLineTap* tap)
+{
+    std::lock_guard lock(m_lock);
+    m_tap.store(tap, std::memory_order_release);
+}
+
+void TSpTapSlot::Call(const uint8_t* data, int count, bool writing)
+{
+    std::lock_guard lock(m_lock);
+    // Looked at again under the lock: it may have gone meanwhile.
+    ISpLineTap* tap = m_tap.load(std::memory_order_relaxed);
+    if (!tap)
+        return;
+    if (writing)
+        tap->Writing(data, count);
+    else
+        tap->Read(data, count);
+}
+
 TSpLine::~TSpLine()
 {
     ::close(Fd);
@@ -128,6 +147,8 @@ bool TSpCommEventThread::DeliverEarly(TSpLine& line, int mask)
             line.MarkFailed(errno);
         bytes.resize(size_t(std::max<ssize_t>(n, 0)));
         line.BytesRead.fetch_add(bytes.size());
+        if (!bytes.empty())
+            line.Tap->Read(bytes.data(), int(bytes.size()));
     }
     if (!bytes.empty())
         line.Early->Deliver(bytes.data(), int(bytes.size()));

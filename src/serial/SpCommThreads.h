@@ -18,6 +18,7 @@
 
 class TSpCustomComm;
 class ISpEarlyReceiver;
+class ISpLineTap;
 class TSpCommEventThread;
 class TSpCommWriteThread;
 
@@ -35,6 +36,31 @@ private:
     std::mutex m_lock;
     std::vector<ISpEarlyReceiver*> m_list;
     std::atomic<int> m_count{0};
+};
+
+// The port's line tap, shared like the receivers. A call into the tap runs
+// under the lock, which is taken only while a tap is set: the line costs one
+// check without one, and setting another never returns while a call into the
+// old one runs. The lock also keeps the calls of several threads apart.
+class TSpTapSlot {
+public:
+    void Set(ISpLineTap* tap);
+    void Writing(const uint8_t* data, int count)
+    {
+        if (m_tap.load(std::memory_order_acquire))
+            Call(data, count, true);
+    }
+    void Read(const uint8_t* data, int count)
+    {
+        if (m_tap.load(std::memory_order_acquire))
+            Call(data, count, false);
+    }
+
+private:
+    void Call(const uint8_t* data, int count, bool writing);
+
+    std::atomic<ISpLineTap*> m_tap{nullptr};
+    std::mutex m_lock;
 };
 
 // One opening of the device. The last of the port and its threads to let go of
@@ -55,6 +81,7 @@ struct TSpLine {
     const int Fd;
     TSpSyncGate Gate;
     std::shared_ptr<TSpEarlyReceivers> Early;
+    std::shared_ptr<TSpTapSlot> Tap;
     std::mutex ReadLock; // one reader of the device at a time: the port or the event thread
     std::atomic<bool> Stopping{false};
     std::atomic<int> Failure{0};

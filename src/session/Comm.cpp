@@ -11,6 +11,9 @@ namespace {
 
 TFormComm* g_formComm = nullptr;
 
+// Set while this thread writes the password: the port's tap runs in the
+// writing thread, so it tells the password from bytes other threads write.
+thread_local bool t_sendingSecret = false;
 
 } // namespace
 
@@ -48,6 +51,8 @@ TFormComm::TFormComm(QObject* parent) : QObject(parent)
 
 TFormComm::~TFormComm()
 {
+    // The port's threads may outlive this object by a moment.
+    SpComm1.SetLineTap(nullptr);
     SpComm1.Close();
     if (g_formComm == this)
         g_formComm = nullptr;
@@ -56,30 +61,49 @@ TFormComm::~TFormComm()
 bool TFormComm::Send(const QByteArray& bytes)
 {
     ++m_sends;
-    if (TLineTap* tap = m_tap.load())
-        tap->Sent(bytes);
     return SpComm1.WriteText(bytes);
 }
 
 bool TFormComm::SendSecret(const QByteArray& bytes)
 {
     ++m_sends;
-    if (TLineTap* tap = m_tap.load())
-        tap->SentSecret(bytes);
+    struct TSecretMark {
+        TSecretMark() { t_sendingSecret = true; }
+        ~TSecretMark() { t_sendingSecret = false; } // the port may throw
+    } mark;
     return SpComm1.WriteText(bytes);
 }
 
 void TFormComm::SetLineTap(TLineTap* tap)
 {
-    std::lock_guard lock(m_lock);
-    m_tap.store(tap);
-    m_hungUp = false;
+    // The port stops calling the old tap before it is forgotten here.
+    SpComm1.SetLineTap(nullptr);
+    {
+        std::lock_guard lock(m_lock);
+        m_tap.store(tap);
+        m_hungUp = false;
+    }
+    if (tap)
+        SpComm1.SetLineTap(this);
+}
+
+void TFormComm::Writing(const uint8_t* data, int count)
+{
+    TLineTap* tap = m_tap.load();
+    const QByteArray bytes(reinterpret_cast<const char*>(data), count);
+    if (t_sendingSecret)
+        tap->SentSecret(bytes);
+    else
+        tap->Sent(bytes);
+}
+
+void TFormComm::Read(const uint8_t* data, int count)
+{
+    m_tap.load()->Received(QByteArray(reinterpret_cast<const char*>(data), count));
 }
 
 void TFormComm::SpComm1RxBuf(TSpComm*, const uint8_t* data, int count)
 {
-    if (TLineTap* tap = m_tap.load())
-        tap->Received(QByteArray(reinterpret_cast<const char*>(data), count));
     std::lock_guard lock(m_lock);
     ++m_deliveries;
     const qsizetype before = m_rxText.size();

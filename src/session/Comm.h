@@ -31,12 +31,13 @@ public:
     };
 
     virtual ~TLineTap() = default;
-    // In the sending thread, before the port gets the bytes.
+    // In the writing thread, before the port takes the bytes: whatever writes
+    // them, the session or the file transfer.
     virtual void Sent(const QByteArray& bytes) = 0;
     // The same for bytes a trace must not show as they are (the password).
     virtual void SentSecret(const QByteArray& bytes) { Sent(bytes); }
-    // In the delivering thread, as received (line feeds included), before any
-    // wait sees them.
+    // In the reading thread (the port's event thread, or the main thread), the
+    // moment they are read (line feeds included), before any wait sees them.
     virtual void Received(const QByteArray& bytes) = 0;
     // On the worker, each time a wait is about to block for text that has not
     // arrived. A unit played without a device answers here: bytes it delivers
@@ -45,7 +46,7 @@ public:
     virtual TVerdict Waiting(const QByteArray& /*awaited*/) { return GoOn; }
 };
 
-class TFormComm : public QObject {
+class TFormComm : public QObject, private ISpLineTap {
     Q_OBJECT
 public:
     explicit TFormComm(QObject* parent = nullptr);
@@ -54,10 +55,12 @@ public:
     TSpComm SpComm1;
     TSpWaitMessage SpWaitMessage1;
 
-    // Not owned; set while no job runs. nullptr removes it.
+    // Not owned; set while no job runs. nullptr removes it, and returns once
+    // no call into the old tap runs any more.
     void SetLineTap(TLineTap* tap);
 
-    // Every byte the program sends to the unit goes through here.
+    // The session's bytes to the unit. The tap sees them at the port, with
+    // everything else written there.
     bool Send(const QByteArray& bytes);
     bool SendChar(uint8_t byte) { return Send(QByteArray(1, char(byte))); }
     // Send for the password: the tap is told these bytes are secret.
@@ -92,6 +95,9 @@ public:
     static constexpr int KeptAfterMatch = 999;
 
 private:
+    // The port's view of the line, handed on to the tap.
+    void Writing(const uint8_t* data, int count) override;
+    void Read(const uint8_t* data, int count) override;
     // Every byte received from the unit comes through here (main thread).
     void SpComm1RxBuf(TSpComm* sender, const uint8_t* data, int count);
     void SpComm1Error(TSpComm* sender, int errors);

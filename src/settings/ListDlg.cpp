@@ -14,8 +14,6 @@ namespace {
 enum : int { NoCommandEcho, NoNumberPrompt, NoArgumentEcho, NoReply, ReplyError, ReplyNoMem, ReplyUnknown };
 constexpr int AddErrors = 205;
 constexpr int RemoveErrors = 215;
-constexpr int Adding = 11;
-constexpr int Removing = 21;
 
 } // namespace
 

@@ -14,6 +14,8 @@ class TListDlg : public TJoint1 {
 public:
     // Start states besides 3 (read and show).
     enum : int { AddNumber = 10, AddRange = 15, RemoveNumber = 20, RemoveRange = 25 };
+    // Start states that send Argument without asking for it.
+    enum : int { Adding = 11, Removing = 21 };
 
     TListDlg();
 

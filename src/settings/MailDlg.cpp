@@ -12,9 +12,6 @@
 namespace {
 
 constexpr int Showing = 4;
-constexpr int Creating = 11;
-constexpr int Deleting = 21;
-constexpr int Editing = 81;
 constexpr int NewBoxMinutes = 15;
 constexpr int UnknownReply = 226;
 

@@ -16,6 +16,9 @@ class TMailDlg : public TJoint1 {
 public:
     // Start states besides 3 (read and show).
     enum : int { CreateBox = 10, DeleteBox = 20, EditBox = 80 };
+    // Start states that change without asking: create or edit with Owner and
+    // SizeSeconds, delete the Selected entry.
+    enum : int { Creating = 11, Deleting = 21, Editing = 81 };
     static constexpr int Capacity = 15;
 
     struct TMailbox {

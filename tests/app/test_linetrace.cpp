@@ -1,15 +1,39 @@
 // The line trace: bytes as readable text (control names, Windows-1251 as
 // UTF-8), a masked password and its echo, YModem blocks of a real sender (lrzsz)
 // summarised by their structure even when they arrive in pieces, a damaged
-// block, and a file that is flushed while the trace still runs.
+// block, and a file that is flushed while the trace still runs. Then the
+// program's own traces against the emulated unit: a transfer both ways with
+// the blocks the program writes itself, the window's login and page read up
+// to the goodbye when the window closes, headless commands that fail, and
+// trace files that cannot be made or written.
+#include "GuiTestSupport.h"
+#include "TestFiles.h"
 #include "UnitClient.h"
 #include "app/LineTrace.h"
+#include "app/ProgramOptions.h"
 #include "app/TraceStream.h"
+#include "app/Unit1.h"
+#include "app/WindowRun.h"
+#include "serial/SpSystem.h"
+#include "session/AAMenu.h"
+#include "session/Password.h"
+#include "session/Server.h"
 
+#include <QApplication>
 #include <QFile>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPointer>
+#include <QPushButton>
+#include <QRegularExpression>
 #include <QStandardPaths>
+#include <QTabWidget>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QtTest>
+
+#include <functional>
 
 namespace {
 
@@ -17,6 +41,180 @@ QByteArray readFile(const QString& path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+constexpr int ProgramMs = 120000;
+constexpr int JobsMs = 30000;
+const QString SystemPassword = QStringLiteral("1234");
+// What the program sends when it leaves the unit: five CAN, then carriage returns.
+const QString Goodbye = QStringLiteral("<CAN><CAN><CAN><CAN><CAN><CR>");
+
+struct TTraceLine {
+    qint64 Ms = 0; // since midnight
+    bool Sent = false;
+    QString Text;
+};
+
+// The lines of a finished trace: its header, then time, direction and text on
+// every line, each line whole and the times never going back. Empty with a
+// failure reported when the file is not such a trace.
+QList<TTraceLine> readTrace(const QString& path)
+{
+    const QByteArray bytes = readFile(path);
+    if (!bytes.startsWith("# parlotel line trace") || !bytes.endsWith('\n')) {
+        QTest::qFail(qPrintable(QStringLiteral("not a whole trace: ") + path), __FILE__, __LINE__);
+        return {};
+    }
+    static const QRegularExpression form(QStringLiteral("^(\\d\\d):(\\d\\d):(\\d\\d)\\.(\\d{3}) ([<>]) (.*)$"));
+    QList<TTraceLine> lines;
+    const QStringList texts = QString::fromUtf8(bytes).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    for (const QString& text : texts.mid(1)) {
+        const QRegularExpressionMatch m = form.match(text);
+        if (!m.hasMatch()) {
+            QTest::qFail(qPrintable(QStringLiteral("bad trace line: ") + text), __FILE__, __LINE__);
+            return {};
+        }
+        TTraceLine line;
+        line.Ms = ((m.captured(1).toInt() * 60 + m.captured(2).toInt()) * 60 + m.captured(3).toInt()) * 1000LL
+            + m.captured(4).toInt();
+        line.Sent = m.captured(5) == QLatin1String(">");
+        line.Text = m.captured(6);
+        // Past midnight the clock starts again; nothing else goes back.
+        if (!lines.isEmpty() && line.Ms < lines.constLast().Ms && lines.constLast().Ms - line.Ms < 3600000) {
+            QTest::qFail(qPrintable(QStringLiteral("time goes back: ") + text), __FILE__, __LINE__);
+            return {};
+        }
+        lines << line;
+    }
+    return lines;
+}
+
+// Where the first line from `from` on in the given direction contains text; -1 for none.
+qsizetype findLine(const QList<TTraceLine>& lines, qsizetype from, bool sent, const QString& text)
+{
+    for (qsizetype i = std::max<qsizetype>(from, 0); i < lines.size(); ++i)
+        if (lines[i].Sent == sent && lines[i].Text.contains(text))
+            return i;
+    return -1;
+}
+
+QString describe(const QList<TTraceLine>& lines)
+{
+    QStringList out;
+    for (const TTraceLine& line : lines)
+        out << (line.Sent ? QStringLiteral("> ") : QStringLiteral("< ")) + line.Text;
+    return out.join(QLatin1Char('\n'));
+}
+
+// The transfer's blocks in one direction are numbered 0 (the file's header),
+// 1, 2, ..., each with a good CRC and each answered by the other side before
+// the next one comes; then the end of the file, answered, and the empty header
+// that ends the batch. Returns the data blocks' total size.
+int checkBlocks(const QList<TTraceLine>& lines, bool sentBySender, const QString& answer)
+{
+    static const QRegularExpression summary(QStringLiteral("^YMODEM block (\\d+), (\\d+) bytes, CRC ok"));
+    qsizetype at = findLine(lines, 0, sentBySender, QStringLiteral("YMODEM block 0, 128 bytes, CRC ok, file \""));
+    if (at < 0)
+        return -1;
+    int expected = 1;
+    int total = 0;
+    for (;;) {
+        const qsizetype answered = findLine(lines, at + 1, !sentBySender, answer);
+        const qsizetype next = findLine(lines, at + 1, sentBySender, QString());
+        if (answered < 0 || next < 0 || answered > next)
+            return -1;
+        const QRegularExpressionMatch m = summary.match(lines[next].Text);
+        if (!m.hasMatch())
+            break;
+        if (m.captured(1).toInt() != expected++)
+            return -1;
+        total += m.captured(2).toInt();
+        at = next;
+    }
+    const qsizetype end = findLine(lines, at + 1, sentBySender, QStringLiteral("<EOT>"));
+    const qsizetype batchEnd = findLine(lines, end, sentBySender, QStringLiteral("YMODEM block 0, 128 bytes, CRC ok, end of batch"));
+    const qsizetype endAnswered = findLine(lines, end, !sentBySender, answer);
+    return end >= 0 && endAnswered > end && batchEnd > endAnswered ? total : -1;
+}
+
+struct TProgramRun {
+    int Exit = -1;
+    QByteArray Errors;
+};
+
+// The program itself, headless, its standard input closed.
+TProgramRun runProgram(const QStringList& arguments)
+{
+    TChildProcess program;
+    TProgramRun run;
+    if (!program.Start(QStringLiteral(PARLOTEL_EXE), arguments))
+        return run;
+    program.CloseInput();
+    run.Exit = program.Wait(ProgramMs);
+    run.Errors = program.ReadErrors();
+    return run;
+}
+
+int receivedByUnit(TUnitProcess& unit)
+{
+    static const QRegularExpression count(QStringLiteral("received=(\\d+)"));
+    return count.match(QString::fromLatin1(unit.Control("count"))).captured(1).toInt();
+}
+
+// Runs fn once ready and only the application's own event loop runs: not
+// inside a message box's, where a closed window would not end the program.
+void atTopLevel(const std::function<void()>& fn, const std::function<bool()>& ready)
+{
+    QTimer::singleShot(10, qApp, [fn, ready] {
+        if (!ready() || QThread::currentThread()->loopLevel() > 1 || QApplication::activeModalWidget())
+            atTopLevel(fn, ready);
+        else
+            fn();
+    });
+}
+
+TForm1* mainWindow()
+{
+    for (QWidget* widget : QApplication::topLevelWidgets())
+        if (auto* window = qobject_cast<TForm1*>(widget))
+            return window;
+    return nullptr;
+}
+
+bool settle(TForm1* window)
+{
+    return window->Server()->WaitIdle(JobsMs) && window->BusyCount() == 0;
+}
+
+// The program with its window, as started with the given arguments; scenario
+// drives it once its event loop runs (and ready says so), then the window is
+// closed. A message box shown before the loop runs has a loop of its own:
+// ready must hold only once that box is gone.
+int runWindow(
+    QStringList arguments, const std::function<void(TForm1*)>& scenario,
+    const std::function<bool()>& ready = [] { return true; })
+{
+    arguments.prepend(QStringLiteral("parlotel"));
+    QByteArrayList bytes;
+    std::vector<char*> argv;
+    for (const QString& argument : arguments)
+        bytes << argument.toLocal8Bit();
+    for (QByteArray& argument : bytes)
+        argv.push_back(argument.data());
+    argv.push_back(nullptr);
+    TProgramOptions options;
+    if (ParseProgramOptions(int(argv.size()) - 1, argv.data(), options))
+        return -1;
+    atTopLevel(
+        [scenario] {
+            TForm1* window = mainWindow();
+            scenario(window);
+            window->close();
+        },
+        ready);
+    const int code = RunWindow(options, QString(), *qApp);
+    SetApplicationTerminating(false); // the next test goes on in this process
+    return code;
 }
 
 QString textOf(const std::vector<TTraceStream::TPiece>& pieces)
@@ -154,6 +352,153 @@ private slots:
         for (const QByteArray& line : text.split('\n'))
             if (line.mid(12, 3) == " < " && !line.contains("YMODEM block"))
                 QVERIFY2(line.endsWith("<EOT>") || line.endsWith("<NAK>") || line.endsWith("<CAN>"), line.constData());
+    }
+    // The program's blocks go to the line from the transfer thread, past the
+    // session's sending: the trace shows them all the same, each answered by
+    // the unit before the next, and the unit's blocks when it sends, answered
+    // by the program's ACK. The password is still masked.
+    void transferTracedBothWays()
+    {
+        TUnitProcess unit({QStringLiteral("--baud"), QStringLiteral("0")});
+        QVERIFY(!unit.Pty().isEmpty());
+        const QByteArray sound = SoundBytes(5000, 5);
+        QVERIFY(WriteTestFile(dir.filePath(QStringLiteral("upload.pcm")), sound));
+        for (const char* command : {"--upload", "--download"}) {
+            const QString trace = dir.filePath(QLatin1String(command + 2) + QStringLiteral(".trace"));
+            const QString file = dir.filePath(QLatin1String(command + 2) + QStringLiteral(".pcm"));
+            const TProgramRun r = runProgram({QLatin1String(command), QStringLiteral("menu:7"), file, QStringLiteral("--password"),
+                                              SystemPassword, QStringLiteral("--device"), unit.Pty(),
+                                              QStringLiteral("--trace"), trace});
+            QVERIFY2(r.Exit == 0, r.Errors.constData());
+            const QList<TTraceLine> lines = readTrace(trace);
+            QVERIFY(!lines.isEmpty());
+            const bool upload = QByteArray(command) == "--upload";
+            const int size = checkBlocks(lines, upload, QStringLiteral("<ACK>"));
+            QVERIFY2(size >= sound.size() && size < sound.size() + 1024, qPrintable(describe(lines)));
+            const qsizetype password = findLine(lines, 0, true, QStringLiteral("****"));
+            QVERIFY(password >= 0 && !lines[password].Text.contains(SystemPassword));
+        }
+        QCOMPARE(ReadTestFile(dir.filePath(QStringLiteral("download.pcm"))), sound);
+    }
+
+    // The window's --trace: a login through the password dialog, a page read,
+    // and the goodbye of a window closed while connected, all in the file
+    // once the program ends.
+    void windowTraceOfALoginAndAPage()
+    {
+        TUnitProcess unit({QStringLiteral("--baud"), QStringLiteral("0")});
+        QVERIFY(!unit.Pty().isEmpty());
+        const QString trace = dir.filePath(QStringLiteral("window.trace"));
+        bool connected = false;
+        bool pageRead = false;
+        const int code = runWindow({QStringLiteral("--trace"), trace}, [&](TForm1* window) {
+            spOverrideDevice(window->Session()->PortNumber, unit.Pty());
+            AnswerNextModal<TFormPassword>([](TFormPassword* dialog) {
+                QTest::keyClicks(dialog->Edit1, SystemPassword);
+                dialog->accept();
+            });
+            window->btnConnect->click();
+            connected = settle(window) && window->Session()->Level == TAAMenu::lvSystem;
+            window->PageControl1->setCurrentWidget(window->tbsSysParams);
+            pageRead = connected && settle(window);
+        });
+        spOverrideDevice(1, QString());
+        QCOMPARE(code, 0);
+        QVERIFY(connected);
+        QVERIFY(pageRead);
+        QVERIFY(CloseLeftoverModals().isEmpty());
+
+        const QList<TTraceLine> lines = readTrace(trace);
+        const QString all = describe(lines);
+        const qsizetype wake = findLine(lines, 0, true, QStringLiteral("кдл<CR>"));
+        const qsizetype asked = findLine(lines, wake, false, QStringLiteral("Password:"));
+        const qsizetype password = findLine(lines, asked, true, QStringLiteral("****"));
+        const qsizetype system = findLine(lines, password, false, QStringLiteral("SYSTEM_MODE<CR>"));
+        const qsizetype get = findLine(lines, system, true, QStringLiteral("GET<CR>"));
+        const qsizetype value = findLine(lines, get, false, QStringLiteral("="));
+        const qsizetype goodbye = findLine(lines, value, true, Goodbye);
+        QVERIFY2(wake >= 0 && asked > wake && password > asked && system > password, qPrintable(all));
+        QVERIFY2(get > system && value > get && goodbye > value, qPrintable(all));
+        QVERIFY2(findLine(lines, system, false, QStringLiteral("PC SYS>")) >= 0, qPrintable(all));
+        // The password typed and its echo; the page may show stored ones.
+        QVERIFY2(!lines[password].Text.contains(SystemPassword) && !lines[system].Text.contains(SystemPassword),
+                 qPrintable(all));
+    }
+
+    // However a headless command ends, its trace is whole up to the goodbye:
+    // a refused login (exit 1) and a command the unit refuses (exit 2).
+    void headlessFailuresTracedToTheEnd()
+    {
+        TUnitProcess unit({QStringLiteral("--baud"), QStringLiteral("0")});
+        QVERIFY(!unit.Pty().isEmpty());
+        const auto traced = [&](const QString& name, const QString& password, const QStringList& command) {
+            const QString trace = dir.filePath(name);
+            const TProgramRun r = runProgram(command + QStringList{QStringLiteral("--password"), password,
+                                                                   QStringLiteral("--device"), unit.Pty(),
+                                                                   QStringLiteral("--trace"), trace});
+            return std::make_pair(r.Exit, readTrace(trace));
+        };
+        const auto [loginExit, login] = traced(QStringLiteral("login.trace"), QStringLiteral("9999"),
+                                               {QStringLiteral("--get"), QStringLiteral("12")});
+        QCOMPARE(loginExit, 1);
+        const qsizetype password = findLine(login, 0, true, QStringLiteral("****"));
+        QVERIFY2(password >= 0 && findLine(login, password, true, Goodbye) > password, qPrintable(describe(login)));
+
+        QCOMPARE(unit.Control("fault refuse SET"), QByteArray("ok fault refuse SET"));
+        const auto [setExit, set] = traced(QStringLiteral("set.trace"), SystemPassword,
+                                           {QStringLiteral("--set"), QStringLiteral("12=200")});
+        QCOMPARE(setExit, 2);
+        const qsizetype refused = findLine(set, findLine(set, 0, true, QStringLiteral("SET<CR>")), false,
+                                           QStringLiteral("ERROR<CR>"));
+        QVERIFY2(refused >= 0 && findLine(set, refused, true, Goodbye) > refused, qPrintable(describe(set)));
+    }
+
+    // A trace file that cannot be made: the headless command refuses to run
+    // (exit 3, nothing sent), the window says so and runs untraced. One the
+    // system does not take (a full disk) fails the command that ran (exit 2),
+    // and the window says so when it ends.
+    void unusableTraceFilesAreReported()
+    {
+        TUnitProcess unit({QStringLiteral("--baud"), QStringLiteral("0")});
+        QVERIFY(!unit.Pty().isEmpty());
+        const auto headless = [&](const QString& trace) {
+            return runProgram({QStringLiteral("--get"), QStringLiteral("12"), QStringLiteral("--trace"), trace,
+                               QStringLiteral("--device"), unit.Pty(), QStringLiteral("--password"), SystemPassword});
+        };
+        const auto window = [](const QString& trace) {
+            QString said;
+            QPointer<QMessageBox> shown;
+            AnswerNextModal<QMessageBox>([&](QMessageBox* box) {
+                said = box->text();
+                shown = box;
+                box->accept();
+            });
+            const int code = runWindow({QStringLiteral("--trace"), trace}, [](TForm1*) {}, [&] { return !shown; });
+            return std::make_pair(code, said);
+        };
+
+        const QString unmade = dir.filePath(QStringLiteral("no-folder/trace.txt"));
+        TProgramRun r = headless(unmade);
+        QCOMPARE(r.Exit, 3);
+        QVERIFY2(QString::fromUtf8(r.Errors).contains(QStringLiteral("Не удалось открыть файл трассировки ") + unmade),
+                 r.Errors.constData());
+        QCOMPARE(receivedByUnit(unit), 0);
+        auto [code, said] = window(unmade);
+        QCOMPARE(code, 0);
+        QVERIFY2(said.startsWith(QStringLiteral("Не удалось открыть файл трассировки ") + unmade), qPrintable(said));
+
+        const QString full = QStringLiteral("/dev/full");
+        if (!QFileInfo(full).isWritable() || QFileInfo(full).isFile())
+            QSKIP("no /dev/full to stand for a full disk");
+        r = headless(full);
+        QCOMPARE(r.Exit, 2);
+        QVERIFY2(QString::fromUtf8(r.Errors).contains(QStringLiteral("Не удалось записать файл трассировки /dev/full")),
+                 r.Errors.constData());
+        QVERIFY(receivedByUnit(unit) > 0);
+        std::tie(code, said) = window(full);
+        QCOMPARE(code, 0);
+        QVERIFY2(said.startsWith(QStringLiteral("Не удалось записать файл трассировки /dev/full")), qPrintable(said));
+        QVERIFY(CloseLeftoverModals().isEmpty());
     }
 };
 

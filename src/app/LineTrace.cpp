@@ -87,6 +87,12 @@ void TLineTrace::Received(const QByteArray& bytes)
     Add(dReceived, m_streams[dReceived].Feed(bytes));
 }
 
+void TLineTrace::SecretValue(bool on)
+{
+    std::lock_guard lock(m_lock);
+    m_streams[dReceived].MaskValue(on);
+}
+
 // With the lock held (or after the flusher ended).
 void TLineTrace::Add(TDirection direction, const std::vector<TTraceStream::TPiece>& pieces)
 {

@@ -39,6 +39,7 @@ public:
     void Sent(const QByteArray& bytes) override;
     void SentSecret(const QByteArray& bytes) override;
     void Received(const QByteArray& bytes) override;
+    void SecretValue(bool on) override;
 
 private:
     using TClock = std::chrono::system_clock;

@@ -111,6 +111,16 @@ void TTraceStream::FeedByte(uint8_t byte, std::vector<TPiece>& out)
             return;
         }
     }
+    // A password's value in a reply: stars from after its "=" to its CR.
+    if (m_value == vMasked) {
+        if (byte != '\r') {
+            AddText(out, QStringLiteral("*"));
+            return;
+        }
+        m_value = vNone;
+    } else if (m_value == vAwaited && byte == '=') {
+        m_value = vMasked;
+    }
     if (byte == Soh || byte == Stx) {
         m_block = QByteArray(1, char(byte));
         return;

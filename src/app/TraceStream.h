@@ -27,6 +27,9 @@ public:
     // The bytes are copied, not shared: they come from the sending thread,
     // whose own copy must not share a buffer with one the receiving thread edits.
     void MaskEcho(const QByteArray& bytes) { m_echo.append(bytes.constData(), bytes.size()); }
+    // On: the next value ("=" up to its CR) shows as stars; off: no value
+    // is awaited any more.
+    void MaskValue(bool on) { m_value = on ? vAwaited : vNone; }
     // A block cut short, told as such; nothing when none is open.
     std::vector<TPiece> Finish();
 
@@ -42,4 +45,5 @@ private:
     QByteArray m_block; // a block being collected, from its SOH or STX
     QByteArray m_echo;  // secret bytes whose echo is still to come
     bool m_headerNext = true; // a block 0 now is a file's header
+    enum { vNone, vAwaited, vMasked } m_value = vNone; // a secret reply value
 };

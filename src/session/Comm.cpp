@@ -216,13 +216,32 @@ int TFormComm::AwaitAndCut(const QByteArray& text, int timeoutMs, QByteArray* th
 
 int TFormComm::SendAndWaitEcho(const QByteArray& text, int timeoutMs)
 {
-    if (RefusedInMainThread("SendAndWaitEcho"))
+    return EchoedSend("SendAndWaitEcho", text, timeoutMs, false);
+}
+
+int TFormComm::SendSecretAndWaitEcho(const QByteArray& text, int timeoutMs)
+{
+    return EchoedSend("SendSecretAndWaitEcho", text, timeoutMs, true);
+}
+
+void TFormComm::SetSecretValue(bool on)
+{
+    if (TLineTap* tap = m_tap.load())
+        tap->SecretValue(on);
+}
+
+int TFormComm::EchoedSend(const char* name, const QByteArray& text, int timeoutMs, bool secret)
+{
+    if (RefusedInMainThread(name))
         return wrFailed;
     {
         std::lock_guard lock(m_lock);
         m_rxText.clear();
     }
-    Send(text);
+    if (secret)
+        SendSecret(text);
+    else
+        Send(text);
     return AwaitAndCut(text, timeoutMs, nullptr);
 }
 

@@ -39,6 +39,9 @@ public:
     // In the reading thread (the port's event thread, or the main thread), the
     // moment they are read (line feeds included), before any wait sees them.
     virtual void Received(const QByteArray& bytes) = 0;
+    // On: the value of the unit's next reply ("=" up to its CR) must not show
+    // as it is (a password read); off once the reply was read or refused.
+    virtual void SecretValue(bool /*on*/) {}
     // On the worker, each time a wait is about to block for text that has not
     // arrived. A unit played without a device answers here: bytes it delivers
     // (SpComm1.DeliverReceived, in the main thread) are looked at before the
@@ -72,6 +75,11 @@ public:
     // Worker thread only: received bytes arrive in the main thread, which a wait
     // there would block. Called in the main thread they fail at once (wrFailed).
     int SendAndWaitEcho(const QByteArray& text, int timeoutMs);
+    // The same for a password: the tap is told these bytes, and their echo,
+    // are secret.
+    int SendSecretAndWaitEcho(const QByteArray& text, int timeoutMs);
+    // Tells the tap whether the reply read next holds a password.
+    void SetSecretValue(bool on);
     int WaitForText(const QByteArray& text, int timeoutMs);
     // On entry text is the terminator; on success it holds everything received
     // up to and including the terminator's first occurrence.
@@ -102,6 +110,7 @@ private:
     void SpComm1RxBuf(TSpComm* sender, const uint8_t* data, int count);
     void SpComm1Error(TSpComm* sender, int errors);
     void SendAnnounce(const QByteArray& command, int code, const QString& failure);
+    int EchoedSend(const char* name, const QByteArray& text, int timeoutMs, bool secret);
     // Arms for text unless it is there already; then waits and cuts.
     int AwaitAndCut(const QByteArray& text, int timeoutMs, QByteArray* through);
     enum TTapAnswer { taNone, taDelivered, taRunOut, taHungUp };

@@ -86,6 +86,12 @@ constexpr char ItemTransfer = 'N'; // transfer the call to the extension that fo
 constexpr char ItemLeave = 'L';    // leave a message in the mailbox that follows
 constexpr char ItemListen = 'G';   // listen to the messages of the mailbox that follows
 
+// The parameters that hold the unit's passwords: the system password and the
+// administrator's. Their values are typed by the user like a login password.
+constexpr int SystemPasswordCode = 0;
+constexpr int AdminPasswordCode = 104;
+constexpr bool IsPasswordCode(int code) { return code == SystemPasswordCode || code == AdminPasswordCode; }
+
 // Reply words, compared with the text of a line before its CR.
 extern const QByteArray Ok;
 extern const QByteArray Error;

@@ -22,9 +22,16 @@ QString parameterHead(const char* operation, int code)
 bool readValue(const char* operation, int code, QByteArray& value)
 {
     TFormComm* comm = FormComm();
+    // A password read is masked in a line trace.
+    const bool secret = Unit::IsPasswordCode(code);
+    if (secret)
+        comm->SetSecretValue(true);
     comm->SendGet(code);
     QByteArray line = Unit::LineEnd;
-    if (comm->ReadThrough(line, ReplyTimeoutMs) != wrFound) {
+    const int read = comm->ReadThrough(line, ReplyTimeoutMs);
+    if (secret)
+        comm->SetSecretValue(false);
+    if (read != wrFound) {
         ErrorBox(QLatin1String(operation) + QStringLiteral(": Reception error"));
         return false;
     }
@@ -55,7 +62,11 @@ void writeValue(const TWriteTexts& texts, int code, const QByteArray& value)
                  + (answered ? Dialogue::FromUnit(line) : QLatin1String(texts.NoValuePrompt)));
         return;
     }
-    if (comm->SendAndWaitEcho(value + Unit::LineEnd, ReplyTimeoutMs) != wrFound) {
+    // A new password is masked in a line trace, as the login's is.
+    const QByteArray line = value + Unit::LineEnd;
+    const int echoed = Unit::IsPasswordCode(code) ? comm->SendSecretAndWaitEcho(line, ReplyTimeoutMs)
+                                                  : comm->SendAndWaitEcho(line, ReplyTimeoutMs);
+    if (echoed != wrFound) {
         ErrorBox(QLatin1String(texts.Operation) + QStringLiteral(": parameter send error "));
         return;
     }

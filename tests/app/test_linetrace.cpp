@@ -291,6 +291,16 @@ private slots:
         stream.MaskEcho("1234");
         QCOMPARE(textOf(stream.Feed("1x34")), QStringLiteral("*x34"));
         QCOMPARE(textOf(TTraceStream().FeedSecret("1234")), QStringLiteral("****"));
+
+        // A password read: its value, in pieces, up to the CR; a refusal
+        // withdrawn leaves the next value readable.
+        stream.MaskValue(true);
+        QCOMPARE(textOf(stream.Feed("104\r\n=11")), QStringLiteral("104<CR><LF>=**"));
+        QCOMPARE(textOf(stream.Feed("11\r\nPC SYS>=12\r")), QStringLiteral("**<CR><LF>PC SYS>=12<CR>"));
+        stream.MaskValue(true);
+        QCOMPARE(textOf(stream.Feed("ERROR\r")), QStringLiteral("ERROR<CR>"));
+        stream.MaskValue(false);
+        QCOMPARE(textOf(stream.Feed("=12\r")), QStringLiteral("=12<CR>"));
     }
 
     void damagedAndCutBlocks()
@@ -451,6 +461,34 @@ private slots:
         const qsizetype refused = findLine(set, findLine(set, 0, true, QStringLiteral("SET<CR>")), false,
                                            QStringLiteral("ERROR<CR>"));
         QVERIFY2(refused >= 0 && findLine(set, refused, true, Goodbye) > refused, qPrintable(describe(set)));
+    }
+
+    // A new password written to the unit is typed like the login's: it, its
+    // echo and the unit's replies with a password show as stars, while other
+    // values stay readable.
+    void passwordParametersMaskedWhenSet()
+    {
+        TUnitProcess unit({QStringLiteral("--baud"), QStringLiteral("0")});
+        QVERIFY(!unit.Pty().isEmpty());
+        const QString trace = dir.filePath(QStringLiteral("password.trace"));
+        const auto set = [&](const QString& assignment) {
+            return runProgram({QStringLiteral("--set"), assignment, QStringLiteral("--password"), SystemPassword,
+                               QStringLiteral("--device"), unit.Pty(), QStringLiteral("--trace"), trace})
+                .Exit;
+        };
+        QCOMPARE(set(QStringLiteral("104=5678")), 0);
+        const QList<TTraceLine> lines = readTrace(trace);
+        const QString all = describe(lines);
+        QVERIFY2(!all.contains(QStringLiteral("5678")), qPrintable(all));
+        const qsizetype code = findLine(lines, findLine(lines, 0, true, QStringLiteral("SET<CR>")), true,
+                                        QStringLiteral("104<CR>"));
+        const qsizetype value = findLine(lines, code, true, QStringLiteral("*****"));
+        QVERIFY2(code >= 0 && findLine(lines, value, false, QStringLiteral("*****")) > value, qPrintable(all));
+        QVERIFY2(findLine(lines, 0, false, QStringLiteral("=****<CR>")) >= 0, qPrintable(all));
+        QVERIFY2(!all.contains(QStringLiteral("1111")), qPrintable(all));
+
+        QCOMPARE(set(QStringLiteral("12=200")), 0);
+        QVERIFY2(findLine(readTrace(trace), 0, true, QStringLiteral("200<CR>")) >= 0, qPrintable(describe(readTrace(trace))));
     }
 
     // A trace file that cannot be made: the headless command refuses to run

@@ -29,6 +29,13 @@ std::unique_ptr<QTemporaryDir> otherFilesystem(const QTemporaryDir& dir)
     return other;
 }
 
+void filesystemRows()
+{
+    QTest::addColumn<bool>("acrossFilesystems");
+    QTest::newRow("same filesystem") << false;
+    QTest::newRow("across filesystems") << true;
+}
+
 } // namespace
 
 class TestTransferFiles : public QObject {
@@ -64,12 +71,7 @@ private slots:
                  qPrintable(error));
     }
 
-    void receivedFileReplacesTheTarget_data()
-    {
-        QTest::addColumn<bool>("acrossFilesystems");
-        QTest::newRow("same filesystem") << false;
-        QTest::newRow("across filesystems") << true;
-    }
+    void receivedFileReplacesTheTarget_data() { filesystemRows(); }
 
     void receivedFileReplacesTheTarget()
     {
@@ -96,12 +98,7 @@ private slots:
         QCOMPARE(ReadTestFile(fresh), QByteArray("again"));
     }
 
-    void failedPlacementLeavesEverythingAsItWas_data()
-    {
-        QTest::addColumn<bool>("acrossFilesystems");
-        QTest::newRow("same filesystem") << false;
-        QTest::newRow("across filesystems") << true;
-    }
+    void failedPlacementLeavesEverythingAsItWas_data() { filesystemRows(); }
 
     void failedPlacementLeavesEverythingAsItWas()
     {

@@ -6,8 +6,8 @@
 // unpaced: 32 MB each way in CRC mode ('C'), wall and CPU time.
 // upload:  of the unpaced rows only ours -> rb and sb -> rb, to compare senders.
 // floor:   the bare line without any transfer code: a 1029-byte block one way
-//          and a 1-byte answer back, over a pseudo-terminal and over pipes; the
-//          least any sender on that line can take per block (also in unpaced).
+//          and a 1-byte answer back, over a pseudo-terminal and over pipes; what
+//          the line itself costs per block (also printed by unpaced and upload).
 // Each way is run with our engine at one end and lrzsz at the other, and with
 // lrzsz at both ends (sb -> rb) for comparison. "busy" is the time from the
 // first to the last byte on the line, which leaves out rb's start-up second.

@@ -1,9 +1,13 @@
 // YModem throughput and cost, our engine beside lrzsz on the same link.
-//   bench_ymodem [paced|unpaced|all]      (default all)
+//   bench_ymodem [paced|unpaced|upload|all]      (default all)
 // paced:   64 KB each way over a link paced at 19200 bit/s (ten bit-times per
 //          byte each way); payload rate over the time the line was busy, as a
 //          share of the 1K-block limit 1024/1029 x 1920 bytes/s.
 // unpaced: 32 MB each way in CRC mode ('C'), wall and CPU time.
+// upload:  of the unpaced rows only ours -> rb and sb -> rb, to compare senders.
+// floor:   the bare line without any transfer code: a 1029-byte block one way
+//          and a 1-byte answer back, over a pseudo-terminal and over pipes; what
+//          the line itself costs per block (also printed by unpaced and upload).
 // Each way is run with our engine at one end and lrzsz at the other, and with
 // lrzsz at both ends (sb -> rb) for comparison. "busy" is the time from the
 // first to the last byte on the line, which leaves out rb's start-up second.
@@ -23,9 +27,16 @@
 #include <QTemporaryDir>
 
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <initializer_list>
 #include <memory>
 #include <mutex>
 #include <sys/resource.h>
+#include <termios.h>
+#include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -183,19 +194,89 @@ void paced()
     }
 }
 
-void unpaced()
+void readAll(int fd, char* data, int count)
+{
+    while (count > 0) {
+        const ssize_t n = ::read(fd, data, size_t(count));
+        if (n <= 0)
+            std::exit(1);
+        data += n;
+        count -= int(n);
+    }
+}
+
+// Microseconds per stop-and-wait turn between two threads: the sender writes a
+// 1K block (1029 bytes) to senderOut and reads a 1-byte answer from senderIn;
+// the receiver reads the block whole from receiverIn and answers on receiverOut.
+double turnMicroseconds(int senderOut, int senderIn, int receiverIn, int receiverOut)
+{
+    constexpr int Turns = 20000;
+    std::thread receiver([=] {
+        char block[1029];
+        const char ack = 0x06;
+        for (int i = 0; i < Turns; ++i) {
+            readAll(receiverIn, block, sizeof block);
+            if (::write(receiverOut, &ack, 1) != 1)
+                std::exit(1);
+        }
+    });
+    char block[1029];
+    std::memset(block, 0x55, sizeof block);
+    QElapsedTimer clock;
+    clock.start();
+    for (int i = 0; i < Turns; ++i) {
+        if (::write(senderOut, block, sizeof block) != qint64(sizeof block))
+            std::exit(1);
+        char ack;
+        readAll(senderIn, &ack, 1);
+    }
+    const double us = double(clock.nsecsElapsed()) / 1e3 / Turns;
+    receiver.join();
+    return us;
+}
+
+void lineFloor()
+{
+    // The sender on the terminal side, raw, as our port opens it.
+    const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
+    if (master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0)
+        return;
+    const int slave = ::open(::ptsname(master), O_RDWR | O_NOCTTY);
+    termios raw{};
+    ::tcgetattr(slave, &raw);
+    ::cfmakeraw(&raw);
+    ::tcsetattr(slave, TCSANOW, &raw);
+    const double pty = turnMicroseconds(slave, slave, master, master);
+    ::close(slave);
+    ::close(master);
+    int toReceiver[2], toSender[2];
+    if (::pipe(toReceiver) != 0 || ::pipe(toSender) != 0)
+        return;
+    const double pipes = turnMicroseconds(toReceiver[1], toSender[0], toReceiver[0], toSender[1]);
+    for (int fd : {toReceiver[0], toReceiver[1], toSender[0], toSender[1]})
+        ::close(fd);
+    std::printf("bare line, 1029-byte block and 1-byte answer per turn\n");
+    std::printf("  pseudo-terminal %8.1f us\n  pipes           %8.1f us\n", pty, pipes);
+    std::fflush(stdout);
+}
+
+struct TRow {
+    bool OursSending, OursReceiving, LrzszOnTerminal;
+};
+
+// lrzsz is fastest on pipes; our port needs a terminal device, so lrzsz on
+// terminals is shown too, for a like-for-like line.
+const std::initializer_list<TRow> AllRows = {
+    {true, false, false}, {false, true, false}, {false, false, false}, {false, false, true}};
+const std::initializer_list<TRow> UploadRows = {{true, false, false}, {false, false, false}};
+
+void unpaced(std::initializer_list<TRow> rows)
 {
     const qint64 size = 32 * 1024 * 1024;
     std::printf("32 MB unpaced, CRC mode ('C')\n");
     std::printf("  %-18s %8s %8s %12s %12s %10s %10s %8s\n", "link", "wall s", "busy s", "sender cpu", "receiver cpu",
                 "send us", "recv us", "pauses s");
-    struct TRow {
-        bool OursSending, OursReceiving, LrzszOnTerminal;
-    };
-    // lrzsz is fastest on pipes; our port needs a terminal device, so lrzsz on
-    // terminals is shown too, for a like-for-like line.
-    for (const TRow& row : {TRow{true, false, false}, TRow{false, true, false}, TRow{false, false, false},
-                            TRow{false, false, true}}) {
+    for (const TRow& row : rows) {
         const TResult res = run(row.OursSending, row.OursReceiving, size, 0, row.LrzszOnTerminal);
         const QByteArray link = QByteArray(name(row.OursSending, true)) + " -> " + name(row.OursReceiving, false)
             + (row.LrzszOnTerminal ? " (ptys)" : "");
@@ -212,9 +293,21 @@ int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     const QString what = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("all");
+    if (!QStringList{"paced", "unpaced", "upload", "floor", "all"}.contains(what)) {
+        std::printf("usage: bench_ymodem [paced|unpaced|upload|floor|all]\n"
+                    "  paced    64 KB each way at 19200 bit/s\n"
+                    "  unpaced  32 MB each way unpaced, ours and lrzsz at either end, and floor\n"
+                    "  upload   32 MB unpaced, ours -> rb and sb -> rb only, and floor\n"
+                    "  floor    a block and its answer over a bare pseudo-terminal and over pipes\n");
+        return what == "--help" ? 0 : 2;
+    }
     if (what == "paced" || what == "all")
         paced();
     if (what == "unpaced" || what == "all")
-        unpaced();
+        unpaced(AllRows);
+    if (what == "upload")
+        unpaced(UploadRows);
+    if (what != "paced")
+        lineFloor();
     return 0;
 }

@@ -126,8 +126,10 @@ int TSpProtocolThread::ReadByte()
             SendCancel();
             Finish(ecCancelled);
         }
-        if (TakeWaiting())
+        if (TakeWaiting()) {
+            m_answerDue = false;
             return m_hand[size_t(m_handPos++)];
+        }
         // Reset before the last look: a chunk that arrives after it sets the
         // event again, so the wait below cannot miss it.
         m_wake.Reset();
@@ -158,6 +160,23 @@ bool TSpProtocolThread::WaitForData(int timeoutMs)
             return true;
         if (m_cancel.load() || timer.Expired())
             return false;
+        m_wake.Wait(std::max(timer.Remaining(), 1));
+    }
+}
+
+void TSpProtocolThread::AwaitOwedAnswer(int timeoutMs)
+{
+    if (!std::exchange(m_answerDue, false))
+        return;
+    const TSpTimer timer(timeoutMs);
+    for (;;) {
+        m_wake.Reset();
+        if (TakeWaiting()) {
+            ++m_handPos;
+            return;
+        }
+        if (m_overflow.load() || m_lineLost.load() || m_terminated.load() || timer.Expired())
+            return;
         m_wake.Wait(std::max(timer.Remaining(), 1));
     }
 }

@@ -58,6 +58,13 @@ protected:
     // False when the time ran out or the transfer was cancelled; a lost line
     // ends the transfer.
     bool WaitForData(int timeoutMs);
+    // The far end owes an answer to what was just sent (a block, an EOT); the
+    // next byte read is that answer.
+    void ExpectAnswer() { m_answerDue = true; }
+    // Waits at most timeoutMs for an owed answer and drops it; a cancel does not
+    // cut this wait short. Returns at once when no answer is owed, the line is
+    // lost, the queue overflowed or the transfer was terminated.
+    void AwaitOwedAnswer(int timeoutMs);
     // Through the port; nothing once terminated. A port that takes nothing
     // (closed, failed) ends the transfer like any other port failure.
     void SendBytes(const uint8_t* data, int count);
@@ -115,6 +122,7 @@ private:
 
     std::unique_ptr<QFile> m_file;
     int m_errorCount = 0;
+    bool m_answerDue = false; // the reader's own: see ExpectAnswer
     std::atomic<bool> m_cancel{false};
     std::atomic<bool> m_overflow{false};
     std::atomic<bool> m_terminated{false};

@@ -22,6 +22,9 @@ constexpr uint8_t StartCrc = 'C';
 constexpr uint8_t StartStream = 'G';
 constexpr int HandshakeTries = 10;
 constexpr int SenderCallMs = 10000;
+// A 1K block crosses a 19200 bit/s line in about half a second; an answer that
+// takes longer than this after a cancel is not coming.
+constexpr int CancelAnswerMs = 2000;
 
 uint8_t checksum(const uint8_t* data, int size)
 {
@@ -87,6 +90,11 @@ TSpXYModemThread::TSpXYModemThread(TSpXYModem& owner) : TSpProtocolThread(owner)
 
 void TSpXYModemThread::SendCancel()
 {
+    // A receiver still taking in the block (or EOT) just sent would read the
+    // cancel as part of it, or drop it with the rest of its input once it has
+    // answered (lrzsz's rb does, and then waits for the next block): the cancel
+    // goes out after the answer, when the receiver listens for a lead byte.
+    AwaitOwedAnswer(CancelAnswerMs);
     const uint8_t cancel[2] = {CAN, CAN};
     SendBytes(cancel, 2);
 }
@@ -142,6 +150,7 @@ void TSpXYModemThread::SendBlock(int number, int size, uint8_t startChar)
                 Finish(ecRemoteCancel);
             return;
         }
+        ExpectAnswer();
         switch (ReadByte()) {
         case ACK:
             return;
@@ -160,6 +169,7 @@ void TSpXYModemThread::SendEot()
 {
     for (int i = 0; i < HandshakeTries; ++i) {
         SendByte(EOT);
+        ExpectAnswer();
         const int b = ReadByte();
         if (b == ACK)
             return;

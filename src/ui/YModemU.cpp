@@ -14,7 +14,6 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTemporaryDir>
-#include <QTimer>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -26,8 +25,6 @@ TFormYMU* g_current = nullptr;
 
 constexpr int InitialRange = 100;
 constexpr int LabelWidth = 320;
-// A block takes about half a second at 19200 bit/s.
-constexpr int StalledMs = 2000;
 
 QLineEdit* ReadOnlyEdit(QWidget* parent)
 {
@@ -61,7 +58,6 @@ TFormYMU::TFormYMU(TAAMenu& session, TCOMServer& server, QWidget* parent)
     , Button1(new QPushButton(QStringLiteral("Отменить"), this))
     , m_session(session)
     , m_server(server)
-    , m_cancelTimer(new QTimer(this))
 {
     setWindowTitle(QStringLiteral("Передача/прием файла"));
     setModal(true);
@@ -92,9 +88,6 @@ TFormYMU::TFormYMU(TAAMenu& session, TCOMServer& server, QWidget* parent)
     SpYModem1.OnFileInfo = [this](TSpProtocol*, const QString& name, qint64 size) { SpYModem1FileInfo(name, size); };
     SpYModem1.OnPacketEvent = [this](TSpProtocol*, int packet, qint64 bytes) { SpYModem1PacketEvent(packet, bytes); };
     SpYModem1.OnTransferEnd = [this](TSpProtocol*, int exitCode) { SpYModem1TransferEnd(exitCode); };
-    m_cancelTimer->setSingleShot(true);
-    m_cancelTimer->setInterval(StalledMs);
-    connect(m_cancelTimer, &QTimer::timeout, this, &TFormYMU::CancelNow);
     connect(Button1, &QPushButton::clicked, this, &QWidget::close);
     g_current = this;
 }
@@ -188,25 +181,10 @@ void TFormYMU::SpYModem1PacketEvent(int packet, qint64 byteCount)
     Edit2->setText(QString::number(byteCount));
     if (OnProgress)
         OnProgress(byteCount, m_size);
-    if (m_cancelAsked)
-        CancelNow();
-}
-
-void TFormYMU::CancelBetweenBlocks()
-{
-    m_cancelAsked = true;
-    m_cancelTimer->start();
-}
-
-void TFormYMU::CancelNow()
-{
-    m_cancelTimer->stop();
-    SpYModem1.CancelTransfer();
 }
 
 void TFormYMU::SpYModem1TransferEnd(int exitCode)
 {
-    m_cancelTimer->stop();
     m_exitCode = exitCode;
     m_ended = true;
     if (Downloading())
@@ -245,7 +223,7 @@ bool TFormYMU::FormCloseQuery()
         m_server.WaitIdle();
     bool allowed = !SpYModem1.InProgress();
     if (!allowed && ConfirmBox(QStringLiteral("Хотите прервать передачу ?"), TConfirmButtons::YesNo))
-        CancelBetweenBlocks(); // the end of the transfer closes the window
+        SpYModem1.CancelTransfer(); // the end of the transfer closes the window
     m_querying = false;
     // The transfer may have ended, and closed the window, while the user was asked.
     return allowed && isVisible();

@@ -19,7 +19,6 @@ class QLineEdit;
 class QProgressBar;
 class QPushButton;
 class QTemporaryDir;
-class QTimer;
 class TAAMenu;
 class TCOMServer;
 class TFile;
@@ -80,16 +79,10 @@ private:
     void SpYModem1TransferEnd(int exitCode);
     void PlaceDownload(int exitCode);
     bool Downloading() const;
-    // The user's cancel goes out between two blocks, where the other side
-    // listens for it: a receiver that is still taking in a block drops
-    // whatever arrives with it. A line that has stalled is cancelled at once.
-    void CancelBetweenBlocks();
-    void CancelNow();
 
     TAAMenu& m_session;
     TCOMServer& m_server;
     std::unique_ptr<QTemporaryDir> m_received;
-    QTimer* m_cancelTimer;
     qint64 m_size = 0;
     int m_exitCode = ecDone;
     bool m_shown = false;
@@ -98,5 +91,4 @@ private:
     bool m_placed = false;
     bool m_ended = false;
     bool m_querying = false;
-    bool m_cancelAsked = false;
 };

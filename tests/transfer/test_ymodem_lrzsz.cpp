@@ -51,6 +51,8 @@ private slots:
     void receivesFromSb_data();
     void receivesFromSb();
     void sendsBatchToRb();
+    void cancelledUploadStopsRbAtOnce_data();
+    void cancelledUploadStopsRbAtOnce();
 };
 
 void TestYModemLrzsz::sendsToRb()
@@ -138,6 +140,40 @@ void TestYModemLrzsz::sendsBatchToRb()
     for (const QString& file : files)
         QCOMPARE(readFile(root.filePath("in/") + QFileInfo(file).fileName()), readFile(file));
     QCOMPARE(end.FileNames, files);
+}
+
+void TestYModemLrzsz::cancelledUploadStopsRbAtOnce_data()
+{
+    QTest::addColumn<int>("packet");
+    for (int packet : {1, 2, 5, 13, 34})
+        QTest::addRow("after packet %d", packet) << packet;
+}
+
+void TestYModemLrzsz::cancelledUploadStopsRbAtOnce()
+{
+    // The packet event is posted: by the time it runs, the next block is on
+    // its way and rb is taking it in. rb must still see the cancel and give
+    // up at once, not wait for a block that never comes.
+    QFETCH(int, packet);
+    QTemporaryDir root;
+    QDir(root.path()).mkdir("in");
+    const QString source = root.filePath("voice.wav");
+    writeFile(source, testPattern(200 * 1024, packet));
+
+    TLrzszLink link({"rb", "-E", "-vv"}, root.filePath("in"));
+    TTransferEnd end(link.Device());
+    end.Modem.OnPacketEvent = [&](TSpProtocol*, int n, qint64) {
+        if (n == packet)
+            end.Modem.CancelTransfer();
+    };
+    end.Upload({source});
+    QVERIFY(end.WaitEnd());
+    QCOMPARE(end.Exit, int(ecCancelled));
+    // rb waits 5 s for a block before it asks again, ten times over: ended
+    // well within that, it took the cancel.
+    const int rbExit = link.Peer().Wait(15000);
+    QVERIFY2(rbExit > 0, qPrintable(readFile(root.filePath("lrzsz.log"))));
+    QVERIFY(!QFile::exists(root.filePath("in/voice.wav")));
 }
 
 QTEST_GUILESS_MAIN(TestYModemLrzsz)

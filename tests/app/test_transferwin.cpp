@@ -83,6 +83,7 @@ class TestTransferWin : public QObject {
 private:
     std::unique_ptr<TWindowRig> rig;
     std::unique_ptr<QTemporaryDir> dir;
+    QTemporaryDir privateTemp;
     QStringList foldersBefore;
 
     TForm1& w() { return *rig->Window; }
@@ -128,7 +129,14 @@ private slots:
         QCOMPARE(receiveFolders(), foldersBefore);
     }
 
-    void initTestCase() { foldersBefore = receiveFolders(); }
+    // A temporary folder of the test's own: another run beside this one
+    // (another build's) makes and removes receive folders of the same names.
+    void initTestCase()
+    {
+        QVERIFY(privateTemp.isValid());
+        qputenv("TMPDIR", privateTemp.path().toLocal8Bit());
+        foldersBefore = receiveFolders();
+    }
 
     void uploadReadsBackAndDownloadsTheSameBytes_data()
     {

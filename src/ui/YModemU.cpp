@@ -166,6 +166,8 @@ void TFormYMU::StartTransfer()
     try {
         SpYModem1.StartTransfer();
         m_started = true;
+        if (m_cancelAsked)
+            m_cancelTimer->start();
     } catch (const std::exception& e) {
         ErrorBox(QString::fromLocal8Bit(e.what()));
     }
@@ -195,7 +197,15 @@ void TFormYMU::SpYModem1PacketEvent(int packet, qint64 byteCount)
 void TFormYMU::CancelBetweenBlocks()
 {
     m_cancelAsked = true;
-    m_cancelTimer->start();
+    // Before its start there is nothing to stall; the start arms the timer.
+    if (m_started)
+        m_cancelTimer->start();
+}
+
+void TFormYMU::Cancel()
+{
+    if (!m_ended)
+        CancelBetweenBlocks();
 }
 
 void TFormYMU::CancelNow()
@@ -225,7 +235,9 @@ void TFormYMU::PlaceDownload(int exitCode)
     } catch (const std::exception&) {
         // A failing port is reported by the job's reading of the result.
     }
-    if (exitCode == ecDone && !SpYModem1.Files.isEmpty()) {
+    // A cancelled download leaves the earlier file as it was, even when its
+    // last block came in before the cancel went out.
+    if (exitCode == ecDone && !m_cancelAsked && !SpYModem1.Files.isEmpty()) {
         QString error;
         m_placed = PlaceReceivedFile(SpYModem1.Files.constFirst(), TargetPath, error);
         if (!m_placed)

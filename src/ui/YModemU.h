@@ -63,6 +63,9 @@ public:
     bool Placed() const { return m_placed; }
     // The component's exit code once the transfer has ended (0: done).
     int ExitCode() const { return m_exitCode; }
+    // Without asking: cancels as the confirmed "Отменить" does, also a
+    // transfer the unit has yet to start. A download cancelled is not placed.
+    void Cancel();
 
 public slots:
     // Every way of closing (the button, Escape, the frame) asks FormCloseQuery.

@@ -1,5 +1,6 @@
 // The settings export: every page brought up to date, then all values, as the
 // jobs show them, into one text file in Windows-1251 with CR LF line ends.
+#include "Interruption.h"
 #include "Unit1.h"
 
 #include "session/AAMenu.h"
@@ -48,6 +49,8 @@ void TForm1::RefreshAllPages()
         &TForm1::tbsMenuShow, &TForm1::tbsMailShow, &TForm1::tbsSysParamsShow, &TForm1::tbsMessagesShow,
     };
     for (auto show : shows) {
+        if (TInterruption::Requested())
+            return;
         (this->*show)();
         m_server->WaitIdle();
     }
@@ -139,6 +142,10 @@ bool TForm1::ExportSettings(const QString& path, QString& error)
         return fail();
     BeginBusy();
     RefreshAllPages();
+    if (TInterruption::Requested()) {
+        EndBusy();
+        return false; // the earlier file stays; the interruption is reported
+    }
     const QByteArray text = SettingsText();
     // Flushed before the commit: Qt 6.4's commit replaces the earlier file
     // even when the last buffered bytes could not be written.

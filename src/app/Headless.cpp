@@ -3,12 +3,14 @@
 #include "CliCommands.h"
 #include "DemoUnit.h"
 #include "HeadlessTransfer.h"
+#include "Interruption.h"
 #include "LineTrace.h"
 #include "Unit1.h"
 #include "serial/SpSystem.h"
 #include "session/AAMenu.h"
 #include "session/Comm.h"
 #include "session/MessageSink.h"
+#include "ui/YModemU.h"
 
 #include <QCoreApplication>
 #include <QTextStream>
@@ -32,9 +34,10 @@ void Print(const QString& text)
 }
 
 // Prints every box instead of showing it and counts them: any of them means
-// the run did not go as asked. Confirmations are declined. The password is
-// given once: a second request follows a refused password, and asking again
-// with the same one would loop.
+// the run did not go as asked. Once the run is interrupted they only count:
+// they follow from the interruption, which is told on its own. Confirmations
+// are declined. The password is given once: a second request follows a
+// refused password, and asking again with the same one would loop.
 class THeadlessSink : public TMessageSink {
 public:
     explicit THeadlessSink(QString password) : m_password(std::move(password)) {}
@@ -62,7 +65,8 @@ public:
 private:
     void Note(const QString& text)
     {
-        Print(text);
+        if (!TInterruption::Requested())
+            Print(text);
         ++m_count;
     }
 
@@ -100,6 +104,20 @@ bool Connected(TForm1& window)
     return window.Session()->Level == TAAMenu::lvAdmin || window.Session()->Level == TAAMenu::lvSystem;
 }
 
+// The first signal cancels a running transfer; the commands' job sequences
+// see it before their next job. A second one ends the program on the spot.
+void StopOnSignals(TInterruption& interruption, TLineTrace& trace)
+{
+    interruption.OnFirst = [] {
+        if (TFormYMU* transfer = TFormYMU::Current())
+            transfer->Cancel();
+    };
+    interruption.OnSecond = [&trace] {
+        trace.FlushIfFree();
+        ::_exit(ecCommand);
+    };
+}
+
 int RunConnected(const THeadlessRequest& request, TForm1& window, const THeadlessSink& sink)
 {
     window.btnConnectClick();
@@ -108,10 +126,12 @@ int RunConnected(const THeadlessRequest& request, TForm1& window, const THeadles
     // (the first page's reads) fails the command below.
     if (!Connected(window))
         return ecConnect;
+    if (TInterruption::Requested())
+        return ecCommand;
     QString error;
     const bool done = request.Command->Run(window, request.Arguments, error);
     window.Server()->WaitIdle();
-    if (!done && !error.isEmpty())
+    if (!done && !error.isEmpty() && !TInterruption::Requested())
         Print(error);
     return done && sink.Count() == 0 ? ecOk : ecCommand;
 }
@@ -181,6 +201,10 @@ int RunHeadless(const THeadlessRequest& request, const QString& demoFolder)
         comm.SetLineTap(&trace);
     THeadlessSink sink(c.Password ? *c.Password : ReadPasswordLine());
     SetMessageSink(&sink); // in place of the window's boxes
+    // Caught once the password is in: a signal while it is typed ends the
+    // program at once, with nothing yet sent.
+    TInterruption interruption;
+    StopOnSignals(interruption, trace);
     TDemoUnit unit;
     int code = ecConnect;
     if (PreparePort(c, window, unit, demoFolder))
@@ -196,6 +220,10 @@ int RunHeadless(const THeadlessRequest& request, const QString& demoFolder)
         Print(error);
         if (code == ecOk)
             code = ecCommand;
+    }
+    if (TInterruption::Requested()) {
+        Print(QStringLiteral("прервано"));
+        code = ecCommand;
     }
     return code;
 }

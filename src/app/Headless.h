@@ -2,7 +2,9 @@
 // The headless mode: the program's jobs run from the command line, with no
 // person and no display. The main window is built offscreen, connects, runs one
 // command, disconnects and ends. Every message box that would be shown is
-// printed to standard error instead and makes the run fail. A command is one
+// printed to standard error instead and makes the run fail. SIGINT, SIGTERM
+// and SIGHUP stop the command at its next safe point and fail the run (see
+// Interruption.h). A command is one
 // entry of HeadlessCommands(): its option, its argument and what it does with
 // the connected window; adding a command there adds it to the command line and
 // to --help.

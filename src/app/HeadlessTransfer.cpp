@@ -1,5 +1,6 @@
 #include "HeadlessTransfer.h"
 
+#include "Interruption.h"
 #include "Unit1.h"
 #include "session/AAMenu.h"
 #include "session/Server.h"
@@ -70,6 +71,9 @@ void ShowProgress(qint64 bytes, qint64 total)
 // the transfer ended with exit code 0; placed: a download is in place.
 bool Transfer(TForm1& window, TFile* job, const QString& targetPath, bool& placed, QString& error)
 {
+    placed = false;
+    if (TInterruption::Requested())
+        return false;
     TFormYMU ymu(*window.Session(), *window.Server(), &window);
     ymu.Job = job;
     ymu.TargetPath = targetPath;

@@ -1,5 +1,6 @@
 #include "JobRunner.h"
 
+#include "Interruption.h"
 #include "Unit1.h"
 #include "session/AAMenu.h"
 
@@ -15,7 +16,7 @@ TJobRunner::~TJobRunner()
 
 bool TJobRunner::Run(TJoint1* job, int state)
 {
-    if (!Connected())
+    if (!Connected() || TInterruption::Requested())
         return false;
     const int before = m_messages.load();
     job->State = state;

@@ -18,7 +18,8 @@ public:
     TJobRunner(const TJobRunner&) = delete;
     TJobRunner& operator=(const TJobRunner&) = delete;
 
-    // Main thread: starts the job in state and waits until it has ended.
+    // Main thread: starts the job in state and waits until it has ended;
+    // false without starting it once the run has been interrupted.
     bool Run(TJoint1* job, int state);
     bool Connected() const;
     bool SystemLevel() const;

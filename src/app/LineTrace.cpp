@@ -48,6 +48,15 @@ bool TLineTrace::Close(QString& error)
     return false;
 }
 
+void TLineTrace::FlushIfFree()
+{
+    std::unique_lock lock(m_lock, std::try_to_lock);
+    if (!lock.owns_lock() || !m_file)
+        return;
+    WritePending();
+    Flush();
+}
+
 bool TLineTrace::Open(const QString& path, QString& error)
 {
     std::FILE* file = std::fopen(QFile::encodeName(path).constData(), "w");

@@ -35,6 +35,9 @@ public:
     // Writes what is pending and closes the file; false with error (the
     // system's words) when any of the trace could not be written.
     bool Close(QString& error);
+    // For a program about to end at once: writes out what is pending unless
+    // another thread holds the trace just now (what is pending is then lost).
+    void FlushIfFree();
 
     void Sent(const QByteArray& bytes) override;
     void SentSecret(const QByteArray& bytes) override;

@@ -164,13 +164,14 @@ public:
     // Export.cpp. Brings every page up to date, in the export's order, and
     // returns once all reads have ended; the system pages only in system mode.
     // A failed read is not an error here: the job has shown it, and the page
-    // shows what it holds.
+    // shows what it holds. An interrupted headless run stops before the next page.
     void RefreshAllPages();
     // The export file from what the jobs hold now: Windows-1251, CR LF.
     QByteArray SettingsText();
     // Refreshes every page and writes the export to path, replacing a file
     // there only once the whole text is written. False with error set (the
-    // system's words) when the file could not be written.
+    // system's words) when the file could not be written; false with error
+    // empty when the run was interrupted.
     bool ExportSettings(const QString& path, QString& error);
 
     TCOMServer* Server() const { return m_server.get(); }

@@ -159,6 +159,9 @@ void TFormYMU::StartTransfer()
     try {
         SpYModem1.StartTransfer();
         m_started = true;
+        // Cancelled while the unit was still being told of the transfer.
+        if (m_cancelAsked)
+            SpYModem1.CancelTransfer();
     } catch (const std::exception& e) {
         ErrorBox(QString::fromLocal8Bit(e.what()));
     }
@@ -183,6 +186,13 @@ void TFormYMU::SpYModem1PacketEvent(int packet, qint64 byteCount)
         OnProgress(byteCount, m_size);
 }
 
+void TFormYMU::Cancel()
+{
+    m_cancelAsked = true;
+    if (m_started && !m_ended)
+        SpYModem1.CancelTransfer(); // the end of the transfer closes the window
+}
+
 void TFormYMU::SpYModem1TransferEnd(int exitCode)
 {
     m_exitCode = exitCode;
@@ -203,7 +213,9 @@ void TFormYMU::PlaceDownload(int exitCode)
     } catch (const std::exception&) {
         // A failing port is reported by the job's reading of the result.
     }
-    if (exitCode == ecDone && !SpYModem1.Files.isEmpty()) {
+    // A cancelled download leaves the earlier file as it was, even when its
+    // last block came in before the cancel went out.
+    if (exitCode == ecDone && !m_cancelAsked && !SpYModem1.Files.isEmpty()) {
         QString error;
         m_placed = PlaceReceivedFile(SpYModem1.Files.constFirst(), TargetPath, error);
         if (!m_placed)
@@ -223,7 +235,7 @@ bool TFormYMU::FormCloseQuery()
         m_server.WaitIdle();
     bool allowed = !SpYModem1.InProgress();
     if (!allowed && ConfirmBox(QStringLiteral("Хотите прервать передачу ?"), TConfirmButtons::YesNo))
-        SpYModem1.CancelTransfer(); // the end of the transfer closes the window
+        Cancel();
     m_querying = false;
     // The transfer may have ended, and closed the window, while the user was asked.
     return allowed && isVisible();

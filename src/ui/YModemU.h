@@ -62,6 +62,9 @@ public:
     bool Placed() const { return m_placed; }
     // The component's exit code once the transfer has ended (0: done).
     int ExitCode() const { return m_exitCode; }
+    // Without asking: cancels as the confirmed "Отменить" does, also a
+    // transfer the unit has yet to start. A download cancelled is not placed.
+    void Cancel();
 
 public slots:
     // Every way of closing (the button, Escape, the frame) asks FormCloseQuery.
@@ -91,4 +94,5 @@ private:
     bool m_placed = false;
     bool m_ended = false;
     bool m_querying = false;
+    bool m_cancelAsked = false; // by the user or an interruption
 };

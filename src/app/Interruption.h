@@ -1,0 +1,36 @@
+#pragma once
+// Ctrl-C, SIGTERM and SIGHUP during a headless run. The signal handler only
+// writes a byte into a pipe; the main thread reads it while it waits for the
+// worker (its waits process events) and calls OnFirst, or OnSecond for any
+// later signal. The commands ask Requested() before each next job, so that a
+// run ends at a safe point: transfers cancelled, the unit told goodbye, the
+// trace closed whole.
+
+#include <QObject>
+
+#include <functional>
+
+class QSocketNotifier;
+
+class TInterruption : public QObject {
+public:
+    // Catches the three signals until destroyed; one object at a time.
+    TInterruption();
+    ~TInterruption() override; // the signals end the program again
+    TInterruption(const TInterruption&) = delete;
+    TInterruption& operator=(const TInterruption&) = delete;
+
+    // Main thread. OnFirst should only ask the running work to stop; OnSecond
+    // ends the program.
+    std::function<void()> OnFirst;
+    std::function<void()> OnSecond;
+
+    // Any thread: a signal has come during this run.
+    static bool Requested();
+
+private:
+    void Arrived();
+
+    QSocketNotifier* m_notifier = nullptr;
+    int m_count = 0;
+};

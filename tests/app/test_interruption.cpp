@@ -1,0 +1,207 @@
+// Headless commands stopped by a signal, against a paced emulated unit: Ctrl-C
+// in the middle of a download cancels the transfer and says goodbye (the unit
+// takes a new login at once, the earlier file stays, no temporary folder is
+// left), SIGTERM during a backup leaves no backup file, and a second signal
+// ends the program at once with its trace still readable.
+#include "TestFiles.h"
+#include "UnitClient.h"
+
+#include <QDir>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <csignal>
+
+namespace {
+
+constexpr int ProgramMs = 120000;
+constexpr int StartedMs = 60000;
+constexpr int Interrupted = 2;
+const QString SystemPassword = QStringLiteral("1234");
+// What the program sends when it leaves the unit.
+const QString Goodbye = QStringLiteral("<CAN><CAN><CAN><CAN><CAN><CR>");
+// Long enough at 19200 bit/s (half a minute) to be still moving when signalled.
+constexpr int RecordingBytes = 60000;
+
+QString readText(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+}
+
+// The sent lines of a trace, in order.
+QStringList sentLines(const QString& trace)
+{
+    static const QRegularExpression sent(QStringLiteral("^\\S+ > (.*)$"), QRegularExpression::MultilineOption);
+    QStringList lines;
+    for (auto it = sent.globalMatch(readText(trace)); it.hasNext();)
+        lines << it.next().captured(1);
+    return lines;
+}
+
+// The program started with a command against the unit, traced, its temporary
+// files in a folder of its own.
+class TProgram {
+public:
+    TProgram(const QStringList& command, const QString& device, const QString& trace, const QString& tmp)
+    {
+        TChildOptions options;
+        // Qt makes its runtime folder under TMPDIR when it has none given.
+        options.Environment = {QStringLiteral("TMPDIR=") + tmp,
+                               QStringLiteral("XDG_RUNTIME_DIR=") + tmp + QStringLiteral("-runtime")};
+        Started = Process.Start(QStringLiteral(PARLOTEL_EXE),
+                                command + QStringList{QStringLiteral("--password"), SystemPassword,
+                                                      QStringLiteral("--device"), device, QStringLiteral("--trace"),
+                                                      trace},
+                                options);
+        Process.CloseInput();
+    }
+
+    void Signal(int signal) const { ::kill(pid_t(Process.Pid()), signal); }
+
+    TChildProcess Process;
+    bool Started = false;
+};
+
+} // namespace
+
+class TestInterruption : public QObject {
+    Q_OBJECT
+private:
+    QTemporaryDir dir;
+    QString state;
+
+    QString path(const QString& name) const { return dir.filePath(name); }
+
+    // A fresh, empty folder for the program's temporary files (and one beside
+    // it for Qt's runtime files).
+    QString freshTmp(const QString& name) const
+    {
+        const QString runtime = name + QStringLiteral("-runtime");
+        QDir(dir.path()).mkpath(name);
+        QDir(dir.path()).mkpath(runtime);
+        QFile::setPermissions(path(runtime), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        return path(name);
+    }
+
+    QStringList leftIn(const QString& folder) const
+    {
+        return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+    }
+
+    static int run(const QStringList& command, const QString& device)
+    {
+        TChildProcess program;
+        if (!program.Start(QStringLiteral(PARLOTEL_EXE),
+                           command + QStringList{QStringLiteral("--password"), SystemPassword,
+                                                 QStringLiteral("--device"), device}))
+            return -1;
+        program.CloseInput();
+        return program.Wait(ProgramMs);
+    }
+
+    static std::unique_ptr<TUnitProcess> pacedUnit(const QString& stateFile)
+    {
+        return std::make_unique<TUnitProcess>(
+            QStringList{QStringLiteral("--baud"), QStringLiteral("19200"), QStringLiteral("--state"), stateFile});
+    }
+
+private slots:
+    // A unit with a long recording under menu 5, sent unpaced.
+    void initTestCase()
+    {
+        QVERIFY(dir.isValid());
+        state = path(QStringLiteral("unit.json"));
+        TUnitProcess unit({QStringLiteral("--baud"), QStringLiteral("0"), QStringLiteral("--state"), state});
+        QVERIFY(!unit.Pty().isEmpty());
+        QVERIFY(WriteTestFile(path(QStringLiteral("long.pcm")), SoundBytes(RecordingBytes, 5)));
+        QCOMPARE(run({QStringLiteral("--upload"), QStringLiteral("menu:5"), path(QStringLiteral("long.pcm"))},
+                     unit.Pty()),
+                 0);
+    }
+
+    void ctrlCDuringADownload()
+    {
+        auto unit = pacedUnit(state);
+        QVERIFY(!unit->Pty().isEmpty());
+        const QString target = path(QStringLiteral("menu5.pcm"));
+        const QString trace = path(QStringLiteral("download.trace"));
+        const QString tmp = freshTmp(QStringLiteral("tmp-download"));
+        QVERIFY(WriteTestFile(target, "earlier"));
+
+        TProgram program({QStringLiteral("--download"), QStringLiteral("menu:5"), target}, unit->Pty(), trace, tmp);
+        QVERIFY(program.Started);
+        // Data blocks are moving (the trace is written out as it goes).
+        QTRY_VERIFY_WITH_TIMEOUT(readText(trace).contains(QStringLiteral("YMODEM block 3,")), StartedMs);
+        QVERIFY(!leftIn(tmp).isEmpty()); // the download's private folder
+        program.Signal(SIGINT);
+        QCOMPARE(program.Process.Wait(ProgramMs), Interrupted);
+
+        const QString errors = QString::fromUtf8(program.Process.ReadErrors());
+        QCOMPARE(errors, QStringLiteral("parlotel: прервано\n"));
+        QCOMPARE(ReadTestFile(target), QByteArray("earlier"));
+        QCOMPARE(leftIn(tmp), QStringList());
+        // The unit's report was read before the goodbye, and nothing came after it.
+        const QString text = readText(trace);
+        QVERIFY2(text.indexOf(QStringLiteral("TRANSFER_RESULT")) >= 0, qPrintable(text));
+        QVERIFY2(text.lastIndexOf(Goodbye) > text.indexOf(QStringLiteral("TRANSFER_RESULT")), qPrintable(text));
+        QVERIFY2(sentLines(trace).constLast().contains(Goodbye), qPrintable(text));
+        QVERIFY(text.endsWith(QLatin1Char('\n')));
+
+        // The unit is back at its prompt: the next login works at once.
+        QCOMPARE(run({QStringLiteral("--get"), QStringLiteral("12")}, unit->Pty()), 0);
+    }
+
+    void sigtermDuringABackup()
+    {
+        auto unit = pacedUnit(state);
+        QVERIFY(!unit->Pty().isEmpty());
+        const QString backup = path(QStringLiteral("unit-backup.json"));
+        const QString trace = path(QStringLiteral("backup.trace"));
+        TProgram program({QStringLiteral("--backup"), backup}, unit->Pty(), trace,
+                         freshTmp(QStringLiteral("tmp-backup")));
+        QVERIFY(program.Started);
+        // Well into the backup's reads: past the login and the first settings.
+        QTRY_VERIFY_WITH_TIMEOUT(sentLines(trace).size() > 40, StartedMs);
+        program.Signal(SIGTERM);
+        QCOMPARE(program.Process.Wait(ProgramMs), Interrupted);
+        QCOMPARE(QString::fromUtf8(program.Process.ReadErrors()), QStringLiteral("parlotel: прервано\n"));
+        QVERIFY(!QFileInfo::exists(backup));
+        QCOMPARE(leftIn(dir.path()).filter(QStringLiteral("unit-backup")), QStringList());
+        QVERIFY2(sentLines(trace).constLast().contains(Goodbye), qPrintable(readText(trace)));
+        QCOMPARE(run({QStringLiteral("--get"), QStringLiteral("12")}, unit->Pty()), 0);
+    }
+
+    // A second signal does not wait for the unit: the program ends at once,
+    // still with the code of a command that did not complete, its trace whole
+    // up to there.
+    void aSecondSignalEndsAtOnce()
+    {
+        auto unit = pacedUnit(state);
+        QVERIFY(!unit->Pty().isEmpty());
+        const QString trace = path(QStringLiteral("twice.trace"));
+        TProgram program({QStringLiteral("--download"), QStringLiteral("menu:5"), path(QStringLiteral("twice.pcm"))},
+                         unit->Pty(), trace, freshTmp(QStringLiteral("tmp-twice")));
+        QVERIFY(program.Started);
+        QTRY_VERIFY_WITH_TIMEOUT(readText(trace).contains(QStringLiteral("YMODEM block 3,")), StartedMs);
+        // The unit's report after the cancel comes late: the program is still
+        // waiting for it when the second signal comes.
+        QCOMPARE(unit->Control("fault delay 30000"), QByteArray("ok fault delay 30000"));
+        const qsizetype sentBefore = sentLines(trace).size();
+        program.Signal(SIGINT);
+        // Two signals sent together would arrive as one.
+        QTRY_VERIFY_WITH_TIMEOUT(sentLines(trace).mid(sentBefore).join(QString()).contains(QStringLiteral("<CAN>")),
+                                 StartedMs);
+        program.Signal(SIGINT);
+        QCOMPARE(program.Process.Wait(ProgramMs), Interrupted);
+        const QString text = readText(trace);
+        QVERIFY2(!text.contains(QStringLiteral("TRANSFER_RESULT")), qPrintable(text));
+        QVERIFY2(sentLines(trace).constLast().contains(QStringLiteral("<CAN>")), qPrintable(text));
+        QVERIFY(text.endsWith(QLatin1Char('\n')));
+        QVERIFY(!QFileInfo::exists(path(QStringLiteral("twice.pcm"))));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestInterruption)
+#include "test_interruption.moc"

@@ -408,8 +408,9 @@ private slots:
         QVERIFY(rig.Started());
         QVERIFY(rig.Connect(QStringLiteral("1234")));
         TForm1& w = *rig.Window;
-        for (auto [page, grid] : {std::pair{w.tbsGreetings, w.sgGreetings}, std::pair{w.tbsMenu, w.sgMenu}}) {
+        for (const auto& [page, shown] : {std::pair{w.tbsGreetings, w.sgGreetings}, std::pair{w.tbsMenu, w.sgMenu}}) {
             QVERIFY(rig.ShowPage(page));
+            TStringGrid* grid = shown; // clang 14 lets no lambda take a structured binding
             // The style's text margin on either side, and the grid line.
             const int margins = 2 * (grid->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, grid) + 1)
                 + (grid->showGrid() ? 1 : 0);

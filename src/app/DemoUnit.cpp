@@ -46,15 +46,18 @@ bool TDemoUnit::Start(const QString& executable, const QString& folder, bool res
         QFile::remove(state);
         QDir(state + QStringLiteral(".voice")).removeRecursively();
     }
+    // The unit's own words (its byte counts when it ends, its complaints) go
+    // into a log beside its state: the program's standard error is the user's.
     TChildOptions options;
-    options.Errors = TChildErrors::Inherited;
+    options.Errors = TChildErrors::ToFile;
+    options.ErrorFile = QDir(folder).filePath(QStringLiteral("unit.log"));
     if (!m_process.Start(executable, {QStringLiteral("--pty"), QStringLiteral("--state"), state, QStringLiteral("--baud"),
                                       QString::number(baud)}, options))
         return Fail(m_process.ErrorText());
     // The unit's first line names its pseudo-terminal.
     m_device = QString::fromLocal8Bit(m_process.ReadLine(StartMs)).trimmed();
     if (m_device.isEmpty())
-        return Fail(QStringLiteral("%1 не сообщил свое устройство.").arg(UnitName));
+        return Fail(QStringLiteral("%1 не сообщил свое устройство (%2).").arg(UnitName, options.ErrorFile));
     return true;
 }
 

@@ -13,6 +13,7 @@
 #include "ui/YModemU.h"
 
 #include <QCoreApplication>
+#include <QRegularExpression>
 #include <QTextStream>
 
 #include <atomic>
@@ -26,11 +27,16 @@ namespace {
 // that stopped answering.
 constexpr int DisconnectMs = 5000;
 
+// A box's text may run over several lines (CR or LF) and end with the unit's
+// own CR: every line gets the prefix, blank ones are dropped.
 void Print(const QString& text)
 {
-    QString line = text;
-    line.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    std::fprintf(stderr, "parlotel: %s\n", qPrintable(line));
+    static const QRegularExpression lineEnds(QStringLiteral("[\r\n]"));
+    for (const QString& line : text.split(lineEnds)) {
+        const QString shown = line.trimmed();
+        if (!shown.isEmpty())
+            std::fprintf(stderr, "parlotel: %s\n", qPrintable(shown));
+    }
 }
 
 // Prints every box instead of showing it and counts them: any of them means

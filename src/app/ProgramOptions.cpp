@@ -11,6 +11,11 @@ namespace {
 
 constexpr int HighestPort = 255;
 
+const char* const Usage =
+    "Usage: parlotel [--demo | --demo-reset] [--trace FILE]\n"
+    "       parlotel COMMAND [--password P] [--port N | --device PATH | --demo] [--trace FILE]\n"
+    "       parlotel --help\n";
+
 const char* const HeadlessHelp =
     "\nWith a command the program runs without its window (no display is needed): it\n"
     "connects to the unit, runs the command, disconnects and exits. Messages that the\n"
@@ -31,8 +36,9 @@ struct TParser {
     QCommandLineParser Parser;
     QCommandLineOption Help{{QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Show this help.")};
     QCommandLineOption Demo{QStringLiteral("demo"),
-                            QStringLiteral("Use the emulated unit: the window connects the chosen COM port to it, "
-                                           "a command connects to it unpaced. Nothing is stored.")};
+                            QStringLiteral("Use the emulated unit, which keeps its changes until --demo-reset: "
+                                           "the window connects the chosen COM port to it for this run (the stored "
+                                           "port is not changed), a command connects to it unpaced.")};
     QCommandLineOption Reset{QStringLiteral("demo-reset"),
                              QStringLiteral("Like --demo, with the unit back in its factory state.")};
     QCommandLineOption Password{QStringLiteral("password"),
@@ -40,7 +46,9 @@ struct TParser {
                                                "standard input."),
                                 QStringLiteral("P")};
     QCommandLineOption Port{QStringLiteral("port"),
-                            QStringLiteral("Command: use COM<N> instead of the stored port."), QStringLiteral("N")};
+                            QStringLiteral("Command: use COM<N> (1 to 255) instead of the stored port; a number "
+                                           "opens its assigned device, else /dev/ttyUSB<N-1>, else /dev/ttyS<N-1>."),
+                            QStringLiteral("N")};
     QCommandLineOption Device{QStringLiteral("device"),
                               QStringLiteral("Command: open this serial device as the port."),
                               QStringLiteral("PATH")};
@@ -64,15 +72,42 @@ struct TParser {
         Parser.addOptions({DryRun, Password, Port, Device, Trace});
     }
 
-    // Parsed before the application object exists, the parser knows no
-    // program name and puts a placeholder into its usage line.
+    // The parser's own usage line knows neither the program's name (there is
+    // no application object yet) nor its two ways of running.
     QString HelpText() const
     {
         QString text = Parser.helpText();
-        text.replace(QStringLiteral("<executable_name>"), QStringLiteral("parlotel"));
+        text.replace(0, text.indexOf(QLatin1Char('\n')) + 1, QString::fromLatin1(Usage));
         return text + QString::fromLatin1(HeadlessHelp);
     }
 };
+
+// An option given twice: the parser would keep only its last value, and
+// "--get 15 --get 16" would quietly read one of them.
+bool RefuseRepeated(const TParser& p, QString& error)
+{
+    for (const QString& name : p.Parser.optionNames()) {
+        if (p.Parser.optionNames().count(name) > 1) {
+            error = QStringLiteral("--%1 is given more than once").arg(name);
+            return false;
+        }
+    }
+    return true;
+}
+
+// "--export --password 1234": the parser takes the next option for the
+// missing value.
+bool RefuseOptionAsValue(const TParser& p, QString& error)
+{
+    for (const QString& name : p.Parser.optionNames()) {
+        const QString value = p.Parser.value(name);
+        if (value.startsWith(QLatin1String("--"))) {
+            error = QStringLiteral("--%1 needs a value before %2 (a file of that name: ./%2)").arg(name, value);
+            return false;
+        }
+    }
+    return true;
+}
 
 // The command named on the line; an error when there are several.
 bool FindCommand(const TParser& p, TProgramOptions& options, QString& error)
@@ -166,10 +201,11 @@ std::optional<int> ParseProgramOptions(int argc, char** argv, TProgramOptions& o
         options.DemoReset = p.Parser.isSet(p.Reset);
         options.Demo = options.DemoReset || p.Parser.isSet(p.Demo);
         options.TracePath = p.Parser.value(p.Trace);
-        valid = FindCommand(p, options, error) && ReadOperand(p, options, error) && ReadConnection(p, options, error);
+        valid = RefuseRepeated(p, error) && RefuseOptionAsValue(p, error) && FindCommand(p, options, error)
+            && ReadOperand(p, options, error) && ReadConnection(p, options, error);
     }
     if (!valid) {
-        std::fprintf(stderr, "parlotel: %s\n\n%s", qPrintable(error), qPrintable(p.HelpText()));
+        std::fprintf(stderr, "parlotel: %s\n%s", qPrintable(error), Usage);
         return ecUsage;
     }
     return std::nullopt;

@@ -139,13 +139,15 @@ void TSpCustomComm::Open()
 
 void TSpCustomComm::OpenDevice()
 {
-    const QString name = FormattedName();
+    // Named by the device actually tried: "COM1" alone does not tell the user
+    // which of the computer's devices failed.
+    const QString device = spResolveDevice(FormattedName());
     int fd = -1;
-    if (const int err = spOpenDevice(spResolveDevice(name), fd)) {
+    if (const int err = spOpenDevice(device, fd)) {
         if (err == ENOENT)
-            throw ESpCommError(formatMessage("Specified device not found (%s).", {name}), err);
+            throw ESpCommError(formatMessage("Specified device not found (%s).", {device}), err);
         throw ESpCommError(formatMessage("Can't open specified device %s (Error %d, %s)",
-                                         {name, QString::number(err), spErrorText(err)}),
+                                         {device, QString::number(err), spErrorText(err)}),
                            err);
     }
     auto line = std::make_shared<TSpLine>(fd);

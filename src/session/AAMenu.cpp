@@ -157,9 +157,10 @@ void TAAMenu::OpenPort()
         State = stWake;
         return;
     } catch (const ESpCommError& e) {
-        if (e.SystemError() == EACCES)
-            m_openHint = AccessDeniedText(spResolveDevice(Port().FormattedName()), e.Message());
-    } catch (const std::exception&) {
+        m_openHint = e.SystemError() == EACCES ? AccessDeniedText(spResolveDevice(Port().FormattedName()), e.Message())
+                                               : e.Message();
+    } catch (const std::exception& e) {
+        m_openHint = QString::fromUtf8(e.what());
     }
     // Whatever the reason, the user is told the port could not be opened.
     ConnectError = cePortFailed;
@@ -290,6 +291,30 @@ bool TAAMenu::ReadPrompt(const QByteArray& expected)
     return true;
 }
 
+bool TAAMenu::ReadMenuPrompt(const Unit::TUnitMenu& menu)
+{
+    QByteArray text = Unit::MenuEnd;
+    if (FormComm()->ReadThrough(text, NavigateWaitMs) != wrFound) {
+        State = stPromptMismatch;
+        return false;
+    }
+    if (text == menu.Prompt)
+        return true;
+    // A refusal is the unit's answer, not a dialogue out of step: logging in
+    // again would only hear it again. The unit stays at "PC>", already read.
+    const qsizetype end = text.indexOf(Unit::LineEnd);
+    const QByteArray word = text.left(end);
+    if (end > 0 && Unit::IsRefusal(word) && text.mid(end + 1) == Unit::Menu(Unit::umPC)->Prompt) {
+        m_refusal = QStringLiteral("AAMenu (%1): Reply: %2")
+                        .arg(QString::fromLatin1(menu.Enter.chopped(Unit::LineEnd.size())), QString::fromLatin1(word));
+        m_handedOverAt = FormComm()->SendCount();
+        State = stMenuRefused;
+    } else {
+        State = stPromptMismatch;
+    }
+    return false;
+}
+
 bool TAAMenu::SendCommand(const QByteArray& command)
 {
     if (FormComm()->SendAndWaitEcho(command, NavigateWaitMs) != wrFound) {
@@ -319,7 +344,7 @@ void TAAMenu::Navigate()
         State = stWrongMenu;
         return;
     }
-    if (!SendCommand(target->Enter) || !ReadPrompt(target->Prompt))
+    if (!SendCommand(target->Enter) || !ReadMenuPrompt(*target))
         return;
     UnitMode = target->Mode;
     m_handedOverAt = FormComm()->SendCount();
@@ -343,6 +368,11 @@ void TAAMenu::ClosePort()
 
 void TAAMenu::Failed(int state)
 {
+    if (state == stMenuRefused) {
+        ErrorBox(m_refusal);
+        State = stIdle; // the job is not run; the session stays where it is
+        return;
+    }
     ErrorBox(ErrorText(state));
     if (state == stPromptMismatch && m_relogins < MaxRelogins) {
         ++m_relogins;

@@ -14,6 +14,10 @@
 #include <functional>
 #include <optional>
 
+namespace Unit {
+struct TUnitMenu;
+}
+
 class TAAMenu : public TJoint {
 public:
     // Session states; 200 and above show an error and end the connection.
@@ -41,6 +45,7 @@ public:
         stPromptMismatch = 206,
         stNavigationFailed = 207,
         stWrongMenu = 208,
+        stMenuRefused = 209, // the unit refused to enter the menu; the connection stays
     };
 
     // Result of the last connection attempt.
@@ -87,6 +92,9 @@ private:
 
     // Navigation helpers: false after setting the failure state.
     bool ReadPrompt(const QByteArray& expected);
+    // After a menu's command: its prompt, or the unit's refusal followed by
+    // the prompt it stayed at.
+    bool ReadMenuPrompt(const Unit::TUnitMenu& menu);
     bool SendCommand(const QByteArray& command);
     // Starts the worker with a job, gated as every hand-over is.
     bool BeginHandOver();
@@ -101,7 +109,9 @@ private:
     int m_relogins = 0;
     // TFormComm::SendCount when the last navigation handed the line over.
     std::optional<uint64_t> m_handedOverAt;
-    // Said under the report of a port that did not open, when there is more to
-    // tell than that (a refused access); empty otherwise.
+    // Said under the report of a port that did not open: the device tried and
+    // the system's reason (for a refused access, with the remedy).
     QString m_openHint;
+    // The menu command the unit refused and its reply word, for stMenuRefused.
+    QString m_refusal;
 };

@@ -70,6 +70,11 @@ const QByteArray NoFreeMem = QByteArrayLiteral("NO_FREE_MEM");
 const QByteArray NotFound = QByteArrayLiteral("NOT_FOUND");
 const QByteArray NoFreeBoxTail = QByteArrayLiteral("O_FREE_BOX");
 
+bool IsRefusal(const QByteArray& line)
+{
+    return line == Error || line == Busy || line == NoFreeMem || line == NotFound;
+}
+
 QString FromUnit(const QByteArray& bytes)
 {
     QStringDecoder decoder("windows-1251");

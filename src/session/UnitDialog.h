@@ -102,6 +102,11 @@ extern const QByteArray NoFreeMem;
 extern const QByteArray NotFound;
 extern const QByteArray NoFreeBoxTail; // "O_FREE_BOX": "NO_FREE_BOX" after its "N" served as the prompt
 
+// A line that is one of the words with which the unit refuses a command
+// ("ERROR", "BUSY", "NO_FREE_MEM", "NOT_FOUND"): never a list entry, a name or
+// a value, wherever a reply of several lines is read.
+bool IsRefusal(const QByteArray& line);
+
 // Between the unit's code page (Windows-1251) and text.
 QString FromUnit(const QByteArray& bytes);
 QByteArray ToUnit(const QString& text);

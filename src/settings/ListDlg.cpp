@@ -101,6 +101,14 @@ bool TListDlg::ReadList()
     }
     QList<QByteArray> lines = text.split(Unit::LineEnd.at(0));
     lines.removeLast(); // the prompt
+    // A refused read lists nothing; the list keeps what it held.
+    for (const QByteArray& line : lines) {
+        if (Unit::IsRefusal(line)) {
+            m_refusal = line;
+            State = 202;
+            return false;
+        }
+    }
     List.clear();
     for (const QByteArray& line : lines)
         List << Dialogue::FromUnit(line);
@@ -160,11 +168,12 @@ void TListDlg::Change(const QByteArray& command, int errorBase)
         State = errorBase + ReplyUnknown;
 }
 
-QString TListDlg::ErrorText(int state)
+QString TListDlg::ErrorText(int state) const
 {
     switch (state) {
     case 200: return QStringLiteral("List: No echo at GETALL command");
     case 201: return QStringLiteral("List: No reply at GETALL command");
+    case 202: return QStringLiteral("List (GETALL): Reply: ") + QString::fromLatin1(m_refusal);
     case 230: return QStringLiteral("List (GETALL): No echo");
     case 231: return QStringLiteral("List (GETALL): No final reply");
     }

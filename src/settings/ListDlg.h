@@ -39,5 +39,7 @@ private:
     // ADD or REMOVE; errorBase is the state of its first failure.
     void Change(const QByteArray& command, int errorBase);
     bool ReadList();
-    static QString ErrorText(int state);
+    QString ErrorText(int state) const;
+
+    QByteArray m_refusal; // the reply word that refused the read
 };

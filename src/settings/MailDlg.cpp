@@ -99,6 +99,11 @@ void TMailDlg::GetP()
             State = Showing;
             return;
         }
+        if (Unit::IsRefusal(line)) {
+            m_refusal = line;
+            State = 205;
+            return;
+        }
         if (!ReadEntry(line, index, read))
             return;
     }
@@ -277,7 +282,7 @@ void TMailDlg::DeleteSelected()
         State = reply == Unit::Ok ? 3 : UnknownReply;
 }
 
-QString TMailDlg::ErrorText(int state)
+QString TMailDlg::ErrorText(int state) const
 {
     switch (state) {
     case 200: return QStringLiteral("Mail: No echo at GETALL Command");
@@ -285,6 +290,7 @@ QString TMailDlg::ErrorText(int state)
     case 202: return QStringLiteral("Mail: Eror parsing string");
     case 203: return QStringLiteral("Mail: Incorrect size format");
     case 204: return QStringLiteral("Mail: Unable to find FREE= or N=");
+    case 205: return QStringLiteral("Mail (GETALL): Reply: ") + QString::fromLatin1(m_refusal);
     case 220: return QStringLiteral("Mail: No echo at CREATE Command");
     case 221: return QStringLiteral("Mail: Time-out reply at CREATE Command");
     case 222: return QStringLiteral("Mail: No echo at owner input");

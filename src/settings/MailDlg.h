@@ -57,5 +57,7 @@ private:
     void FinishChange();
     void ConfirmDelete();
     void DeleteSelected();
-    static QString ErrorText(int state);
+    QString ErrorText(int state) const;
+
+    QByteArray m_refusal; // the reply word that refused the read
 };

@@ -93,11 +93,16 @@ private:
         return runProgram(args + QStringList{QStringLiteral("--device"), unit.Pty(), QStringLiteral("--password"), password});
     }
 
+    // Every run also checks that standard error carries only the program's
+    // own lines, even where Qt would have something to say (no
+    // XDG_RUNTIME_DIR, as under cron or su).
     static TRun runProgram(const QStringList& args)
     {
         TChildProcess program;
         TRun result;
-        if (!program.Start(QStringLiteral(PARLOTEL_EXE), args))
+        TChildOptions options;
+        options.Environment = {QStringLiteral("XDG_RUNTIME_DIR=")};
+        if (!program.Start(QStringLiteral(PARLOTEL_EXE), args, options))
             return result;
         program.CloseInput();
         QByteArray out;
@@ -112,6 +117,12 @@ private:
         result.Exit = program.Wait(ProgramMs);
         result.Out = QString::fromUtf8(out);
         result.Errors = QString::fromUtf8(program.ReadErrors());
+        static const QRegularExpression stray(QStringLiteral("^(?!parlotel: |Usage: |       parlotel ).*$"),
+                                              QRegularExpression::MultilineOption);
+        const QRegularExpressionMatch line = stray.match(result.Errors.chopped(result.Errors.endsWith(u'\n')));
+        QTest::qVerify(result.Errors.isEmpty() || !line.hasMatch(), "standard error", qPrintable(QStringLiteral("stray line \"%1\" in:\n%2")
+                                                                       .arg(line.captured(), result.Errors)),
+                       __FILE__, __LINE__);
         return result;
     }
 
@@ -385,6 +396,41 @@ private slots:
                              "recording \"99\"");
         refusedBeforeSending(unit, {QStringLiteral("--restore"), good, QStringLiteral("--export"), good}, "one command");
         refusedBeforeSending(unit, {QStringLiteral("--backup"), good, QStringLiteral("--dry-run")}, "--dry-run");
+    }
+
+    // A command line the parser would misread is refused, with the usage
+    // lines only: the whole help would bury the one line that matters.
+    void misreadCommandLinesRefused()
+    {
+        TUnit unit(path(QStringLiteral("usage.json")));
+        QVERIFY(!unit.Pty().isEmpty());
+        refusedBeforeSending(unit, {QStringLiteral("--get"), QStringLiteral("15"), QStringLiteral("--get"), QStringLiteral("16")},
+                             "--get is given more than once");
+        refusedBeforeSending(unit, {QStringLiteral("--upload"), QStringLiteral("menu:1")}, "--upload needs FILE");
+        const TRun r = runProgram({QStringLiteral("--export"), QStringLiteral("--password"), SystemPassword,
+                                   QStringLiteral("--device"), unit.Pty()});
+        QCOMPARE(r.Exit, 3);
+        QVERIFY2(r.Errors.startsWith(QLatin1String("parlotel: --export needs a value before --password")),
+                 qPrintable(r.Errors));
+        QVERIFY2(r.Errors.contains(QLatin1String("Usage: parlotel")) && !r.Errors.contains(QLatin1String("Options:")),
+                 qPrintable(r.Errors));
+        QVERIFY(!QFileInfo::exists(QStringLiteral("--password")));
+    }
+
+    // A device that cannot be opened is named, with the system's reason.
+    void missingDeviceNamed()
+    {
+        const QString device = path(QStringLiteral("no-such-device"));
+        TRun r = runProgram({QStringLiteral("--get"), QStringLiteral("15"), QStringLiteral("--device"), device,
+                             QStringLiteral("--password"), SystemPassword});
+        QCOMPARE(r.Exit, 1);
+        QCOMPARE(r.Errors, QStringLiteral("parlotel: COM1: Не удалось открыть порт.\n"
+                                          "parlotel: Specified device not found (%1).\n").arg(device));
+        r = runProgram({QStringLiteral("--get"), QStringLiteral("15"), QStringLiteral("--device"), dir.path(),
+                        QStringLiteral("--password"), SystemPassword});
+        QCOMPARE(r.Exit, 1);
+        QVERIFY2(r.Errors.contains(QStringLiteral("Can't open specified device %1 (Error %2, ").arg(dir.path()).arg(EISDIR)),
+                 qPrintable(r.Errors));
     }
 
     void traceOfALogin()

@@ -172,7 +172,7 @@ private slots:
     {
         spOverrideDevice(1, QStringLiteral("/dev/parlotel-no-such-port"));
         connectWith({});
-        QCOMPARE(sink.Log(), QStringList({"E: COM1: Не удалось открыть порт."}));
+        QCOMPARE(sink.Log(), QStringList({"E: COM1: Не удалось открыть порт.\nSpecified device not found (/dev/parlotel-no-such-port)."}));
         QCOMPARE(level(), QStringLiteral("Отключено"));
         QCOMPARE(window->Session()->Level, uint8_t(0));
     }

@@ -96,6 +96,48 @@ private slots:
         QCOMPARE(wrong.Wait(10000), 3);
     }
 
+    // A command's standard error carries only what the user must read: no
+    // words of the demo unit (they go to its log), no Qt diagnostics of a
+    // session without XDG_RUNTIME_DIR. The window without a display says what
+    // is missing and ends with 1, instead of Qt's abort.
+    void saysOnlyWhatTheUserMustRead()
+    {
+        QTemporaryDir data;
+        TChildOptions options;
+        options.Environment = {QStringLiteral("XDG_DATA_HOME=") + data.path(), QStringLiteral("XDG_RUNTIME_DIR=")};
+        TChildProcess command;
+        QVERIFY(command.Start(QStringLiteral(PARLOTEL_EXE),
+                              {QStringLiteral("--demo"), QStringLiteral("--password"), QStringLiteral("1234"),
+                               QStringLiteral("--get"), QStringLiteral("15")},
+                              options));
+        QByteArray out;
+        for (QByteArray more; !(more = command.Read(20000)).isEmpty();)
+            out += more;
+        QCOMPARE(command.Wait(20000), 0);
+        QCOMPARE(out, QByteArray("2\n"));
+        QCOMPARE(command.ReadErrors(), QByteArray());
+        QVERIFY(QFileInfo(data.filePath(QStringLiteral("Parlotel/demo/unit.log"))).size() > 0);
+
+        options.Environment = {QStringLiteral("QT_QPA_PLATFORM="), QStringLiteral("DISPLAY="),
+                               QStringLiteral("WAYLAND_DISPLAY=")};
+        for (const QStringList& args : {QStringList(), QStringList{QStringLiteral("--demo")}}) {
+            TChildProcess window;
+            QVERIFY(window.Start(QStringLiteral(PARLOTEL_EXE), args, options));
+            QCOMPARE(window.Wait(20000), 1);
+            const QByteArray errors = window.ReadErrors();
+            QVERIFY2(errors.startsWith("parlotel: the window needs a graphical display") && !errors.contains("einstall"),
+                     errors.constData());
+        }
+    }
+
+    // scripts/demo --unit-only serves the same unit as --demo, with the same memory.
+    void oneDemoUnitOneMemory()
+    {
+        QFile script(QStringLiteral(PARLOTEL_SOURCE_DIR "/scripts/demo"));
+        QVERIFY(script.open(QIODevice::ReadOnly));
+        QVERIFY(script.readAll().contains("home=\"${XDG_DATA_HOME:-$HOME/.local/share}/Parlotel/demo\""));
+    }
+
     // The unit runs only while the program holds its standard input.
     void aProgramThatDiesLeavesNoUnit()
     {

@@ -96,6 +96,11 @@ bool TFaultRig::StaysUsable()
     return read && Sink.Log() == QStringList{QStringLiteral("P")};
 }
 
+QString TFaultRig::PortGone() const
+{
+    return QStringLiteral("E: COM1: Не удалось открыть порт.\nSpecified device not found (%1).").arg(Unit->Pty());
+}
+
 bool TFaultRig::Fault(const QByteArray& line)
 {
     return Unit->Control(line) == "ok " + line;

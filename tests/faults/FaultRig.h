@@ -43,6 +43,8 @@ public:
     // A fresh connect with the system password and its read of the numbers
     // page work, without any message.
     bool StaysUsable();
+    // The error box of a connect whose unit's line has gone.
+    QString PortGone() const;
     // Sends a control line to the unit; true when it took it.
     bool Fault(const QByteArray& line);
 

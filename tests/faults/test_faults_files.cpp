@@ -26,8 +26,6 @@
 
 namespace {
 
-const QString PortGone = QStringLiteral("E: COM1: Не удалось открыть порт.");
-
 QByteArray readFile(const QString& path)
 {
     QFile file(path);
@@ -194,7 +192,7 @@ private slots:
         QVERIFY(transfer.Started);
         QCOMPARE(transfer.Exit, int(ecReadFailed));
         QVERIFY2(transfer.Seconds < 10, qPrintable(QString::number(transfer.Seconds)));
-        QCOMPARE(rig.Sink.Log(), QStringList({PortGone}));
+        QCOMPARE(rig.Sink.Log(), QStringList({rig.PortGone()}));
         QVERIFY(rig.RestartUnit());
         QVERIFY(rig.StaysUsable());
         QVERIFY(rig.ShowPage(w.tbsMessages));
@@ -229,7 +227,7 @@ private slots:
         for (const QString& received : transfer.Modem.Files)
             QCOMPARE(QFileInfo(received).size(), qint64(3 * 8000));
         QCOMPARE(readFile(target.filePath(QStringLiteral("wait.pcm"))), QByteArray("earlier"));
-        QCOMPARE(rig.Sink.Log(), QStringList({PortGone}));
+        QCOMPARE(rig.Sink.Log(), QStringList({rig.PortGone()}));
         QVERIFY(rig.RestartUnit());
         QVERIFY(rig.StaysUsable());
     }

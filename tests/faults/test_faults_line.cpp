@@ -23,8 +23,6 @@
 
 namespace {
 
-const QString PortGone = QStringLiteral("E: COM1: Не удалось открыть порт.");
-
 void typeNumber(const QString& text)
 {
     AnswerNextModal<TFormDirectory>([text](TFormDirectory* d) {
@@ -90,7 +88,7 @@ private slots:
             QVERIFY(kill.Fired());
         }
         QVERIFY2(clock.elapsed() < 4000, qPrintable(QString::number(clock.elapsed())));
-        QCOMPARE(rig.Sink.Log().mid(1), QStringList({"E: SendGet: Bad Transactions", "E: NumberGet: Reception error", PortGone}));
+        QCOMPARE(rig.Sink.Log().mid(1), QStringList({"E: SendGet: Bad Transactions", "E: NumberGet: Reception error", rig.PortGone()}));
         QCOMPARE(rig.Window->Session()->Level, uint8_t(TAAMenu::lvOff));
         QVERIFY(rig.RestartUnit());
         QVERIFY(rig.StaysUsable());
@@ -130,7 +128,7 @@ private slots:
         clock.start();
         QVERIFY(rig.ShowPage(rig.Window->tbsTime));
         QVERIFY2(clock.elapsed() < 4000, qPrintable(QString::number(clock.elapsed())));
-        QCOMPARE(rig.Sink.Log(), QStringList({"P", PortGone}));
+        QCOMPARE(rig.Sink.Log(), QStringList({"P", rig.PortGone()}));
         QCOMPARE(rig.Window->Session()->Level, uint8_t(TAAMenu::lvOff));
         QVERIFY(rig.RestartUnit());
         QVERIFY(rig.StaysUsable());

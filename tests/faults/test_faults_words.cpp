@@ -69,6 +69,12 @@ std::function<QString(const QString&)> alike(const char* message)
     return byWord(message, message);
 }
 
+// A reply word names itself after head; any other word gets other.
+QString refusal(const QString& word, const char* head, const QString& other)
+{
+    return word == QLatin1String("HUH") ? other : QLatin1String(head) + word;
+}
+
 struct TStep {
     const char* Name;
     QWidget* TForm1::*Page; // shown before the fault, so the job has what it writes back
@@ -145,7 +151,12 @@ const std::vector<TStep>& steps()
              return byWord("Menu (DELMSG): reply: 'ERROR'", "Menu (DELMSG): Unknown error")(word);
          }},
         {"mailboxes read", &TForm1::tbsNumbers, 0, [](TFaultRig& rig) { submit(rig, rig.Window->MailJob, 3); },
-         [](TForm1&, const QString& word) { return alike("Mail: Unable to find FREE= or N=")(word); }},
+         [](TForm1&, const QString& word) {
+             return refusal(word, "Mail (GETALL): Reply: ", QStringLiteral("Mail: Unable to find FREE= or N="));
+         }},
+        // A word that refuses is no entry; any other line is one, as the unit printed it.
+        {"extensions read", &TForm1::tbsMail, 0, [](TFaultRig& rig) { submit(rig, rig.Window->ListJob, 3); },
+         [](TForm1&, const QString& word) { return refusal(word, "List (GETALL): Reply: ", QString()); }},
         {"mailbox created", &TForm1::tbsMail, 2,
          [](TFaultRig& rig) {
              AnswerNextModal<TFormMailAdd>([](TFormMailAdd* d) {
@@ -215,6 +226,27 @@ private slots:
         QCOMPARE(rig.Sink.Log(), log);
         QCOMPARE(rig.Window->Session()->Level, uint8_t(TAAMenu::lvOff));
         QVERIFY(rig.StaysUsable());
+    }
+
+    // The unit refusing to enter a menu: told once, the connection stays, the
+    // next job goes on from the menu the unit stayed at.
+    void menuCommandRefused()
+    {
+        TFaultRig rig;
+        QVERIFY(rig.Started());
+        QVERIFY(rig.Connect(QStringLiteral("1234")));
+        TForm1& w = *rig.Window;
+        rig.Sink.Clear();
+        QVERIFY(rig.Fault("fault refuse MAIL"));
+        submit(rig, w.MailJob, 3);
+        QCOMPARE(rig.Sink.Log(), QStringList{QStringLiteral("E: AAMenu (MAIL): Reply: ERROR")});
+        QCOMPARE(w.Session()->Level, uint8_t(TAAMenu::lvSystem));
+        QVERIFY(rig.Fault("fault none"));
+        rig.Sink.Clear();
+        w.MailJob->Count = 0;
+        submit(rig, w.MailJob, 3);
+        QCOMPARE(rig.Sink.Log(), QStringList());
+        QCOMPARE(w.MailJob->Count, 2);
     }
 
     void replyReplaced_data()

@@ -174,7 +174,7 @@ private slots:
     {
         const TRun help = run(program(), {QStringLiteral("--help")});
         QCOMPARE(help.ExitCode, 0);
-        QVERIFY2(help.Out.startsWith("Usage: parlotel [options]\n"), help.Out);
+        QVERIFY2(help.Out.startsWith("Usage: parlotel [--demo | --demo-reset] [--trace FILE]\n"), help.Out);
         QVERIFY2(help.Out.contains("--demo"), help.Out);
 
         const TRun page = run(QStringLiteral("gzip"),

@@ -173,14 +173,14 @@ private slots:
                  QStringLiteral("Specified device not found (/dev/parlotel-missing-3)."));
         QVERIFY(!port.IsOpen());
 
-        // "COMn" goes through the settings; messages keep the short name.
+        // "COMn" goes through the settings; messages name the device tried.
         QSettings(QStringLiteral("pt71qm")).setValue(QStringLiteral("Devices/COM7"), pty.SlavePath());
         QSettings(QStringLiteral("pt71qm")).setValue(QStringLiteral("Devices/COM8"), QStringLiteral("/dev/parlotel-none"));
         QCOMPARE(spResolveDevice(QStringLiteral("COM7")), pty.SlavePath());
         QCOMPARE(spResolveDevice(QStringLiteral("COM12")).startsWith(QStringLiteral("/dev/tty")), true);
         port.SetDeviceName(QStringLiteral("COM%d"));
         port.SetPortNum(8);
-        QCOMPARE(errorOf([&] { port.Open(); }), QStringLiteral("Specified device not found (COM8)."));
+        QCOMPARE(errorOf([&] { port.Open(); }), QStringLiteral("Specified device not found (/dev/parlotel-none)."));
         port.SetPortNum(7);
         port.Open();
 

@@ -392,14 +392,14 @@ private slots:
         QSettings(QStringLiteral("pt71qm")).setValue(QStringLiteral("Devices/COM3"), "/dev/parlotel-missing");
         TNoteJob job(6);
         submit(job);
-        QCOMPARE(sink.Log(), QStringList({"E: COM3: Не удалось открыть порт."}));
+        QCOMPARE(sink.Log(), QStringList({"E: COM3: Не удалось открыть порт.\nSpecified device not found (/dev/parlotel-missing)."}));
         QCOMPARE(session->ConnectError, int(TAAMenu::cePortFailed));
         QCOMPARE(levels, QList<int>({1, 1, 0}));
         QCOMPARE(int(session->UnitMode), 0);
     }
 
     // A refused open names the device and the way to get access under the usual
-    // line; the next failure of another kind does not repeat that advice.
+    // line; the next failure of another kind names its own reason only.
     void deniedPortSaysHowToGetAccess()
     {
         QTemporaryDir dir;
@@ -415,7 +415,7 @@ private slots:
         submit(job);
         QCOMPARE(sink.Log(), QStringList({"E: COM2: Не удалось открыть порт.\nНет доступа к порту " + denied
                                           + ": войдите в группу dialout (sudo adduser $USER dialout) и войдите в "
-                                            "систему заново.\nCan't open specified device COM2 (Error 13, "
+                                            "систему заново.\nCan't open specified device " + denied + " (Error 13, "
                                           + spErrorText(EACCES) + ")"}));
         QCOMPARE(levels, QList<int>({1, 1, 0}));
 
@@ -423,7 +423,7 @@ private slots:
         settings.setValue(QStringLiteral("Devices/COM2"), "/dev/parlotel-missing");
         settings.sync();
         submit(job);
-        QCOMPARE(sink.Log(), QStringList({"E: COM2: Не удалось открыть порт."}));
+        QCOMPARE(sink.Log(), QStringList({"E: COM2: Не удалось открыть порт.\nSpecified device not found (/dev/parlotel-missing)."}));
         QCOMPARE(job.Runs.load(), 0);
     }
 

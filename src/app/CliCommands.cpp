@@ -70,7 +70,7 @@ bool Get(TForm1& window, const QString& argument, QString& error)
     if (!setting || !Reachable(runner, *setting, error))
         return false;
     if (!runner.Run(setting->Job(), 3)) {
-        error = QStringLiteral("%1: could not be read").arg(setting->CodeText());
+        error = QStringLiteral("Параметр %1 не прочитан").arg(setting->CodeText());
         return false;
     }
     PrintLine(setting->Shown());
@@ -93,7 +93,8 @@ bool Set(TForm1& window, const QString& argument, QString& error)
     // Written with the job's own write, then read back by it.
     const bool ran = runner.Run(setting.Job(), 2);
     if (!ran || setting.Raw() != raw) {
-        error = QStringLiteral("%1: the unit refused the value; it holds \"%2\"").arg(setting.CodeText(), setting.Shown());
+        error = QStringLiteral("Устройство не приняло значение параметра %1; в устройстве: \"%2\"")
+                    .arg(setting.CodeText(), setting.Shown());
         return false;
     }
     PrintLine(setting.Shown());
@@ -118,7 +119,7 @@ bool ReadClock(TJobRunner& runner, QString& error)
     QDate date;
     QTime time;
     if (!runner.Run(&clock, 3) || !TClock::ParseClockString(clock.ClockString, date, time)) {
-        error = QStringLiteral("the unit's clock could not be read");
+        error = QStringLiteral("Часы устройства не прочитаны");
         return false;
     }
     PrintLine(QDateTime(date, time).toString(ClockFormat));
@@ -145,7 +146,7 @@ bool ClockSet(TForm1& window, const QString& argument, QString& error)
     TClock clock;
     clock.ClockString = TClock::MakeClockString(when->date(), when->time());
     if (!runner.Run(&clock, 2)) {
-        error = QStringLiteral("the unit did not take the clock");
+        error = QStringLiteral("Устройство не приняло время");
         return false;
     }
     return ReadClock(runner, error);
@@ -155,7 +156,7 @@ bool List(TForm1& window, const QString&, QString& error)
 {
     TJobRunner runner(window);
     if (!runner.Run(window.ListJob, 3)) {
-        error = QStringLiteral("the extension numbers could not be read");
+        error = QStringLiteral("Добавочные номера не прочитаны");
         return false;
     }
     for (const QString& entry : window.ListJob->List)
@@ -168,7 +169,7 @@ bool Mailboxes(TForm1& window, const QString&, QString& error)
     TJobRunner runner(window);
     const TMailDlg& mail = *window.MailJob;
     if (!runner.Run(window.MailJob, 3)) {
-        error = QStringLiteral("the mailboxes could not be read");
+        error = QStringLiteral("Почтовые ящики не прочитаны");
         return false;
     }
     for (int i = 0; i < mail.Count; ++i)

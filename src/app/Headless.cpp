@@ -126,8 +126,8 @@ void StopOnSignals(TInterruption& interruption, TLineTrace& trace)
 
 int RunConnected(const THeadlessRequest& request, TForm1& window, const THeadlessSink& sink)
 {
-    window.btnConnectClick();
-    window.Server()->WaitIdle();
+    // Only the login and the version: each command reads what it needs itself.
+    window.Connect();
     // Every failed login ends disconnected; a message after a good login
     // (the first page's reads) fails the command below.
     if (!Connected(window))

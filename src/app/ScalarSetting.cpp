@@ -148,7 +148,7 @@ std::optional<QString> TScalarSetting::Parse(const QString& text, QString& error
     case Flag:
         if (text == QLatin1String("0") || text == QLatin1String("1"))
             return text;
-        error = QStringLiteral("the holiday flag is 0 or 1");
+        error = QStringLiteral("0 or 1 (the holiday flag)");
         return std::nullopt;
     }
     return std::nullopt;

@@ -208,7 +208,7 @@ void TForm1::ShowPage(int index)
         (this->*shows[index])();
 }
 
-void TForm1::btnConnectClick()
+bool TForm1::Connect()
 {
     BeginBusy();
     m_session->Password.clear(); // every fresh connection asks for it
@@ -216,7 +216,12 @@ void TForm1::btnConnectClick()
     m_session->Submit(m_versionJob.get());
     m_server->WaitIdle();
     EndBusy();
-    if (m_session->Level == TAAMenu::lvOff)
+    return m_session->Level != TAAMenu::lvOff;
+}
+
+void TForm1::btnConnectClick()
+{
+    if (!Connect())
         return;
     // Read the current page again with the new login level.
     PageLoaded.fill(false);

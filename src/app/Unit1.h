@@ -189,6 +189,10 @@ public:
     // A hint shown under the password edit and as the level panel's tooltip.
     void SetPasswordHint(const QString& hint);
 
+    // The connect without the page: logs in (asking for the password) and
+    // reads the unit's version. True when logged in.
+    bool Connect();
+
 public slots:
     void btnConnectClick();
     void btnDisconnectClick();

@@ -419,6 +419,19 @@ private slots:
         QVERIFY(!QFileInfo::exists(QStringLiteral("--password")));
     }
 
+    // A message of two lines (the busy unit's) is two prefixed lines.
+    void busyUnitTold()
+    {
+        TUnit unit(path(QStringLiteral("busy.json")));
+        QVERIFY(!unit.Pty().isEmpty());
+        QCOMPARE(unit.Process.Control("fault busy on"), QByteArray("ok fault busy on"));
+        const TRun r = run(unit, {QStringLiteral("--get"), QStringLiteral("15")});
+        QCOMPARE(r.Exit, 1);
+        QVERIFY2(r.Errors.startsWith(QStringLiteral("parlotel: Устройство занято!\n"
+                                                    "parlotel: Дождитесь освобождения всех линий и повторите ввод.\n")),
+                 qPrintable(r.Errors));
+    }
+
     // A device that cannot be opened is named, with the system's reason.
     void missingDeviceNamed()
     {

@@ -7,6 +7,7 @@
 
 #include "CliCommands.h"
 #include "JobRunner.h"
+#include "OutputFile.h"
 #include "ScalarSetting.h"
 #include "UnitSnapshot.h"
 #include "Unit1.h"
@@ -16,7 +17,6 @@
 #include "settings/MenuDlg.h"
 
 #include <QFile>
-#include <QSaveFile>
 
 #include <algorithm>
 #include <functional>
@@ -249,21 +249,20 @@ bool Restore(TForm1& window, const QString& path, bool dryRun, QString& error)
 
 bool BackupCommand(TForm1& window, const QString& path, QString& error)
 {
-    QSaveFile file(path);
-    const auto fail = [&] {
-        error = QStringLiteral("cannot write the backup to %1: %2").arg(path, file.errorString());
-        return false;
-    };
-    // Opened first, so that a folder that cannot be written is told before
-    // the whole unit is read.
-    if (!file.open(QIODevice::WriteOnly))
-        return fail();
     TJobRunner runner(window);
     const auto snapshot = TUnitSnapshot::Read(window, runner, error);
     if (!snapshot)
         return false;
-    const QByteArray json = snapshot->ToJson();
-    return (file.write(json) == json.size() && file.flush() && file.commit()) || fail();
+    QString reason;
+    if (WriteOutputFile(path, snapshot->ToJson(), TFileAccess::Owner, reason))
+        return true;
+    error = QStringLiteral("Не удалось записать резервную копию в файл %1: %2").arg(path, reason);
+    return false;
+}
+
+bool CheckBackupFile(TForm1&, const QString& path, QString& error)
+{
+    return CheckOutputFile(path, error);
 }
 
 bool CheckRestoreFile(TForm1& window, const QString& path, QString& error)

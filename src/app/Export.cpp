@@ -1,6 +1,7 @@
 // The settings export: every page brought up to date, then all values, as the
 // jobs show them, into one text file in Windows-1251 with CR LF line ends.
 #include "Interruption.h"
+#include "OutputFile.h"
 #include "Unit1.h"
 
 #include "session/AAMenu.h"
@@ -14,7 +15,6 @@
 #include "ui/StringGrid.h"
 
 #include <QFileDialog>
-#include <QSaveFile>
 #include <QStringEncoder>
 
 namespace {
@@ -128,30 +128,26 @@ QByteArray TForm1::SettingsText()
     return out.Bytes();
 }
 
-// The file is opened before the pages are read, so that a folder that cannot
-// be written is reported at once rather than after every page was read; it
-// replaces an earlier file only once all of it is written.
+// The target is checked before the pages are read, so that a folder that
+// cannot be written is reported at once rather than after every page was read.
 bool TForm1::ExportSettings(const QString& path, QString& error)
 {
-    QSaveFile file(path);
-    const auto fail = [&] {
-        error = QStringLiteral("Не удалось записать настройки в файл %1: %2").arg(path, file.errorString());
+    const auto fail = [&](const QString& reason) {
+        error = QStringLiteral("Не удалось записать настройки в файл %1: %2").arg(path, reason);
         return false;
     };
-    if (!file.open(QIODevice::WriteOnly))
-        return fail();
+    if (const auto problem = OutputProblem(path))
+        return fail(*problem);
     BeginBusy();
     RefreshAllPages();
     if (TInterruption::Requested()) {
         EndBusy();
         return false; // the earlier file stays; the interruption is reported
     }
-    const QByteArray text = SettingsText();
-    // Flushed before the commit: Qt 6.4's commit replaces the earlier file
-    // even when the last buffered bytes could not be written.
-    const bool written = file.write(text) == text.size() && file.flush() && file.commit();
+    QString reason;
+    const bool written = WriteOutputFile(path, SettingsText(), TFileAccess::Owner, reason);
     EndBusy();
-    return written || fail();
+    return written || fail(reason);
 }
 
 void TForm1::btnExportClick()

@@ -5,6 +5,7 @@
 #include "HeadlessTransfer.h"
 #include "Interruption.h"
 #include "LineTrace.h"
+#include "OutputFile.h"
 #include "Unit1.h"
 #include "serial/SpSystem.h"
 #include "session/AAMenu.h"
@@ -80,6 +81,11 @@ bool ExportCommand(TForm1& window, const QStringList& arguments, QString& error)
     return window.ExportSettings(arguments.constFirst(), error);
 }
 
+bool CheckExportArguments(TForm1&, const QStringList& arguments, QString& error)
+{
+    return CheckOutputFile(arguments.constFirst(), error);
+}
+
 // Points the session's port at the device or the emulated unit asked for.
 bool PreparePort(const TConnectionOptions& c, TForm1& window, TDemoUnit& unit, const QString& demoFolder)
 {
@@ -143,8 +149,9 @@ const std::vector<THeadlessCommand>& HeadlessCommands()
     static const std::vector<THeadlessCommand> commands = [] {
         std::vector<THeadlessCommand> all{
             {QStringLiteral("export"), QStringLiteral("FILE"),
-             QStringLiteral("Command: export all settings of the unit to FILE (text, Windows-1251)."), ExportCommand,
-             {}, {}},
+             QStringLiteral("Command: export all settings of the unit to FILE (text, Windows-1251, readable by its "
+                            "owner only)."),
+             ExportCommand, {}, CheckExportArguments},
             {QStringLiteral("upload"), QStringLiteral("TARGET"),
              QStringLiteral("Command: send the voice file FILE, given after TARGET, to the unit as the recording "
                             "TARGET: menu:N (menus 0 to 19, greetings 20 to 22) or message:N (service messages "
@@ -193,7 +200,7 @@ int RunHeadless(const THeadlessRequest& request, const QString& demoFolder)
         return ecUsage;
     }
     TLineTrace trace;
-    if (!c.TracePath.isEmpty() && !trace.Open(c.TracePath, error)) {
+    if (!c.TracePath.isEmpty() && !(CheckOutputFile(c.TracePath, error) && trace.Open(c.TracePath, error))) {
         Print(error);
         return ecUsage;
     }

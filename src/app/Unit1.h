@@ -168,10 +168,10 @@ public:
     void RefreshAllPages();
     // The export file from what the jobs hold now: Windows-1251, CR LF.
     QByteArray SettingsText();
-    // Refreshes every page and writes the export to path, replacing a file
-    // there only once the whole text is written. False with error set (the
-    // system's words) when the file could not be written; false with error
-    // empty when the run was interrupted.
+    // Refreshes every page and writes the export to path (see OutputFile.h;
+    // created for its owner only: it holds the passwords). False with error
+    // set (the system's words) when the file could not be written; false with
+    // error empty when the run was interrupted.
     bool ExportSettings(const QString& path, QString& error);
 
     TCOMServer* Server() const { return m_server.get(); }

@@ -1,8 +1,9 @@
 // The commands without the window against the emulated unit: single settings
 // of every kind read and written, values refused before anything is sent, the
-// clock, the list and the mailboxes, a backup of one unit restored onto a
-// second one in another state (as administrator, as a dry run, in full), bad
-// backup files, and the line trace of a login.
+// clock, the list and the mailboxes, a backup of one unit (for its owner only,
+// also to standard output) restored onto a second one in another state (as
+// administrator, as a dry run, in full), bad backup files and targets, and the
+// line trace of a login.
 #include "UnitClient.h"
 
 #include <QFile>
@@ -12,6 +13,8 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -258,8 +261,19 @@ private slots:
         {
             TUnit unit(first);
             QVERIFY(!unit.Pty().isEmpty());
-            const TRun r = run(unit, {QStringLiteral("--backup"), backup});
+            // It holds the passwords: for its owner only, also where it
+            // replaces a file everybody could read.
+            writeFile(backup, "earlier");
+            QCOMPARE(::chmod(QFile::encodeName(backup).constData(), 0644), 0);
+            TRun r = run(unit, {QStringLiteral("--backup"), backup});
             QVERIFY2(r.Exit == 0, qPrintable(r.Errors));
+            struct stat st {};
+            QCOMPARE(::stat(QFile::encodeName(backup).constData(), &st), 0);
+            QCOMPARE(st.st_mode & 0777, mode_t(0600));
+            // "-" is standard output.
+            r = run(unit, {QStringLiteral("--backup"), QStringLiteral("-")});
+            QVERIFY2(r.Exit == 0, qPrintable(r.Errors));
+            QCOMPARE(comparable(QJsonDocument::fromJson(r.Out.toUtf8()).object()), comparable(readJson(backup)));
         }
         const QJsonObject saved = readJson(backup);
         QCOMPARE(saved.value(QStringLiteral("version")).toInt(), 1);
@@ -385,6 +399,13 @@ private slots:
                              "recording \"99\"");
         refusedBeforeSending(unit, {QStringLiteral("--restore"), good, QStringLiteral("--export"), good}, "one command");
         refusedBeforeSending(unit, {QStringLiteral("--backup"), good, QStringLiteral("--dry-run")}, "--dry-run");
+
+        // A backup with nowhere to go is refused before the unit is read.
+        refusedBeforeSending(unit, {QStringLiteral("--backup"), path(QStringLiteral("gone/unit.json"))},
+                             qPrintable(QStringLiteral("cannot write %1: the folder %2 does not exist")
+                                            .arg(path(QStringLiteral("gone/unit.json")), path(QStringLiteral("gone")))));
+        refusedBeforeSending(unit, {QStringLiteral("--backup"), dir.path()},
+                             qPrintable(QStringLiteral("cannot write %1: it is a folder").arg(dir.path())));
     }
 
     void traceOfALogin()
@@ -415,11 +436,9 @@ private slots:
         QVERIFY2(in.contains(QStringLiteral("SYSTEM_MODE<CR><LF>")), qPrintable(in));
         QVERIFY2(!out.contains(SystemPassword) && !in.contains(SystemPassword), qPrintable(out + in));
 
-        r = runProgram({QStringLiteral("--get"), QStringLiteral("12"), QStringLiteral("--trace"),
-                        path(QStringLiteral("no-folder/trace.txt")), QStringLiteral("--device"), unit.Pty(),
-                        QStringLiteral("--password"), SystemPassword});
-        QCOMPARE(r.Exit, 3);
-        QVERIFY2(r.Errors.contains(QStringLiteral("Не удалось открыть файл трассировки")), qPrintable(r.Errors));
+        // A trace that cannot be written where it is asked for: nothing sent.
+        refusedBeforeSending(unit, {QStringLiteral("--get"), QStringLiteral("12"), QStringLiteral("--trace"), dir.path()},
+                             qPrintable(QStringLiteral("cannot write %1: it is a folder").arg(dir.path())));
     }
 };
 

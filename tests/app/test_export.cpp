@@ -1,21 +1,28 @@
 // The settings export against the emulated unit in its factory state: the
 // file byte for byte in system and administrator mode, what a second export
 // reads, a cancelled dialog, files that cannot be written (an earlier file
-// stays as it was), and the headless export with its exit codes.
+// stays as it was), the headless export with its exit codes,
+// into pipes, devices and standard output and refused before connecting where
+// it cannot go.
 #include "GuiTestSupport.h"
+#include "TestFiles.h"
 #include "WindowRig.h"
 #include "app/Unit1.h"
 #include "session/AAMenu.h"
 #include "ui/StringGrid.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <sys/resource.h>
 
 namespace {
@@ -64,21 +71,41 @@ private:
 
 struct TRun {
     int Exit = -1;
+    QByteArray Out;
     QByteArray Errors;
 };
 
-// The program's headless export; input is its standard input.
-TRun runExport(const QStringList& args, const QByteArray& input = {})
+// The program with args; input is its standard input.
+TRun runProgram(const QStringList& args, const QByteArray& input = {}, const TChildOptions& options = {})
 {
     TChildProcess program;
     TRun run;
-    if (!program.Start(QStringLiteral(PARLOTEL_EXE), QStringList{QStringLiteral("--export")} + args))
+    if (!program.Start(QStringLiteral(PARLOTEL_EXE), args, options))
         return run;
     program.Write(input);
     program.CloseInput();
+    QDeadlineTimer deadline(ProgramMs);
+    while (!deadline.hasExpired()) {
+        const QByteArray more = program.Read(1000);
+        run.Out += more;
+        if (more.isEmpty() && !program.Running())
+            break;
+    }
     run.Exit = program.Wait(ProgramMs);
     run.Errors = program.ReadErrors();
     return run;
+}
+
+// The program's headless export.
+TRun runExport(const QStringList& args, const QByteArray& input = {})
+{
+    return runProgram(QStringList{QStringLiteral("--export")} + args, input);
+}
+
+qint64 received(TUnitProcess& unit)
+{
+    static const QRegularExpression count(QStringLiteral("received=(\\d+)"));
+    return count.match(QString::fromLatin1(unit.Control("count"))).captured(1).toLongLong();
 }
 
 } // namespace
@@ -196,10 +223,15 @@ private slots:
         QVERIFY(!unit.Pty().isEmpty());
         const QStringList device{QStringLiteral("--device"), unit.Pty()};
 
+        // Over an earlier file everybody could read: the passwords in it are
+        // for its owner only.
+        writeFile(path("headless.txt"), "earlier");
+        QVERIFY(::chmod(QFile::encodeName(path("headless.txt")).constData(), 0644) == 0);
         TRun run = runExport(QStringList{path("headless.txt"), QStringLiteral("--password"), QStringLiteral("1234")}
                              + device);
         QCOMPARE(run.Exit, 0);
         QCOMPARE(readFile(path("headless.txt")), expected("export_factory_system.txt"));
+        QCOMPARE(ModeOf(path("headless.txt")) & 0777, mode_t(0600));
 
         // The password from standard input.
         run = runExport(QStringList{path("stdin.txt")} + device, "1111\n");
@@ -211,18 +243,77 @@ private slots:
         QVERIFY2(run.Errors.contains("parlotel: Неверный пароль! Повторите ввод."), run.Errors.constData());
         QVERIFY(!QFileInfo::exists(path("wrong.txt")));
 
-        writeFile(path("plain"), "plain");
-        run = runExport(QStringList{path("plain") + QStringLiteral("/x.txt"), QStringLiteral("--password"),
-                                    QStringLiteral("1234")}
-                        + device);
-        QCOMPARE(run.Exit, 2);
-        QVERIFY2(run.Errors.contains("Не удалось записать настройки в файл"), run.Errors.constData());
-
         // Nobody at the other end of the line.
         run = runExport({path("none.txt"), QStringLiteral("--password"), QStringLiteral("1234"),
                          QStringLiteral("--device"), QStringLiteral("/dev/parlotel-no-such-port")});
         QCOMPARE(run.Exit, 1);
         QVERIFY2(run.Errors.contains("Не удалось открыть порт."), run.Errors.constData());
+    }
+
+    void headlessExportRefusedBeforeConnecting_data()
+    {
+        QTest::addColumn<QString>("target");
+        QTest::addColumn<QString>("said");
+        QTest::newRow("folder that is a file") << "plain/x.txt" << "plain is not a folder";
+        QTest::newRow("missing folder") << "gone/x.txt" << "gone does not exist";
+        QTest::newRow("a folder") << "folder" << "folder: it is a folder";
+        QTest::newRow("a socket") << "socket" << "socket: it is a socket, not a file";
+    }
+
+    // Told in the command line's English, exit code 3, and the unit hears nothing.
+    void headlessExportRefusedBeforeConnecting()
+    {
+        QFETCH(QString, target);
+        QFETCH(QString, said);
+        TUnitProcess unit({QStringLiteral("--baud"), QStringLiteral("0")});
+        QVERIFY(!unit.Pty().isEmpty());
+        QTemporaryDir here;
+        writeFile(here.filePath(QStringLiteral("plain")), "plain");
+        QVERIFY(QDir(here.path()).mkdir(QStringLiteral("folder")));
+        const TSocketNode socket(here.filePath(QStringLiteral("socket")));
+        QVERIFY(socket.Bound());
+        const TRun run = runExport({here.filePath(target), QStringLiteral("--password"), QStringLiteral("1234"),
+                                    QStringLiteral("--device"), unit.Pty()});
+        QCOMPARE(run.Exit, 3);
+        QVERIFY2(run.Errors.contains("parlotel: cannot write " + QFile::encodeName(here.filePath(target)) + ": ")
+                     && QString::fromUtf8(run.Errors).contains(said),
+                 run.Errors.constData());
+        QCOMPARE(received(unit), 0);
+        QVERIFY(S_ISSOCK(ModeOf(here.filePath(QStringLiteral("socket")))));
+        QVERIFY(S_ISDIR(ModeOf(here.filePath(QStringLiteral("folder")))));
+    }
+
+    // Never renamed over: a pipe is written in place and stays a pipe (first,
+    // so that a program that replaces nodes fails here before it meets a
+    // device); standard output by "-" and by its name; a device that takes
+    // nothing, through a link of this test's own, reports the failure.
+    void headlessExportIntoPipesDevicesAndStandardOutput()
+    {
+        TUnitProcess unit({QStringLiteral("--baud"), QStringLiteral("0")});
+        QVERIFY(!unit.Pty().isEmpty());
+        const QStringList login{QStringLiteral("--password"), QStringLiteral("1234"), QStringLiteral("--device"),
+                                unit.Pty()};
+        TPipeNode pipe(path("pipe"));
+        QVERIFY(pipe.Open());
+        TRun run = runExport(QStringList{path("pipe")} + login);
+        QVERIFY2(run.Exit == 0, run.Errors.constData());
+        QVERIFY(S_ISFIFO(ModeOf(path("pipe"))));
+        QCOMPARE(pipe.ReadAll(), expected("export_factory_system.txt"));
+
+        for (const QString& name : {QStringLiteral("-"), QStringLiteral("/dev/stdout")}) {
+            run = runExport(QStringList{name} + login);
+            QVERIFY2(run.Exit == 0, run.Errors.constData());
+            QCOMPARE(run.Out, expected("export_factory_system.txt"));
+        }
+
+        QVERIFY(QFile::link(QStringLiteral("/dev/full"), path("device")));
+        run = runExport(QStringList{path("device")} + login);
+        QCOMPARE(run.Exit, 2);
+        const QString told = QStringLiteral("parlotel: Не удалось записать настройки в файл %1: %2")
+                                 .arg(path("device"), QString::fromLocal8Bit(std::strerror(ENOSPC)));
+        QVERIFY2(QString::fromUtf8(run.Errors).contains(told), run.Errors.constData());
+        QVERIFY(S_ISLNK(ModeOf(path("device"))));
+        QVERIFY(S_ISCHR(ModeOf(QStringLiteral("/dev/full"))));
     }
 
     void headlessCommandLine()

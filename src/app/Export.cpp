@@ -130,6 +130,8 @@ QByteArray TForm1::SettingsText()
 
 // The target is checked before the pages are read, so that a folder that
 // cannot be written is reported at once rather than after every page was read.
+// Any message while the pages are read means a value may be missing or wrong:
+// the earlier file then stays as it was.
 bool TForm1::ExportSettings(const QString& path, QString& error)
 {
     const auto fail = [&](const QString& reason) {
@@ -139,10 +141,20 @@ bool TForm1::ExportSettings(const QString& path, QString& error)
     if (const auto problem = OutputProblem(path))
         return fail(*problem);
     BeginBusy();
-    RefreshAllPages();
+    bool read = false;
+    {
+        const TMessageCounter messages;
+        RefreshAllPages();
+        read = messages.Count() == 0 && m_session->Level != TAAMenu::lvOff;
+    }
     if (TInterruption::Requested()) {
         EndBusy();
         return false; // the earlier file stays; the interruption is reported
+    }
+    if (!read) {
+        EndBusy();
+        error = QStringLiteral("Не удалось прочитать все настройки: экспорт в файл %1 не выполнен").arg(path);
+        return false;
     }
     QString reason;
     const bool written = WriteOutputFile(path, SettingsText(), TFileAccess::Owner, reason);

@@ -150,7 +150,7 @@ const std::vector<THeadlessCommand>& HeadlessCommands()
         std::vector<THeadlessCommand> all{
             {QStringLiteral("export"), QStringLiteral("FILE"),
              QStringLiteral("Command: export all settings of the unit to FILE (text, Windows-1251, readable by its "
-                            "owner only)."),
+                            "owner only); not written when a read fails."),
              ExportCommand, {}, CheckExportArguments},
             {QStringLiteral("upload"), QStringLiteral("TARGET"),
              QStringLiteral("Command: send the voice file FILE, given after TARGET, to the unit as the recording "

@@ -170,8 +170,9 @@ public:
     QByteArray SettingsText();
     // Refreshes every page and writes the export to path (see OutputFile.h;
     // created for its owner only: it holds the passwords). False with error
-    // set (the system's words) when the file could not be written; false with
-    // error empty when the run was interrupted.
+    // set when a read came up with a message (the earlier file stays) or the
+    // file could not be written (with the system's words); false with error
+    // empty when the run was interrupted.
     bool ExportSettings(const QString& path, QString& error);
 
     TCOMServer* Server() const { return m_server.get(); }

@@ -1,7 +1,7 @@
 // The settings export against the emulated unit in its factory state: the
 // file byte for byte in system and administrator mode, what a second export
-// reads, a cancelled dialog, files that cannot be written (an earlier file
-// stays as it was), the headless export with its exit codes,
+// reads, a cancelled dialog, files that cannot be written and reads that fail
+// (an earlier file stays as it was), the headless export with its exit codes,
 // into pipes, devices and standard output and refused before connecting where
 // it cannot go.
 #include "GuiTestSupport.h"
@@ -314,6 +314,42 @@ private slots:
         QVERIFY2(QString::fromUtf8(run.Errors).contains(told), run.Errors.constData());
         QVERIFY(S_ISLNK(ModeOf(path("device"))));
         QVERIFY(S_ISCHR(ModeOf(QStringLiteral("/dev/full"))));
+    }
+
+    // A read that came up with a message may have left a value missing or
+    // wrong: the earlier file stays, in the window and without it, and the
+    // export says why.
+    void failedReadKeepsTheEarlierFile()
+    {
+        const QString target = path("kept.txt");
+        const QByteArray earlier = "earlier export\r\n";
+        writeFile(target, earlier);
+        const QString told = QStringLiteral("Не удалось прочитать все настройки: экспорт в файл %1 не выполнен").arg(target);
+        {
+            TWindowRig rig;
+            QVERIFY(rig.Started());
+            QVERIFY(rig.Connect(QStringLiteral("1234")));
+            QCOMPARE(rig.Unit->Control("fault refuse GETALL"), QByteArray("ok fault refuse GETALL"));
+            rig.Sink.Clear();
+            exportTo(rig, target);
+            QCOMPARE(readFile(target), earlier);
+            QVERIFY2(rig.Sink.Errors().size() >= 2, qPrintable(rig.Sink.Log().join(u'\n')));
+            QCOMPARE(rig.Sink.Errors().constLast(), told);
+            // With the unit answering again the same window exports.
+            QCOMPARE(rig.Unit->Control("fault none"), QByteArray("ok fault none"));
+            exportTo(rig, target);
+            QCOMPARE(readFile(target), expected("export_factory_system.txt"));
+        }
+        writeFile(target, earlier);
+        TUnitProcess unit({QStringLiteral("--baud"), QStringLiteral("0")});
+        QVERIFY(!unit.Pty().isEmpty());
+        QCOMPARE(unit.Control("fault refuse GETALL"), QByteArray("ok fault refuse GETALL"));
+        const TRun run = runExport({target, QStringLiteral("--password"), QStringLiteral("1234"),
+                                    QStringLiteral("--device"), unit.Pty()});
+        QCOMPARE(run.Exit, 2);
+        QVERIFY2(QString::fromUtf8(run.Errors).contains(QStringLiteral("parlotel: ") + told), run.Errors.constData());
+        QCOMPARE(readFile(target), earlier);
+        QCOMPARE(QDir(dir.path()).entryList({QStringLiteral(".kept*")}, QDir::Files | QDir::Hidden), QStringList());
     }
 
     void headlessCommandLine()

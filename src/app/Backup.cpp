@@ -15,6 +15,7 @@
 #include "settings/ListDlg.h"
 #include "settings/MailDlg.h"
 #include "settings/MenuDlg.h"
+#include "session/UnitDialog.h"
 
 #include <QFile>
 
@@ -71,7 +72,7 @@ public:
                       .arg(m_equal)
                       .arg(m_refused));
         if (m_refused)
-            error = QStringLiteral("the unit refused %1 of the changes").arg(m_refused);
+            error = QStringLiteral("Устройство не приняло изменений: %1").arg(m_refused);
         return m_refused == 0;
     }
 
@@ -92,6 +93,12 @@ private:
         }
     }
 
+    // The passwords' values stay out of the report, as out of the line trace.
+    static QString Shown(const TScalarSetting& setting, const QString& value)
+    {
+        return Unit::IsPasswordCode(setting.Code()) ? QStringLiteral("****") : value;
+    }
+
     void Settings(const TUnitSnapshot& unit)
     {
         for (const auto& [code, text] : m_backup.Settings) {
@@ -106,7 +113,7 @@ private:
                 ++m_equal;
                 continue;
             }
-            Change(QStringLiteral("setting ") + setting->CodeText(), held, text, [&] {
+            Change(QStringLiteral("setting ") + setting->CodeText(), Shown(*setting, held), Shown(*setting, text), [&] {
                 setting->Assign(*wanted);
                 return m_runner.Run(setting->Job(), 2) && setting->Raw() == *wanted;
             });

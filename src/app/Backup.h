@@ -4,9 +4,9 @@
 // OutputFile.h says, for its owner only: it holds the passwords). --restore
 // FILE compares the backup with the unit and writes what differs, in an order
 // the unit accepts (see Backup.cpp), reading each value back; it prints what
-// changed, what was equal and what the unit refused. --dry-run prints the
-// differences only. Voice recordings are not in a backup: differing names are
-// reported.
+// changed, what was equal and what the unit refused, the passwords' values as
+// stars. --dry-run prints the differences only. Voice recordings are not in a
+// backup: differing names are reported.
 
 #include <QString>
 

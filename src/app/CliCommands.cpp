@@ -224,8 +224,9 @@ std::vector<THeadlessCommand> CliCommands()
                 "only).",
                 BackupCommand, CheckBackupFile),
         Command("restore", "FILE",
-                "Command: write the settings of a backup FILE to the unit where they differ; with --dry-run only "
-                "print the differences.",
+                "Command: write the settings of a backup FILE to the unit where they differ, without asking: "
+                "extension entries and mailboxes that FILE lacks are removed, menu keys unassigned in FILE are "
+                "cleared; passwords show as ****. With --dry-run only print the differences.",
                 RestoreCommand, CheckRestoreFile),
     };
 }

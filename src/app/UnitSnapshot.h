@@ -40,7 +40,8 @@ struct TUnitSnapshot {
     int FreeSeconds = 0;
     std::map<int, QString> Recordings;  // service messages by code: file name (system)
 
-    // Reads the unit through the window's jobs; false when a read failed.
+    // Reads the unit through the window's jobs; nothing, with error in the
+    // window's words, when a read failed.
     static std::optional<TUnitSnapshot> Read(TForm1& window, TJobRunner& runner, QString& error);
 
     QByteArray ToJson() const;

@@ -2,8 +2,8 @@
 // of every kind read and written, values refused before anything is sent, the
 // clock, the list and the mailboxes, a backup of one unit (for its owner only,
 // also to standard output) restored onto a second one in another state (as
-// administrator, as a dry run, in full), bad backup files and targets, and the
-// line trace of a login.
+// administrator, as a dry run, in full, the passwords' values masked), bad
+// backup files and targets, and the line trace of a login.
 #include "UnitClient.h"
 
 #include <QFile>
@@ -336,6 +336,21 @@ private slots:
         QVERIFY2(r.Out.contains(QRegularExpression(QStringLiteral("^0 changed, \\d+ already equal, 0 refused$"),
                                                    QRegularExpression::MultilineOption)),
                  qPrintable(r.Out));
+
+        // The passwords' values stay out of the report, both ways.
+        QJsonObject other = saved;
+        QJsonObject settings = other.value(QStringLiteral("settings")).toObject();
+        settings.insert(QStringLiteral("104"), QStringLiteral("5678"));
+        other.insert(QStringLiteral("settings"), settings);
+        const QString otherPassword = path(QStringLiteral("password.backup"));
+        writeFile(otherPassword, QJsonDocument(other).toJson());
+        for (const QString& file : {otherPassword, backup}) {
+            r = run(unit, {QStringLiteral("--restore"), file});
+            QVERIFY2(r.Exit == 0, qPrintable(r.Errors + r.Out));
+            QVERIFY2(r.Out.contains(QLatin1String("changed setting 104: **** -> ****")), qPrintable(r.Out));
+            QVERIFY2(!r.Out.contains(QLatin1String("5678")) && !r.Out.contains(AdminPassword), qPrintable(r.Out));
+        }
+        QCOMPARE(run(unit, {QStringLiteral("--get"), QStringLiteral("104")}).Out, AdminPassword + QLatin1Char('\n'));
     }
 
     void unusableBackupsRefused()
@@ -355,7 +370,18 @@ private slots:
             return path(name);
         };
         writeFile(path(QStringLiteral("text.backup")), "Версия прошивки: 1.4.4\r\n");
-        refusedBeforeSending(unit, {QStringLiteral("--restore"), path(QStringLiteral("text.backup"))}, "not a backup");
+        refusedBeforeSending(unit, {QStringLiteral("--restore"), path(QStringLiteral("text.backup"))},
+                             "not a backup file: not JSON (");
+        writeFile(path(QStringLiteral("array.backup")), "[1, 2]");
+        refusedBeforeSending(unit, {QStringLiteral("--restore"), path(QStringLiteral("array.backup"))},
+                             "not a backup file: it holds a JSON array, not an object");
+        refusedBeforeSending(unit,
+                             {QStringLiteral("--restore"), variant(QStringLiteral("number.backup"), [](QJsonObject& j) {
+                                  QJsonObject s = j.value(QStringLiteral("settings")).toObject();
+                                  s.insert(QStringLiteral("101"), 100);
+                                  j.insert(QStringLiteral("settings"), s);
+                              })},
+                             "setting \"101\": the value must be a string in double quotes");
         writeFile(path(QStringLiteral("cut.backup")), readFile(good).left(200));
         refusedBeforeSending(unit, {QStringLiteral("--restore"), path(QStringLiteral("cut.backup"))}, "not a backup");
         refusedBeforeSending(unit, {QStringLiteral("--restore"), path(QStringLiteral("none.backup"))}, "cannot read");
@@ -376,7 +402,7 @@ private slots:
                                   s.insert(QStringLiteral("12"), QStringLiteral("100"));
                                   j.insert(QStringLiteral("settings"), s);
                               })},
-                             "setting \"12\"");
+                             "setting \"12\" is a system parameter, but the backup was made as administrator");
         refusedBeforeSending(unit,
                              {QStringLiteral("--restore"), variant(QStringLiteral("item.backup"), [](QJsonObject& j) {
                                   QJsonObject menus = j.value(QStringLiteral("menus")).toObject();

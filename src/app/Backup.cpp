@@ -8,6 +8,7 @@
 #include "CliCommands.h"
 #include "JobRunner.h"
 #include "OutputFile.h"
+#include "ProgressLine.h"
 #include "ScalarSetting.h"
 #include "UnitSnapshot.h"
 #include "Unit1.h"
@@ -257,7 +258,8 @@ bool Restore(TForm1& window, const QString& path, bool dryRun, QString& error)
 bool BackupCommand(TForm1& window, const QString& path, QString& error)
 {
     TJobRunner runner(window);
-    const auto snapshot = TUnitSnapshot::Read(window, runner, error);
+    const auto snapshot = TUnitSnapshot::Read(window, runner, error, ShowReadProgress);
+    EndProgressLine();
     if (!snapshot)
         return false;
     QString reason;

@@ -1,12 +1,13 @@
 #pragma once
 // Backup and restore of a whole unit from the command line. --backup FILE
 // reads everything the login's level can read into a JSON file (written as
-// OutputFile.h says, for its owner only: it holds the passwords). --restore
-// FILE compares the backup with the unit and writes what differs, in an order
-// the unit accepts (see Backup.cpp), reading each value back; it prints what
-// changed, what was equal and what the unit refused, the passwords' values as
-// stars. --dry-run prints the differences only. Voice recordings are not in a
-// backup: differing names are reported.
+// OutputFile.h says, for its owner only: it holds the passwords), telling on
+// a terminal which section it reads. --restore FILE compares the backup with
+// the unit and writes what differs, in an order the unit accepts (see
+// Backup.cpp), reading each value back; it prints what changed, what was equal
+// and what the unit refused, the passwords' values as stars. --dry-run prints
+// the differences only. Voice recordings are not in a backup: differing names
+// are reported.
 
 #include <QString>
 

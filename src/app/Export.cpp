@@ -16,6 +16,9 @@
 
 #include <QFileDialog>
 #include <QStringEncoder>
+#include <QTabWidget>
+
+#include <utility>
 
 namespace {
 
@@ -42,16 +45,22 @@ private:
 
 } // namespace
 
-void TForm1::RefreshAllPages()
+void TForm1::RefreshAllPages(const TReadProgress& progress)
 {
-    static constexpr void (TForm1::*shows[])() = {
-        &TForm1::tbsNumbersShow, &TForm1::tbsGreetingsShow, &TForm1::tbsTimeShow,
-        &TForm1::tbsMenuShow, &TForm1::tbsMailShow, &TForm1::tbsSysParamsShow, &TForm1::tbsMessagesShow,
+    static constexpr std::pair<QWidget* TForm1::*, void (TForm1::*)()> pages[] = {
+        {&TForm1::tbsNumbers, &TForm1::tbsNumbersShow},     {&TForm1::tbsGreetings, &TForm1::tbsGreetingsShow},
+        {&TForm1::tbsTime, &TForm1::tbsTimeShow},           {&TForm1::tbsMenu, &TForm1::tbsMenuShow},
+        {&TForm1::tbsMail, &TForm1::tbsMailShow},           {&TForm1::tbsSysParams, &TForm1::tbsSysParamsShow},
+        {&TForm1::tbsMessages, &TForm1::tbsMessagesShow},
     };
-    for (auto show : shows) {
+    // Below the system level the last two pages are not read, only cleared.
+    const int read = SystemLevel() ? int(std::size(pages)) : pgSysParams;
+    for (int i = 0; i < int(std::size(pages)); ++i) {
         if (TInterruption::Requested())
             return;
-        (this->*show)();
+        if (progress && i < read)
+            progress(i + 1, read, PageControl1->tabText(PageControl1->indexOf(this->*pages[i].first)));
+        (this->*pages[i].second)();
         m_server->WaitIdle();
     }
 }
@@ -132,7 +141,7 @@ QByteArray TForm1::SettingsText()
 // cannot be written is reported at once rather than after every page was read.
 // Any message while the pages are read means a value may be missing or wrong:
 // the earlier file then stays as it was.
-bool TForm1::ExportSettings(const QString& path, QString& error)
+bool TForm1::ExportSettings(const QString& path, QString& error, const TReadProgress& progress)
 {
     const auto fail = [&](const QString& reason) {
         error = QStringLiteral("Не удалось записать настройки в файл %1: %2").arg(path, reason);
@@ -144,9 +153,10 @@ bool TForm1::ExportSettings(const QString& path, QString& error)
     bool read = false;
     {
         const TMessageCounter messages;
-        RefreshAllPages();
+        RefreshAllPages(progress);
         read = messages.Count() == 0 && m_session->Level != TAAMenu::lvOff;
     }
+    EndProgressLine();
     if (TInterruption::Requested()) {
         EndBusy();
         return false; // the earlier file stays; the interruption is reported

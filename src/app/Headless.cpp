@@ -6,6 +6,7 @@
 #include "Interruption.h"
 #include "LineTrace.h"
 #include "OutputFile.h"
+#include "ProgressLine.h"
 #include "Unit1.h"
 #include "serial/SpSystem.h"
 #include "session/AAMenu.h"
@@ -29,6 +30,7 @@ constexpr int DisconnectMs = 5000;
 
 void Print(const QString& text)
 {
+    EndProgressLine();
     QString line = text;
     line.replace(QLatin1Char('\r'), QLatin1Char('\n'));
     std::fprintf(stderr, "parlotel: %s\n", qPrintable(line));
@@ -78,7 +80,7 @@ private:
 
 bool ExportCommand(TForm1& window, const QStringList& arguments, QString& error)
 {
-    return window.ExportSettings(arguments.constFirst(), error);
+    return window.ExportSettings(arguments.constFirst(), error, ShowReadProgress);
 }
 
 bool CheckExportArguments(TForm1&, const QStringList& arguments, QString& error)

@@ -27,6 +27,7 @@ const char* const HeadlessHelp =
     "then renamed); a device or a pipe is written in place; a folder, a socket, or a\n"
     "folder that is missing or not writable is refused (exit code 3). Exports and\n"
     "backups hold the passwords: they are created readable by their owner only.\n"
+    "On a terminal --export and --backup show which page or section they read.\n"
     "Examples: parlotel --export settings.txt --password 1234 --device /dev/ttyUSB0\n"
     "          parlotel --upload menu:3 hello.pcm --password 1234\n"
     "          parlotel --set 12=150 --password 1234 --port 2\n"

@@ -273,16 +273,26 @@ std::map<int, TMenuDlg*> MenuJobs(TForm1& window)
     return jobs;
 }
 
-std::optional<TUnitSnapshot> TUnitSnapshot::Read(TForm1& window, TJobRunner& runner, QString& error)
+std::optional<TUnitSnapshot> TUnitSnapshot::Read(TForm1& window, TJobRunner& runner, QString& error,
+                                                 const TReadProgress& progress)
 {
+    using TSection = bool (*)(TForm1&, TJobRunner&, TUnitSnapshot&, QString&);
+    // The service messages last: only the system user reads them.
+    static const std::pair<const char*, TSection> sections[] = {
+        {"Параметры", ReadSettings},         {"Добавочные номера", ReadExtensions}, {"Меню и приветствия", ReadMenus},
+        {"Почтовые ящики", ReadMail},        {"Служебные сообщения", ReadRecordings},
+    };
     TUnitSnapshot s;
     s.System = runner.SystemLevel();
     s.Firmware = window.VersionJob()->GetText();
     s.Date = QDateTime::currentDateTimeUtc().toString(Qt::ISODate);
-    if (!ReadSettings(window, runner, s, error) || !ReadExtensions(window, runner, s, error)
-        || !ReadMenus(window, runner, s, error) || !ReadMail(window, runner, s, error)
-        || (s.System && !ReadRecordings(window, runner, s, error)))
-        return std::nullopt;
+    const int steps = int(std::size(sections)) - (s.System ? 0 : 1);
+    for (int i = 0; i < steps; ++i) {
+        if (progress)
+            progress(i + 1, steps, QString::fromUtf8(sections[i].first));
+        if (!sections[i].second(window, runner, s, error))
+            return std::nullopt;
+    }
     return s;
 }
 

@@ -262,7 +262,7 @@ private slots:
             TUnit unit(first);
             QVERIFY(!unit.Pty().isEmpty());
             // It holds the passwords: for its owner only, also where it
-            // replaces a file everybody could read.
+            // replaces a file everybody could read. Not on a terminal: no progress.
             writeFile(backup, "earlier");
             QCOMPARE(::chmod(QFile::encodeName(backup).constData(), 0644), 0);
             TRun r = run(unit, {QStringLiteral("--backup"), backup});
@@ -270,6 +270,7 @@ private slots:
             struct stat st {};
             QCOMPARE(::stat(QFile::encodeName(backup).constData(), &st), 0);
             QCOMPARE(st.st_mode & 0777, mode_t(0600));
+            QVERIFY2(!r.Errors.contains(QStringLiteral("чтение")), qPrintable(r.Errors));
             // "-" is standard output.
             r = run(unit, {QStringLiteral("--backup"), QStringLiteral("-")});
             QVERIFY2(r.Exit == 0, qPrintable(r.Errors));

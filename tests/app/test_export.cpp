@@ -3,7 +3,7 @@
 // reads, a cancelled dialog, files that cannot be written and reads that fail
 // (an earlier file stays as it was), the headless export with its exit codes,
 // into pipes, devices and standard output and refused before connecting where
-// it cannot go.
+// it cannot go, and the progress of the export and the backup on a terminal.
 #include "GuiTestSupport.h"
 #include "TestFiles.h"
 #include "WindowRig.h"
@@ -224,7 +224,7 @@ private slots:
         const QStringList device{QStringLiteral("--device"), unit.Pty()};
 
         // Over an earlier file everybody could read: the passwords in it are
-        // for its owner only.
+        // for its owner only; not on a terminal, no progress is shown.
         writeFile(path("headless.txt"), "earlier");
         QVERIFY(::chmod(QFile::encodeName(path("headless.txt")).constData(), 0644) == 0);
         TRun run = runExport(QStringList{path("headless.txt"), QStringLiteral("--password"), QStringLiteral("1234")}
@@ -232,6 +232,7 @@ private slots:
         QCOMPARE(run.Exit, 0);
         QCOMPARE(readFile(path("headless.txt")), expected("export_factory_system.txt"));
         QCOMPARE(ModeOf(path("headless.txt")) & 0777, mode_t(0600));
+        QVERIFY2(!QString::fromUtf8(run.Errors).contains(QStringLiteral("чтение")), run.Errors.constData());
 
         // The password from standard input.
         run = runExport(QStringList{path("stdin.txt")} + device, "1111\n");
@@ -350,6 +351,46 @@ private slots:
         QVERIFY2(QString::fromUtf8(run.Errors).contains(QStringLiteral("parlotel: ") + told), run.Errors.constData());
         QCOMPARE(readFile(target), earlier);
         QCOMPARE(QDir(dir.path()).entryList({QStringLiteral(".kept*")}, QDir::Files | QDir::Hidden), QStringList());
+    }
+
+    void progressOnATerminal_data()
+    {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<QStringList>("parts");
+        QTest::newRow("export") << "--export"
+                                << QStringList{"1/7: Номера", "2/7: Приветствия", "3/7: Время", "4/7: Меню",
+                                               "5/7: Почта", "6/7: Системные параметры", "7/7: Замена сообщений"};
+        QTest::newRow("backup") << "--backup"
+                                << QStringList{"1/5: Параметры", "2/5: Добавочные номера", "3/5: Меню и приветствия",
+                                               "4/5: Почтовые ящики", "5/5: Служебные сообщения"};
+    }
+
+    // Standard error on a terminal: one line, rewritten for each part read,
+    // ended once the reading is done.
+    void progressOnATerminal()
+    {
+        QFETCH(QString, command);
+        QFETCH(QStringList, parts);
+        TUnitProcess unit({QStringLiteral("--baud"), QStringLiteral("0")});
+        QVERIFY(!unit.Pty().isEmpty());
+        TPtyPair terminal;
+        TChildOptions options;
+        options.Errors = TChildErrors::ToFile;
+        options.ErrorFile = terminal.SlavePath();
+        const TRun run = runProgram({command, path("progress.out"), QStringLiteral("--password"), QStringLiteral("1234"),
+                                     QStringLiteral("--device"), unit.Pty()},
+                                    {}, options);
+        QCOMPARE(run.Exit, 0);
+        QByteArray shown;
+        for (QByteArray more; !(more = terminal.Read(1000)).isEmpty();)
+            shown += more;
+        const QString text = QString::fromUtf8(shown);
+        qsizetype at = 0;
+        for (const QString& part : parts) {
+            at = text.indexOf(QStringLiteral("\rparlotel: чтение ") + part, at);
+            QVERIFY2(at >= 0, qPrintable(part + QStringLiteral(" in ") + text));
+        }
+        QVERIFY2(text.endsWith(u'\n') && text.count(u'\n') == 1 + text.left(at).count(u'\n'), qPrintable(text));
     }
 
     void headlessCommandLine()

@@ -7,6 +7,8 @@
 
 #include "CliCommands.h"
 #include "JobRunner.h"
+#include "OutputFile.h"
+#include "ProgressLine.h"
 #include "ScalarSetting.h"
 #include "UnitSnapshot.h"
 #include "Unit1.h"
@@ -14,9 +16,9 @@
 #include "settings/ListDlg.h"
 #include "settings/MailDlg.h"
 #include "settings/MenuDlg.h"
+#include "session/UnitDialog.h"
 
 #include <QFile>
-#include <QSaveFile>
 
 #include <algorithm>
 #include <functional>
@@ -71,7 +73,7 @@ public:
                       .arg(m_equal)
                       .arg(m_refused));
         if (m_refused)
-            error = QStringLiteral("the unit refused %1 of the changes").arg(m_refused);
+            error = QStringLiteral("Устройство не приняло изменений: %1").arg(m_refused);
         return m_refused == 0;
     }
 
@@ -92,6 +94,12 @@ private:
         }
     }
 
+    // The passwords' values stay out of the report, as out of the line trace.
+    static QString Shown(const TScalarSetting& setting, const QString& value)
+    {
+        return Unit::IsPasswordCode(setting.Code()) ? QStringLiteral("****") : value;
+    }
+
     void Settings(const TUnitSnapshot& unit)
     {
         for (const auto& [code, text] : m_backup.Settings) {
@@ -106,7 +114,7 @@ private:
                 ++m_equal;
                 continue;
             }
-            Change(QStringLiteral("setting ") + setting->CodeText(), held, text, [&] {
+            Change(QStringLiteral("setting ") + setting->CodeText(), Shown(*setting, held), Shown(*setting, text), [&] {
                 setting->Assign(*wanted);
                 return m_runner.Run(setting->Job(), 2) && setting->Raw() == *wanted;
             });
@@ -249,21 +257,21 @@ bool Restore(TForm1& window, const QString& path, bool dryRun, QString& error)
 
 bool BackupCommand(TForm1& window, const QString& path, QString& error)
 {
-    QSaveFile file(path);
-    const auto fail = [&] {
-        error = QStringLiteral("cannot write the backup to %1: %2").arg(path, file.errorString());
-        return false;
-    };
-    // Opened first, so that a folder that cannot be written is told before
-    // the whole unit is read.
-    if (!file.open(QIODevice::WriteOnly))
-        return fail();
     TJobRunner runner(window);
-    const auto snapshot = TUnitSnapshot::Read(window, runner, error);
+    const auto snapshot = TUnitSnapshot::Read(window, runner, error, ShowReadProgress);
+    EndProgressLine();
     if (!snapshot)
         return false;
-    const QByteArray json = snapshot->ToJson();
-    return (file.write(json) == json.size() && file.flush() && file.commit()) || fail();
+    QString reason;
+    if (WriteOutputFile(path, snapshot->ToJson(), TFileAccess::Owner, reason))
+        return true;
+    error = QStringLiteral("Не удалось записать резервную копию в файл %1: %2").arg(path, reason);
+    return false;
+}
+
+bool CheckBackupFile(TForm1&, const QString& path, QString& error)
+{
+    return CheckOutputFile(path, error);
 }
 
 bool CheckRestoreFile(TForm1& window, const QString& path, QString& error)

@@ -220,11 +220,14 @@ std::vector<THeadlessCommand> CliCommands()
                 CheckClockSet),
         Command("list", "", "Command: print the extension numbers, one per line.", List),
         Command("mailboxes", "", "Command: print the mailboxes (owner and mm:ss) and the free time.", Mailboxes),
-        Command("backup", "FILE", "Command: save every setting the login's level can read into FILE (JSON).",
-                BackupCommand),
+        Command("backup", "FILE",
+                "Command: save every setting the login's level can read into FILE (JSON, readable by its owner "
+                "only).",
+                BackupCommand, CheckBackupFile),
         Command("restore", "FILE",
-                "Command: write the settings of a backup FILE to the unit where they differ; with --dry-run only "
-                "print the differences.",
+                "Command: write the settings of a backup FILE to the unit where they differ, without asking: "
+                "extension entries and mailboxes that FILE lacks are removed, menu keys unassigned in FILE are "
+                "cleared; passwords show as ****. With --dry-run only print the differences.",
                 RestoreCommand, CheckRestoreFile),
     };
 }

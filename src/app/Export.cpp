@@ -1,6 +1,7 @@
 // The settings export: every page brought up to date, then all values, as the
 // jobs show them, into one text file in Windows-1251 with CR LF line ends.
 #include "Interruption.h"
+#include "OutputFile.h"
 #include "Unit1.h"
 
 #include "session/AAMenu.h"
@@ -14,8 +15,10 @@
 #include "ui/StringGrid.h"
 
 #include <QFileDialog>
-#include <QSaveFile>
 #include <QStringEncoder>
+#include <QTabWidget>
+
+#include <utility>
 
 namespace {
 
@@ -42,16 +45,22 @@ private:
 
 } // namespace
 
-void TForm1::RefreshAllPages()
+void TForm1::RefreshAllPages(const TReadProgress& progress)
 {
-    static constexpr void (TForm1::*shows[])() = {
-        &TForm1::tbsNumbersShow, &TForm1::tbsGreetingsShow, &TForm1::tbsTimeShow,
-        &TForm1::tbsMenuShow, &TForm1::tbsMailShow, &TForm1::tbsSysParamsShow, &TForm1::tbsMessagesShow,
+    static constexpr std::pair<QWidget* TForm1::*, void (TForm1::*)()> pages[] = {
+        {&TForm1::tbsNumbers, &TForm1::tbsNumbersShow},     {&TForm1::tbsGreetings, &TForm1::tbsGreetingsShow},
+        {&TForm1::tbsTime, &TForm1::tbsTimeShow},           {&TForm1::tbsMenu, &TForm1::tbsMenuShow},
+        {&TForm1::tbsMail, &TForm1::tbsMailShow},           {&TForm1::tbsSysParams, &TForm1::tbsSysParamsShow},
+        {&TForm1::tbsMessages, &TForm1::tbsMessagesShow},
     };
-    for (auto show : shows) {
+    // Below the system level the last two pages are not read, only cleared.
+    const int read = SystemLevel() ? int(std::size(pages)) : pgSysParams;
+    for (int i = 0; i < int(std::size(pages)); ++i) {
         if (TInterruption::Requested())
             return;
-        (this->*show)();
+        if (progress && i < read)
+            progress(i + 1, read, PageControl1->tabText(PageControl1->indexOf(this->*pages[i].first)));
+        (this->*pages[i].second)();
         m_server->WaitIdle();
     }
 }
@@ -128,30 +137,39 @@ QByteArray TForm1::SettingsText()
     return out.Bytes();
 }
 
-// The file is opened before the pages are read, so that a folder that cannot
-// be written is reported at once rather than after every page was read; it
-// replaces an earlier file only once all of it is written.
-bool TForm1::ExportSettings(const QString& path, QString& error)
+// The target is checked before the pages are read, so that a folder that
+// cannot be written is reported at once rather than after every page was read.
+// Any message while the pages are read means a value may be missing or wrong:
+// the earlier file then stays as it was.
+bool TForm1::ExportSettings(const QString& path, QString& error, const TReadProgress& progress)
 {
-    QSaveFile file(path);
-    const auto fail = [&] {
-        error = QStringLiteral("Не удалось записать настройки в файл %1: %2").arg(path, file.errorString());
+    const auto fail = [&](const QString& reason) {
+        error = QStringLiteral("Не удалось записать настройки в файл %1: %2").arg(path, reason);
         return false;
     };
-    if (!file.open(QIODevice::WriteOnly))
-        return fail();
+    if (const auto problem = OutputProblem(path))
+        return fail(*problem);
     BeginBusy();
-    RefreshAllPages();
+    bool read = false;
+    {
+        const TMessageCounter messages;
+        RefreshAllPages(progress);
+        read = messages.Count() == 0 && m_session->Level != TAAMenu::lvOff;
+    }
+    EndProgressLine();
     if (TInterruption::Requested()) {
         EndBusy();
         return false; // the earlier file stays; the interruption is reported
     }
-    const QByteArray text = SettingsText();
-    // Flushed before the commit: Qt 6.4's commit replaces the earlier file
-    // even when the last buffered bytes could not be written.
-    const bool written = file.write(text) == text.size() && file.flush() && file.commit();
+    if (!read) {
+        EndBusy();
+        error = QStringLiteral("Не удалось прочитать все настройки: экспорт в файл %1 не выполнен").arg(path);
+        return false;
+    }
+    QString reason;
+    const bool written = WriteOutputFile(path, SettingsText(), TFileAccess::Owner, reason);
     EndBusy();
-    return written || fail();
+    return written || fail(reason);
 }
 
 void TForm1::btnExportClick()

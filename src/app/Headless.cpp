@@ -5,6 +5,8 @@
 #include "HeadlessTransfer.h"
 #include "Interruption.h"
 #include "LineTrace.h"
+#include "OutputFile.h"
+#include "ProgressLine.h"
 #include "Unit1.h"
 #include "serial/SpSystem.h"
 #include "session/AAMenu.h"
@@ -31,6 +33,7 @@ constexpr int DisconnectMs = 5000;
 // own CR: every line gets the prefix, blank ones are dropped.
 void Print(const QString& text)
 {
+    EndProgressLine();
     static const QRegularExpression lineEnds(QStringLiteral("[\r\n]"));
     for (const QString& line : text.split(lineEnds)) {
         const QString shown = line.trimmed();
@@ -83,7 +86,12 @@ private:
 
 bool ExportCommand(TForm1& window, const QStringList& arguments, QString& error)
 {
-    return window.ExportSettings(arguments.constFirst(), error);
+    return window.ExportSettings(arguments.constFirst(), error, ShowReadProgress);
+}
+
+bool CheckExportArguments(TForm1&, const QStringList& arguments, QString& error)
+{
+    return CheckOutputFile(arguments.constFirst(), error);
 }
 
 // Points the session's port at the device or the emulated unit asked for.
@@ -149,8 +157,9 @@ const std::vector<THeadlessCommand>& HeadlessCommands()
     static const std::vector<THeadlessCommand> commands = [] {
         std::vector<THeadlessCommand> all{
             {QStringLiteral("export"), QStringLiteral("FILE"),
-             QStringLiteral("Command: export all settings of the unit to FILE (text, Windows-1251)."), ExportCommand,
-             {}, {}},
+             QStringLiteral("Command: export all settings of the unit to FILE (text, Windows-1251, readable by its "
+                            "owner only); not written when a read fails."),
+             ExportCommand, {}, CheckExportArguments},
             {QStringLiteral("upload"), QStringLiteral("TARGET"),
              QStringLiteral("Command: send the voice file FILE, given after TARGET, to the unit as the recording "
                             "TARGET: menu:N (menus 0 to 19, greetings 20 to 22) or message:N (service messages "
@@ -199,7 +208,7 @@ int RunHeadless(const THeadlessRequest& request, const QString& demoFolder)
         return ecUsage;
     }
     TLineTrace trace;
-    if (!c.TracePath.isEmpty() && !trace.Open(c.TracePath, error)) {
+    if (!c.TracePath.isEmpty() && !(CheckOutputFile(c.TracePath, error) && trace.Open(c.TracePath, error))) {
         Print(error);
         return ecUsage;
     }

@@ -1,6 +1,7 @@
 #include "HeadlessTransfer.h"
 
 #include "Interruption.h"
+#include "OutputFile.h"
 #include "Unit1.h"
 #include "session/AAMenu.h"
 #include "session/Server.h"
@@ -99,12 +100,12 @@ bool Transfer(TForm1& window, TFile* job, const QString& targetPath, bool& place
 
 bool CheckUploadArguments(TForm1&, const QStringList& arguments, QString& error)
 {
-    return ParseTarget(arguments.value(0), error) && CheckFileToSend(arguments.value(1), error);
+    return ParseTarget(arguments.value(0), error) && CheckFileToSendArgument(arguments.value(1), error);
 }
 
 bool CheckDownloadArguments(TForm1&, const QStringList& arguments, QString& error)
 {
-    return ParseTarget(arguments.value(0), error).has_value();
+    return ParseTarget(arguments.value(0), error) && CheckOutputFile(arguments.value(1), error);
 }
 
 bool UploadCommand(TForm1& window, const QStringList& arguments, QString& error)

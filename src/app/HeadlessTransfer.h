@@ -8,8 +8,9 @@
 
 class TForm1;
 
-// Before anything is sent to the unit: the target is one the unit has and,
-// for an upload, the file can be sent. False with error in plain words.
+// Before anything is sent to the unit: the target is one the unit has and
+// the file can be sent or, for a download, written (see OutputFile.h). False
+// with error in plain English words.
 bool CheckUploadArguments(TForm1& window, const QStringList& arguments, QString& error);
 bool CheckDownloadArguments(TForm1& window, const QStringList& arguments, QString& error);
 

@@ -6,15 +6,12 @@
 
 #include "session/MessageSink.h"
 
-#include <atomic>
-
 class TForm1;
 class TJoint1;
 
-class TJobRunner : private TMessageSink {
+class TJobRunner {
 public:
     explicit TJobRunner(TForm1& window);
-    ~TJobRunner() override; // puts the earlier sink back
     TJobRunner(const TJobRunner&) = delete;
     TJobRunner& operator=(const TJobRunner&) = delete;
 
@@ -25,11 +22,6 @@ public:
     bool SystemLevel() const;
 
 private:
-    void ShowMessage(TMsgKind kind, const QString& text) override;
-    bool Confirm(const QString& text, TConfirmButtons buttons) override;
-    TPasswordAnswer AskPassword(QString& password) override;
-
     TForm1& m_window;
-    TMessageSink* m_earlier;
-    std::atomic<int> m_messages{0};
+    TMessageCounter m_messages;
 };

@@ -1,5 +1,7 @@
 #include "LineTrace.h"
 
+#include "OutputFile.h"
+
 #include <QDateTime>
 #include <QFile>
 
@@ -59,7 +61,8 @@ void TLineTrace::FlushIfFree()
 
 bool TLineTrace::Open(const QString& path, QString& error)
 {
-    std::FILE* file = std::fopen(QFile::encodeName(path).constData(), "w");
+    // Written as it comes, in place: a regular file is emptied first.
+    std::FILE* file = std::fopen(QFile::encodeName(OutputPath(path)).constData(), "w");
     if (!file) {
         error = QStringLiteral("Не удалось открыть файл трассировки %1: %2")
                     .arg(path, QString::fromLocal8Bit(std::strerror(errno)));

@@ -30,7 +30,8 @@ public:
     TLineTrace(const TLineTrace&) = delete;
     TLineTrace& operator=(const TLineTrace&) = delete;
 
-    // Creates (or empties) the file; false with error (the system's words).
+    // Creates (or empties) the file, or opens the device or pipe ("-":
+    // standard output); false with error (the system's words).
     bool Open(const QString& path, QString& error);
     // Writes what is pending and closes the file; false with error (the
     // system's words) when any of the trace could not be written.

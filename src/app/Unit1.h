@@ -8,6 +8,7 @@
 // every setting and the grids' fixed texts), PageHandlers.cpp (what the pages
 // do) and Export.cpp (all settings into one text file).
 
+#include "ProgressLine.h"
 #include "session/Joint1.h"
 #include "ui/WindowMessageSink.h"
 
@@ -164,15 +165,17 @@ public:
     // Export.cpp. Brings every page up to date, in the export's order, and
     // returns once all reads have ended; the system pages only in system mode.
     // A failed read is not an error here: the job has shown it, and the page
-    // shows what it holds. An interrupted headless run stops before the next page.
-    void RefreshAllPages();
+    // shows what it holds. progress, when set, is told each page before it is
+    // read. An interrupted headless run stops before the next page.
+    void RefreshAllPages(const TReadProgress& progress = {});
     // The export file from what the jobs hold now: Windows-1251, CR LF.
     QByteArray SettingsText();
-    // Refreshes every page and writes the export to path, replacing a file
-    // there only once the whole text is written. False with error set (the
-    // system's words) when the file could not be written; false with error
+    // Refreshes every page and writes the export to path (see OutputFile.h;
+    // created for its owner only: it holds the passwords). False with error
+    // set when a read came up with a message (the earlier file stays) or the
+    // file could not be written (with the system's words); false with error
     // empty when the run was interrupted.
-    bool ExportSettings(const QString& path, QString& error);
+    bool ExportSettings(const QString& path, QString& error, const TReadProgress& progress = {});
 
     TCOMServer* Server() const { return m_server.get(); }
     TAAMenu* Session() const { return m_session.get(); }

@@ -43,7 +43,7 @@ bool ReadSettings(TForm1& window, TJobRunner& runner, TUnitSnapshot& snapshot, Q
         if (setting.SystemOnly() && !snapshot.System)
             continue;
         if (!runner.Run(setting.Job(), 3)) {
-            error = QStringLiteral("setting %1 could not be read").arg(setting.CodeText());
+            error = QStringLiteral("Не удалось прочитать параметр %1").arg(setting.CodeText());
             return false;
         }
         snapshot.Settings[setting.Code()] = setting.Shown();
@@ -51,11 +51,21 @@ bool ReadSettings(TForm1& window, TJobRunner& runner, TUnitSnapshot& snapshot, Q
     return true;
 }
 
+bool ReadExtensions(TForm1& window, TJobRunner& runner, TUnitSnapshot& snapshot, QString& error)
+{
+    if (!runner.Run(window.ListJob, 3)) {
+        error = QStringLiteral("Не удалось прочитать добавочные номера");
+        return false;
+    }
+    snapshot.Extensions = window.ListJob->List;
+    return true;
+}
+
 bool ReadMenus(TForm1& window, TJobRunner& runner, TUnitSnapshot& snapshot, QString& error)
 {
     for (const auto& [code, job] : MenuJobs(window)) {
         if (!runner.Run(job, 3)) {
-            error = QStringLiteral("menu %1 could not be read").arg(code);
+            error = QStringLiteral("Не удалось прочитать меню %1").arg(code);
             return false;
         }
         TUnitSnapshot::TMenu& menu = snapshot.Menus[code];
@@ -71,7 +81,7 @@ bool ReadMail(TForm1& window, TJobRunner& runner, TUnitSnapshot& snapshot, QStri
 {
     const TMailDlg& mail = *window.MailJob;
     if (!runner.Run(window.MailJob, 3)) {
-        error = QStringLiteral("the mailboxes could not be read");
+        error = QStringLiteral("Не удалось прочитать почтовые ящики");
         return false;
     }
     for (int i = 0; i < mail.Count; ++i)
@@ -84,7 +94,7 @@ bool ReadRecordings(TForm1& window, TJobRunner& runner, TUnitSnapshot& snapshot,
 {
     for (TFile* job : RecordingJobs(window)) {
         if (!runner.Run(job, 3)) {
-            error = QStringLiteral("the recording %1 could not be read").arg(job->Code);
+            error = QStringLiteral("Не удалось прочитать запись %1").arg(job->Code);
             return false;
         }
         snapshot.Recordings[job->Code] = job->FileName;
@@ -111,8 +121,12 @@ public:
     {
         QJsonParseError parse;
         const QJsonDocument document = QJsonDocument::fromJson(text, &parse);
+        if (parse.error != QJsonParseError::NoError)
+            return Fail(QStringLiteral("not a backup file: not JSON (%1 at byte %2)")
+                            .arg(parse.errorString())
+                            .arg(parse.offset));
         if (!document.isObject())
-            return Fail(QStringLiteral("not a backup file (%1)").arg(parse.errorString()));
+            return Fail(QStringLiteral("not a backup file: it holds a JSON array, not an object"));
         const QJsonObject json = document.object();
         if (json.value(QStringLiteral("format")).toString() != FormatName)
             return Fail(QStringLiteral("not a backup file of this program"));
@@ -153,8 +167,13 @@ private:
             bool number = false;
             const int code = it.key().toInt(&number);
             const auto setting = number ? TScalarSetting::Find(m_window, code) : std::nullopt;
-            if (!setting || !it.value().isString() || (setting->SystemOnly() && !s.System))
+            if (!setting)
                 return Bad(QStringLiteral("setting \"%1\" is not a setting of this unit").arg(it.key()));
+            if (setting->SystemOnly() && !s.System)
+                return Bad(QStringLiteral("setting \"%1\" is a system parameter, but the backup was made as administrator")
+                               .arg(it.key()));
+            if (!it.value().isString())
+                return Bad(QStringLiteral("setting \"%1\": the value must be a string in double quotes").arg(it.key()));
             QString why;
             if (!setting->Parse(it.value().toString(), why))
                 return Bad(QStringLiteral("setting %1: \"%2\" is out of its limits (%3)")
@@ -254,22 +273,26 @@ std::map<int, TMenuDlg*> MenuJobs(TForm1& window)
     return jobs;
 }
 
-std::optional<TUnitSnapshot> TUnitSnapshot::Read(TForm1& window, TJobRunner& runner, QString& error)
+std::optional<TUnitSnapshot> TUnitSnapshot::Read(TForm1& window, TJobRunner& runner, QString& error,
+                                                 const TReadProgress& progress)
 {
+    using TSection = bool (*)(TForm1&, TJobRunner&, TUnitSnapshot&, QString&);
+    // The service messages last: only the system user reads them.
+    static const std::pair<const char*, TSection> sections[] = {
+        {"Параметры", ReadSettings},         {"Добавочные номера", ReadExtensions}, {"Меню и приветствия", ReadMenus},
+        {"Почтовые ящики", ReadMail},        {"Служебные сообщения", ReadRecordings},
+    };
     TUnitSnapshot s;
     s.System = runner.SystemLevel();
     s.Firmware = window.VersionJob()->GetText();
     s.Date = QDateTime::currentDateTimeUtc().toString(Qt::ISODate);
-    if (!ReadSettings(window, runner, s, error))
-        return std::nullopt;
-    if (!runner.Run(window.ListJob, 3)) {
-        error = QStringLiteral("the extension numbers could not be read");
-        return std::nullopt;
+    const int steps = int(std::size(sections)) - (s.System ? 0 : 1);
+    for (int i = 0; i < steps; ++i) {
+        if (progress)
+            progress(i + 1, steps, QString::fromUtf8(sections[i].first));
+        if (!sections[i].second(window, runner, s, error))
+            return std::nullopt;
     }
-    s.Extensions = window.ListJob->List;
-    if (!ReadMenus(window, runner, s, error) || !ReadMail(window, runner, s, error)
-        || (s.System && !ReadRecordings(window, runner, s, error)))
-        return std::nullopt;
     return s;
 }
 

@@ -5,6 +5,8 @@
 // the voice recordings. It is what a backup file holds (JSON with a format
 // version) and what a restore compares with the unit.
 
+#include "ProgressLine.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
@@ -40,8 +42,11 @@ struct TUnitSnapshot {
     int FreeSeconds = 0;
     std::map<int, QString> Recordings;  // service messages by code: file name (system)
 
-    // Reads the unit through the window's jobs; false when a read failed.
-    static std::optional<TUnitSnapshot> Read(TForm1& window, TJobRunner& runner, QString& error);
+    // Reads the unit through the window's jobs, telling progress (when set)
+    // each section before it is read; nothing, with error in the window's
+    // words, when a read failed.
+    static std::optional<TUnitSnapshot> Read(TForm1& window, TJobRunner& runner, QString& error,
+                                             const TReadProgress& progress = {});
 
     QByteArray ToJson() const;
     // A backup file's text, checked in full against the catalogue's limits:

@@ -43,6 +43,34 @@ TMessageSink* CurrentMessageSink()
     return &sink();
 }
 
+TMessageCounter::TMessageCounter() : m_earlier(CurrentMessageSink())
+{
+    SetMessageSink(this);
+}
+
+TMessageCounter::~TMessageCounter()
+{
+    SetMessageSink(m_earlier);
+}
+
+void TMessageCounter::ShowMessage(TMsgKind kind, const QString& text)
+{
+    ++m_count;
+    m_earlier->ShowMessage(kind, text);
+}
+
+bool TMessageCounter::Confirm(const QString& text, TConfirmButtons buttons)
+{
+    ++m_count;
+    return m_earlier->Confirm(text, buttons);
+}
+
+TPasswordAnswer TMessageCounter::AskPassword(QString& password)
+{
+    ++m_count;
+    return m_earlier->AskPassword(password);
+}
+
 void ErrorBox(const QString& text)
 {
     spSynchronize([&] { sink().ShowMessage(TMsgKind::Error, text); });

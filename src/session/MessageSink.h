@@ -7,6 +7,8 @@
 
 #include <QString>
 
+#include <atomic>
+
 enum class TMsgKind { Error, Warning };
 enum class TConfirmButtons { OkCancel, YesNo };
 enum class TPasswordAnswer { Entered, Untouched, Cancelled };
@@ -27,6 +29,27 @@ public:
 // the password prompt, so nothing ever waits for a person who is not there.
 void SetMessageSink(TMessageSink* sink);
 TMessageSink* CurrentMessageSink();
+
+// While it exists: installed as the sink, it counts every box raised and
+// passes each on to the sink that was there before it. Tells a series of jobs
+// whether any of them came up with a message, whatever the jobs made of it.
+class TMessageCounter : public TMessageSink {
+public:
+    TMessageCounter();
+    ~TMessageCounter() override; // puts the earlier sink back
+    TMessageCounter(const TMessageCounter&) = delete;
+    TMessageCounter& operator=(const TMessageCounter&) = delete;
+
+    int Count() const { return m_count.load(); }
+
+    void ShowMessage(TMsgKind kind, const QString& text) override;
+    bool Confirm(const QString& text, TConfirmButtons buttons) override;
+    TPasswordAnswer AskPassword(QString& password) override;
+
+private:
+    TMessageSink* m_earlier;
+    std::atomic<int> m_count{0};
+};
 
 void ErrorBox(const QString& text);
 void WarningBox(const QString& text);

@@ -1,98 +1,77 @@
 #include "TransferFiles.h"
 
-#include "serial/SpSystem.h"
+#include "app/OutputFile.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
-#include <cerrno>
-#include <cstdio>
+#include <optional>
 
 namespace {
 
-constexpr qint64 CopyChunk = 64 * 1024;
+// Why a file cannot be sent; the texts below follow this order.
+enum TUnsendable { usMissing, usFolder, usSpecial, usUnreadable, usEmpty };
+
+const char* const WindowTexts[] = {"Файл не найден: %1", "Это папка, а не файл: %1", "Это не обычный файл: %1",
+                                   "Не удалось открыть файл %1: %2", "Файл пуст: %1"};
+const char* const CommandLineTexts[] = {"file not found: %1", "%1 is a folder, not a file",
+                                        "%1 is not a regular file", "cannot open %1: %2", "file is empty: %1"};
 
 QString Shown(const QString& path)
 {
     return QDir::toNativeSeparators(path);
 }
 
-QString WriteFailure(const QString& target, const QString& reason)
+// What keeps path from being sent; reason: the system's words for usUnreadable.
+std::optional<TUnsendable> Unsendable(const QString& path, QString& reason)
 {
-    return QStringLiteral("Не удалось записать файл %1: %2").arg(Shown(target), reason);
+    const QFileInfo info(path);
+    if (!info.exists())
+        return usMissing;
+    if (info.isDir())
+        return usFolder;
+    // A pipe or a device would block the transfer or never end.
+    if (!info.isFile())
+        return usSpecial;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        reason = file.errorString();
+        return usUnreadable;
+    }
+    if (file.size() == 0)
+        return usEmpty;
+    return std::nullopt;
 }
 
-// Across filesystems: QSaveFile writes beside the target and renames only on
-// commit, so a failure part-way leaves the old file as it was.
-bool CopyReplacing(const QString& received, const QString& target, QString& error)
+bool Check(const QString& path, const char* const texts[], QString& error)
 {
-    QFile in(received);
-    if (!in.open(QIODevice::ReadOnly)) {
-        error = QStringLiteral("Не удалось прочитать принятый файл: ") + in.errorString();
-        return false;
+    QString reason;
+    const auto problem = Unsendable(path, reason);
+    if (problem) {
+        const QString text = QString::fromUtf8(texts[*problem]);
+        error = *problem == usUnreadable ? text.arg(Shown(path), reason) : text.arg(Shown(path));
     }
-    QSaveFile out(target);
-    if (!out.open(QIODevice::WriteOnly)) {
-        error = WriteFailure(target, out.errorString());
-        return false;
-    }
-    while (!in.atEnd()) {
-        const QByteArray chunk = in.read(CopyChunk);
-        if (chunk.isEmpty() && in.error() != QFileDevice::NoError) {
-            out.cancelWriting();
-            error = QStringLiteral("Не удалось прочитать принятый файл: ") + in.errorString();
-            return false;
-        }
-        if (out.write(chunk) != chunk.size())
-            break; // reported by commit
-    }
-    if (!out.commit()) {
-        error = WriteFailure(target, out.errorString());
-        return false;
-    }
-    return true;
+    return !problem;
 }
 
 } // namespace
 
 bool CheckFileToSend(const QString& path, QString& error)
 {
-    const QFileInfo info(path);
-    if (!info.exists()) {
-        error = QStringLiteral("Файл не найден: ") + Shown(path);
-        return false;
-    }
-    if (info.isDir()) {
-        error = QStringLiteral("Это папка, а не файл: ") + Shown(path);
-        return false;
-    }
-    // A pipe or a device would block the transfer or never end.
-    if (!info.isFile()) {
-        error = QStringLiteral("Это не обычный файл: ") + Shown(path);
-        return false;
-    }
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        error = QStringLiteral("Не удалось открыть файл %1: %2").arg(Shown(path), file.errorString());
-        return false;
-    }
-    if (file.size() == 0) {
-        error = QStringLiteral("Файл пуст: ") + Shown(path);
-        return false;
-    }
-    return true;
+    return Check(path, WindowTexts, error);
+}
+
+bool CheckFileToSendArgument(const QString& path, QString& error)
+{
+    return Check(path, CommandLineTexts, error);
 }
 
 bool PlaceReceivedFile(const QString& received, const QString& target, QString& error)
 {
-    // rename(2) replaces the target atomically, which QFile::rename does not.
-    if (std::rename(QFile::encodeName(received).constData(), QFile::encodeName(target).constData()) == 0)
+    QString reason;
+    if (PlaceOutputFile(received, target, reason))
         return true;
-    const int err = errno;
-    if (err == EXDEV)
-        return CopyReplacing(received, target, error);
-    error = WriteFailure(target, spErrorText(err));
+    error = QStringLiteral("Не удалось записать файл %1: %2").arg(Shown(target), reason);
     return false;
 }

@@ -1,8 +1,9 @@
 // The commands without the window against the emulated unit: single settings
 // of every kind read and written, values refused before anything is sent, the
-// clock, the list and the mailboxes, a backup of one unit restored onto a
-// second one in another state (as administrator, as a dry run, in full), bad
-// backup files, and the line trace of a login.
+// clock, the list and the mailboxes, a backup of one unit (for its owner only,
+// also to standard output) restored onto a second one in another state (as
+// administrator, as a dry run, in full, the passwords' values masked), bad
+// backup files and targets, and the line trace of a login.
 #include "UnitClient.h"
 
 #include <QFile>
@@ -12,6 +13,8 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -271,8 +274,20 @@ private slots:
         {
             TUnit unit(first);
             QVERIFY(!unit.Pty().isEmpty());
-            const TRun r = run(unit, {QStringLiteral("--backup"), backup});
+            // It holds the passwords: for its owner only, also where it
+            // replaces a file everybody could read. Not on a terminal: no progress.
+            writeFile(backup, "earlier");
+            QCOMPARE(::chmod(QFile::encodeName(backup).constData(), 0644), 0);
+            TRun r = run(unit, {QStringLiteral("--backup"), backup});
             QVERIFY2(r.Exit == 0, qPrintable(r.Errors));
+            struct stat st {};
+            QCOMPARE(::stat(QFile::encodeName(backup).constData(), &st), 0);
+            QCOMPARE(st.st_mode & 0777, mode_t(0600));
+            QVERIFY2(!r.Errors.contains(QStringLiteral("чтение")), qPrintable(r.Errors));
+            // "-" is standard output.
+            r = run(unit, {QStringLiteral("--backup"), QStringLiteral("-")});
+            QVERIFY2(r.Exit == 0, qPrintable(r.Errors));
+            QCOMPARE(comparable(QJsonDocument::fromJson(r.Out.toUtf8()).object()), comparable(readJson(backup)));
         }
         const QJsonObject saved = readJson(backup);
         QCOMPARE(saved.value(QStringLiteral("version")).toInt(), 1);
@@ -335,6 +350,21 @@ private slots:
         QVERIFY2(r.Out.contains(QRegularExpression(QStringLiteral("^0 changed, \\d+ already equal, 0 refused$"),
                                                    QRegularExpression::MultilineOption)),
                  qPrintable(r.Out));
+
+        // The passwords' values stay out of the report, both ways.
+        QJsonObject other = saved;
+        QJsonObject settings = other.value(QStringLiteral("settings")).toObject();
+        settings.insert(QStringLiteral("104"), QStringLiteral("5678"));
+        other.insert(QStringLiteral("settings"), settings);
+        const QString otherPassword = path(QStringLiteral("password.backup"));
+        writeFile(otherPassword, QJsonDocument(other).toJson());
+        for (const QString& file : {otherPassword, backup}) {
+            r = run(unit, {QStringLiteral("--restore"), file});
+            QVERIFY2(r.Exit == 0, qPrintable(r.Errors + r.Out));
+            QVERIFY2(r.Out.contains(QLatin1String("changed setting 104: **** -> ****")), qPrintable(r.Out));
+            QVERIFY2(!r.Out.contains(QLatin1String("5678")) && !r.Out.contains(AdminPassword), qPrintable(r.Out));
+        }
+        QCOMPARE(run(unit, {QStringLiteral("--get"), QStringLiteral("104")}).Out, AdminPassword + QLatin1Char('\n'));
     }
 
     void unusableBackupsRefused()
@@ -354,7 +384,18 @@ private slots:
             return path(name);
         };
         writeFile(path(QStringLiteral("text.backup")), "Версия прошивки: 1.4.4\r\n");
-        refusedBeforeSending(unit, {QStringLiteral("--restore"), path(QStringLiteral("text.backup"))}, "not a backup");
+        refusedBeforeSending(unit, {QStringLiteral("--restore"), path(QStringLiteral("text.backup"))},
+                             "not a backup file: not JSON (");
+        writeFile(path(QStringLiteral("array.backup")), "[1, 2]");
+        refusedBeforeSending(unit, {QStringLiteral("--restore"), path(QStringLiteral("array.backup"))},
+                             "not a backup file: it holds a JSON array, not an object");
+        refusedBeforeSending(unit,
+                             {QStringLiteral("--restore"), variant(QStringLiteral("number.backup"), [](QJsonObject& j) {
+                                  QJsonObject s = j.value(QStringLiteral("settings")).toObject();
+                                  s.insert(QStringLiteral("101"), 100);
+                                  j.insert(QStringLiteral("settings"), s);
+                              })},
+                             "setting \"101\": the value must be a string in double quotes");
         writeFile(path(QStringLiteral("cut.backup")), readFile(good).left(200));
         refusedBeforeSending(unit, {QStringLiteral("--restore"), path(QStringLiteral("cut.backup"))}, "not a backup");
         refusedBeforeSending(unit, {QStringLiteral("--restore"), path(QStringLiteral("none.backup"))}, "cannot read");
@@ -375,7 +416,7 @@ private slots:
                                   s.insert(QStringLiteral("12"), QStringLiteral("100"));
                                   j.insert(QStringLiteral("settings"), s);
                               })},
-                             "setting \"12\"");
+                             "setting \"12\" is a system parameter, but the backup was made as administrator");
         refusedBeforeSending(unit,
                              {QStringLiteral("--restore"), variant(QStringLiteral("item.backup"), [](QJsonObject& j) {
                                   QJsonObject menus = j.value(QStringLiteral("menus")).toObject();
@@ -398,6 +439,13 @@ private slots:
                              "recording \"99\"");
         refusedBeforeSending(unit, {QStringLiteral("--restore"), good, QStringLiteral("--export"), good}, "one command");
         refusedBeforeSending(unit, {QStringLiteral("--backup"), good, QStringLiteral("--dry-run")}, "--dry-run");
+
+        // A backup with nowhere to go is refused before the unit is read.
+        refusedBeforeSending(unit, {QStringLiteral("--backup"), path(QStringLiteral("gone/unit.json"))},
+                             qPrintable(QStringLiteral("cannot write %1: the folder %2 does not exist")
+                                            .arg(path(QStringLiteral("gone/unit.json")), path(QStringLiteral("gone")))));
+        refusedBeforeSending(unit, {QStringLiteral("--backup"), dir.path()},
+                             qPrintable(QStringLiteral("cannot write %1: it is a folder").arg(dir.path())));
     }
 
     // A command line the parser would misread is refused, with the usage
@@ -478,11 +526,9 @@ private slots:
         QVERIFY2(in.contains(QStringLiteral("SYSTEM_MODE<CR><LF>")), qPrintable(in));
         QVERIFY2(!out.contains(SystemPassword) && !in.contains(SystemPassword), qPrintable(out + in));
 
-        r = runProgram({QStringLiteral("--get"), QStringLiteral("12"), QStringLiteral("--trace"),
-                        path(QStringLiteral("no-folder/trace.txt")), QStringLiteral("--device"), unit.Pty(),
-                        QStringLiteral("--password"), SystemPassword});
-        QCOMPARE(r.Exit, 3);
-        QVERIFY2(r.Errors.contains(QStringLiteral("Не удалось открыть файл трассировки")), qPrintable(r.Errors));
+        // A trace that cannot be written where it is asked for: nothing sent.
+        refusedBeforeSending(unit, {QStringLiteral("--get"), QStringLiteral("12"), QStringLiteral("--trace"), dir.path()},
+                             qPrintable(QStringLiteral("cannot write %1: it is a folder").arg(dir.path())));
     }
 };
 

@@ -1,21 +1,28 @@
 // The settings export against the emulated unit in its factory state: the
 // file byte for byte in system and administrator mode, what a second export
-// reads, a cancelled dialog, files that cannot be written (an earlier file
-// stays as it was), and the headless export with its exit codes.
+// reads, a cancelled dialog, files that cannot be written and reads that fail
+// (an earlier file stays as it was), the headless export with its exit codes,
+// into pipes, devices and standard output and refused before connecting where
+// it cannot go, and the progress of the export and the backup on a terminal.
 #include "GuiTestSupport.h"
+#include "TestFiles.h"
 #include "WindowRig.h"
 #include "app/Unit1.h"
 #include "session/AAMenu.h"
 #include "ui/StringGrid.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <sys/resource.h>
 
 namespace {
@@ -64,21 +71,41 @@ private:
 
 struct TRun {
     int Exit = -1;
+    QByteArray Out;
     QByteArray Errors;
 };
 
-// The program's headless export; input is its standard input.
-TRun runExport(const QStringList& args, const QByteArray& input = {})
+// The program with args; input is its standard input.
+TRun runProgram(const QStringList& args, const QByteArray& input = {}, const TChildOptions& options = {})
 {
     TChildProcess program;
     TRun run;
-    if (!program.Start(QStringLiteral(PARLOTEL_EXE), QStringList{QStringLiteral("--export")} + args))
+    if (!program.Start(QStringLiteral(PARLOTEL_EXE), args, options))
         return run;
     program.Write(input);
     program.CloseInput();
+    QDeadlineTimer deadline(ProgramMs);
+    while (!deadline.hasExpired()) {
+        const QByteArray more = program.Read(1000);
+        run.Out += more;
+        if (more.isEmpty() && !program.Running())
+            break;
+    }
     run.Exit = program.Wait(ProgramMs);
     run.Errors = program.ReadErrors();
     return run;
+}
+
+// The program's headless export.
+TRun runExport(const QStringList& args, const QByteArray& input = {})
+{
+    return runProgram(QStringList{QStringLiteral("--export")} + args, input);
+}
+
+qint64 received(TUnitProcess& unit)
+{
+    static const QRegularExpression count(QStringLiteral("received=(\\d+)"));
+    return count.match(QString::fromLatin1(unit.Control("count"))).captured(1).toLongLong();
 }
 
 } // namespace
@@ -196,10 +223,16 @@ private slots:
         QVERIFY(!unit.Pty().isEmpty());
         const QStringList device{QStringLiteral("--device"), unit.Pty()};
 
+        // Over an earlier file everybody could read: the passwords in it are
+        // for its owner only; not on a terminal, no progress is shown.
+        writeFile(path("headless.txt"), "earlier");
+        QVERIFY(::chmod(QFile::encodeName(path("headless.txt")).constData(), 0644) == 0);
         TRun run = runExport(QStringList{path("headless.txt"), QStringLiteral("--password"), QStringLiteral("1234")}
                              + device);
         QCOMPARE(run.Exit, 0);
         QCOMPARE(readFile(path("headless.txt")), expected("export_factory_system.txt"));
+        QCOMPARE(ModeOf(path("headless.txt")) & 0777, mode_t(0600));
+        QVERIFY2(!QString::fromUtf8(run.Errors).contains(QStringLiteral("чтение")), run.Errors.constData());
 
         // The password from standard input.
         run = runExport(QStringList{path("stdin.txt")} + device, "1111\n");
@@ -211,18 +244,153 @@ private slots:
         QVERIFY2(run.Errors.contains("parlotel: Неверный пароль! Повторите ввод."), run.Errors.constData());
         QVERIFY(!QFileInfo::exists(path("wrong.txt")));
 
-        writeFile(path("plain"), "plain");
-        run = runExport(QStringList{path("plain") + QStringLiteral("/x.txt"), QStringLiteral("--password"),
-                                    QStringLiteral("1234")}
-                        + device);
-        QCOMPARE(run.Exit, 2);
-        QVERIFY2(run.Errors.contains("Не удалось записать настройки в файл"), run.Errors.constData());
-
         // Nobody at the other end of the line.
         run = runExport({path("none.txt"), QStringLiteral("--password"), QStringLiteral("1234"),
                          QStringLiteral("--device"), QStringLiteral("/dev/parlotel-no-such-port")});
         QCOMPARE(run.Exit, 1);
         QVERIFY2(run.Errors.contains("Не удалось открыть порт."), run.Errors.constData());
+    }
+
+    void headlessExportRefusedBeforeConnecting_data()
+    {
+        QTest::addColumn<QString>("target");
+        QTest::addColumn<QString>("said");
+        QTest::newRow("folder that is a file") << "plain/x.txt" << "plain is not a folder";
+        QTest::newRow("missing folder") << "gone/x.txt" << "gone does not exist";
+        QTest::newRow("a folder") << "folder" << "folder: it is a folder";
+        QTest::newRow("a socket") << "socket" << "socket: it is a socket, not a file";
+    }
+
+    // Told in the command line's English, exit code 3, and the unit hears nothing.
+    void headlessExportRefusedBeforeConnecting()
+    {
+        QFETCH(QString, target);
+        QFETCH(QString, said);
+        TUnitProcess unit({QStringLiteral("--baud"), QStringLiteral("0")});
+        QVERIFY(!unit.Pty().isEmpty());
+        QTemporaryDir here;
+        writeFile(here.filePath(QStringLiteral("plain")), "plain");
+        QVERIFY(QDir(here.path()).mkdir(QStringLiteral("folder")));
+        const TSocketNode socket(here.filePath(QStringLiteral("socket")));
+        QVERIFY(socket.Bound());
+        const TRun run = runExport({here.filePath(target), QStringLiteral("--password"), QStringLiteral("1234"),
+                                    QStringLiteral("--device"), unit.Pty()});
+        QCOMPARE(run.Exit, 3);
+        QVERIFY2(run.Errors.contains("parlotel: cannot write " + QFile::encodeName(here.filePath(target)) + ": ")
+                     && QString::fromUtf8(run.Errors).contains(said),
+                 run.Errors.constData());
+        QCOMPARE(received(unit), 0);
+        QVERIFY(S_ISSOCK(ModeOf(here.filePath(QStringLiteral("socket")))));
+        QVERIFY(S_ISDIR(ModeOf(here.filePath(QStringLiteral("folder")))));
+    }
+
+    // Never renamed over: a pipe is written in place and stays a pipe (first,
+    // so that a program that replaces nodes fails here before it meets a
+    // device); standard output by "-" and by its name; a device that takes
+    // nothing, through a link of this test's own, reports the failure.
+    void headlessExportIntoPipesDevicesAndStandardOutput()
+    {
+        TUnitProcess unit({QStringLiteral("--baud"), QStringLiteral("0")});
+        QVERIFY(!unit.Pty().isEmpty());
+        const QStringList login{QStringLiteral("--password"), QStringLiteral("1234"), QStringLiteral("--device"),
+                                unit.Pty()};
+        TPipeNode pipe(path("pipe"));
+        QVERIFY(pipe.Open());
+        TRun run = runExport(QStringList{path("pipe")} + login);
+        QVERIFY2(run.Exit == 0, run.Errors.constData());
+        QVERIFY(S_ISFIFO(ModeOf(path("pipe"))));
+        QCOMPARE(pipe.ReadAll(), expected("export_factory_system.txt"));
+
+        for (const QString& name : {QStringLiteral("-"), QStringLiteral("/dev/stdout")}) {
+            run = runExport(QStringList{name} + login);
+            QVERIFY2(run.Exit == 0, run.Errors.constData());
+            QCOMPARE(run.Out, expected("export_factory_system.txt"));
+        }
+
+        QVERIFY(QFile::link(QStringLiteral("/dev/full"), path("device")));
+        run = runExport(QStringList{path("device")} + login);
+        QCOMPARE(run.Exit, 2);
+        const QString told = QStringLiteral("parlotel: Не удалось записать настройки в файл %1: %2")
+                                 .arg(path("device"), QString::fromLocal8Bit(std::strerror(ENOSPC)));
+        QVERIFY2(QString::fromUtf8(run.Errors).contains(told), run.Errors.constData());
+        QVERIFY(S_ISLNK(ModeOf(path("device"))));
+        QVERIFY(S_ISCHR(ModeOf(QStringLiteral("/dev/full"))));
+    }
+
+    // A read that came up with a message may have left a value missing or
+    // wrong: the earlier file stays, in the window and without it, and the
+    // export says why.
+    void failedReadKeepsTheEarlierFile()
+    {
+        const QString target = path("kept.txt");
+        const QByteArray earlier = "earlier export\r\n";
+        writeFile(target, earlier);
+        const QString told = QStringLiteral("Не удалось прочитать все настройки: экспорт в файл %1 не выполнен").arg(target);
+        {
+            TWindowRig rig;
+            QVERIFY(rig.Started());
+            QVERIFY(rig.Connect(QStringLiteral("1234")));
+            QCOMPARE(rig.Unit->Control("fault refuse GETALL"), QByteArray("ok fault refuse GETALL"));
+            rig.Sink.Clear();
+            exportTo(rig, target);
+            QCOMPARE(readFile(target), earlier);
+            QVERIFY2(rig.Sink.Errors().size() >= 2, qPrintable(rig.Sink.Log().join(u'\n')));
+            QCOMPARE(rig.Sink.Errors().constLast(), told);
+            // With the unit answering again the same window exports.
+            QCOMPARE(rig.Unit->Control("fault none"), QByteArray("ok fault none"));
+            exportTo(rig, target);
+            QCOMPARE(readFile(target), expected("export_factory_system.txt"));
+        }
+        writeFile(target, earlier);
+        TUnitProcess unit({QStringLiteral("--baud"), QStringLiteral("0")});
+        QVERIFY(!unit.Pty().isEmpty());
+        QCOMPARE(unit.Control("fault refuse GETALL"), QByteArray("ok fault refuse GETALL"));
+        const TRun run = runExport({target, QStringLiteral("--password"), QStringLiteral("1234"),
+                                    QStringLiteral("--device"), unit.Pty()});
+        QCOMPARE(run.Exit, 2);
+        QVERIFY2(QString::fromUtf8(run.Errors).contains(QStringLiteral("parlotel: ") + told), run.Errors.constData());
+        QCOMPARE(readFile(target), earlier);
+        QCOMPARE(QDir(dir.path()).entryList({QStringLiteral(".kept*")}, QDir::Files | QDir::Hidden), QStringList());
+    }
+
+    void progressOnATerminal_data()
+    {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<QStringList>("parts");
+        QTest::newRow("export") << "--export"
+                                << QStringList{"1/7: Номера", "2/7: Приветствия", "3/7: Время", "4/7: Меню",
+                                               "5/7: Почта", "6/7: Системные параметры", "7/7: Замена сообщений"};
+        QTest::newRow("backup") << "--backup"
+                                << QStringList{"1/5: Параметры", "2/5: Добавочные номера", "3/5: Меню и приветствия",
+                                               "4/5: Почтовые ящики", "5/5: Служебные сообщения"};
+    }
+
+    // Standard error on a terminal: one line, rewritten for each part read,
+    // ended once the reading is done.
+    void progressOnATerminal()
+    {
+        QFETCH(QString, command);
+        QFETCH(QStringList, parts);
+        TUnitProcess unit({QStringLiteral("--baud"), QStringLiteral("0")});
+        QVERIFY(!unit.Pty().isEmpty());
+        TPtyPair terminal;
+        TChildOptions options;
+        options.Errors = TChildErrors::ToFile;
+        options.ErrorFile = terminal.SlavePath();
+        const TRun run = runProgram({command, path("progress.out"), QStringLiteral("--password"), QStringLiteral("1234"),
+                                     QStringLiteral("--device"), unit.Pty()},
+                                    {}, options);
+        QCOMPARE(run.Exit, 0);
+        QByteArray shown;
+        for (QByteArray more; !(more = terminal.Read(1000)).isEmpty();)
+            shown += more;
+        const QString text = QString::fromUtf8(shown);
+        qsizetype at = 0;
+        for (const QString& part : parts) {
+            at = text.indexOf(QStringLiteral("\rparlotel: чтение ") + part, at);
+            QVERIFY2(at >= 0, qPrintable(part + QStringLiteral(" in ") + text));
+        }
+        QVERIFY2(text.endsWith(u'\n') && text.count(u'\n') == 1 + text.left(at).count(u'\n'), qPrintable(text));
     }
 
     void headlessCommandLine()

@@ -1,0 +1,33 @@
+#include "ProgressLine.h"
+
+#include <cstdio>
+#include <unistd.h>
+
+namespace {
+
+// Characters of the progress line shown now; 0: none.
+qsizetype g_shown = 0;
+
+} // namespace
+
+void ShowReadProgress(int step, int steps, const QString& part)
+{
+    if (!::isatty(STDERR_FILENO))
+        return;
+    QString line = QStringLiteral("parlotel: чтение %1/%2: %3").arg(step).arg(steps).arg(part);
+    const qsizetype length = line.size();
+    // Blanks over what a longer line before left.
+    if (length < g_shown)
+        line += QString(g_shown - length, QLatin1Char(' '));
+    std::fprintf(stderr, "\r%s", qPrintable(line));
+    std::fflush(stderr);
+    g_shown = length;
+}
+
+void EndProgressLine()
+{
+    if (g_shown == 0)
+        return;
+    std::fputs("\n", stderr);
+    g_shown = 0;
+}

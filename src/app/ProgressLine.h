@@ -1,0 +1,19 @@
+#pragma once
+// How far a long command without the window has got, on standard error: one
+// line that every step rewrites in place, as long as standard error is a
+// terminal; nothing into a file or a pipe, which get only what the user must
+// read. A message printed meanwhile first ends the line, so that it starts on
+// a line of its own.
+
+#include <QString>
+
+#include <functional>
+
+// Told before each part of a series of reads: part step of steps, by its name
+// as the window calls it ("Приветствия").
+using TReadProgress = std::function<void(int step, int steps, const QString& part)>;
+
+// "parlotel: чтение 2/7: Приветствия" on the progress line.
+void ShowReadProgress(int step, int steps, const QString& part);
+// Ends the progress line with a line end; nothing when none is shown.
+void EndProgressLine();

@@ -137,6 +137,25 @@ int checkBlocks(const QList<TTraceLine>& lines, bool sentBySender, const QString
     return end >= 0 && endAnswered > end && batchEnd > endAnswered ? total : -1;
 }
 
+// What the program sent, as the trace shows it, without what varies between
+// runs: the times, and where one burst of bytes ends and the next begins. A
+// line break follows every CR, and every YModem block has a line of its own.
+QString sentText(const QList<TTraceLine>& lines)
+{
+    QString text;
+    for (const TTraceLine& line : lines) {
+        if (!line.Sent)
+            continue;
+        if (line.Text.startsWith(QLatin1String("YMODEM")))
+            text += u'\n' + line.Text + u'\n';
+        else
+            text += line.Text;
+    }
+    text.replace(QStringLiteral("<CR>"), QStringLiteral("<CR>\n"));
+    static const QRegularExpression blankLines(QStringLiteral("\n+"));
+    return text.replace(blankLines, QStringLiteral("\n"));
+}
+
 struct TProgramRun {
     int Exit = -1;
     QByteArray Errors;
@@ -495,6 +514,49 @@ private slots:
     // (exit 3, nothing sent), the window says so and runs untraced. One the
     // system does not take (a full disk) fails the command that ran (exit 2),
     // and the window says so when it ends.
+    // The bytes the program sends for a connect, a page read, a write, an
+    // upload and an export, against the unit in its factory state, are those of
+    // tests/data/line-fixture.txt: the program's dialogue with the unit does not
+    // change by accident. PARLOTEL_WRITE_FIXTURE=1 writes the fixture anew.
+    void sentBytesMatchTheFixture()
+    {
+        QTemporaryDir dir;
+        TUnitProcess unit({QStringLiteral("--baud"), QStringLiteral("0"), QStringLiteral("--state"),
+                           dir.filePath(QStringLiteral("unit.json"))});
+        QVERIFY(!unit.Pty().isEmpty());
+        const QString voice = dir.filePath(QStringLiteral("fixture.pcm"));
+        QVERIFY(WriteTestFile(voice, SoundBytes(3000, 7)));
+        const QList<QStringList> commands{
+            {QStringLiteral("--set"), QStringLiteral("110=1")},
+            {QStringLiteral("--list")},
+            {QStringLiteral("--upload"), QStringLiteral("menu:3"), voice},
+            {QStringLiteral("--export"), dir.filePath(QStringLiteral("settings.txt"))},
+        };
+        QString sent;
+        for (const QStringList& command : commands) {
+            const QString trace = dir.filePath(QStringLiteral("trace.txt"));
+            const TProgramRun run = runProgram(command + QStringList{QStringLiteral("--device"), unit.Pty(),
+                                                                      QStringLiteral("--password"), SystemPassword,
+                                                                      QStringLiteral("--trace"), trace});
+            QVERIFY2(run.Exit == 0, run.Errors.constData());
+            sent += QStringLiteral("## parlotel ") + command.constFirst() + u'\n' + sentText(readTrace(trace));
+        }
+        QFile fixture(QStringLiteral(PARLOTEL_SOURCE_DIR "/tests/data/line-fixture.txt"));
+        if (qEnvironmentVariableIsSet("PARLOTEL_WRITE_FIXTURE")) {
+            QVERIFY(fixture.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            fixture.write(sent.toUtf8());
+            QSKIP("fixture written");
+        }
+        QVERIFY(fixture.open(QIODevice::ReadOnly));
+        const QStringList expected = QString::fromUtf8(fixture.readAll()).split(u'\n');
+        const QStringList actual = sent.split(u'\n');
+        for (qsizetype i = 0; i < std::max(expected.size(), actual.size()); ++i)
+            QVERIFY2(actual.value(i) == expected.value(i),
+                     qPrintable(QStringLiteral("line %1: sent \"%2\", the fixture has \"%3\"")
+                                    .arg(i + 1)
+                                    .arg(actual.value(i), expected.value(i))));
+    }
+
     void unusableTraceFilesAreReported()
     {
         TUnitProcess unit({QStringLiteral("--baud"), QStringLiteral("0")});

@@ -1,13 +1,16 @@
 #include "HeadlessTransfer.h"
 
+#include "Headless.h"
 #include "Interruption.h"
 #include "Unit1.h"
 #include "session/AAMenu.h"
+#include "session/MessageSink.h"
 #include "session/Server.h"
 #include "settings/VoiceFile.h"
 #include "transfer/TransferFiles.h"
 #include "ui/YModemU.h"
 
+#include <QDir>
 #include <QRegularExpression>
 
 #include <cstdio>
@@ -67,13 +70,23 @@ void ShowProgress(qint64 bytes, qint64 total)
     std::fprintf(stderr, "\rparlotel: %lld / %lld", static_cast<long long>(bytes), static_cast<long long>(total));
 }
 
-// Runs the transfer window for the job in the state the caller set. True when
-// the transfer ended with exit code 0; placed: a download is in place.
-bool Transfer(TForm1& window, TFile* job, const QString& targetPath, bool& placed, QString& error)
+struct TTransferRun {
+    bool Started = false;       // the transfer began; otherwise the job has said why
+    bool Done = false;          // it ended with exit code 0
+    bool Placed = false;        // a download is in place
+    bool ReceivedWhole = false; // a download arrived whole (placed or not)
+    bool WholeDespiteTrouble = false; // see TFormYMU::WholeDespiteTrouble
+};
+
+// Runs the transfer window for the job in the state the caller set and, as
+// the window's messages, after the unit's own report: the failure of the
+// transfer (not a cancel: only an interruption cancels here, and it is told on
+// its own), then whether the file moved whole all the same.
+TTransferRun Transfer(TForm1& window, TFile* job, const QString& targetPath)
 {
-    placed = false;
+    TTransferRun run;
     if (TInterruption::Requested())
-        return false;
+        return run;
     TFormYMU ymu(*window.Session(), *window.Server(), &window);
     ymu.Job = job;
     ymu.TargetPath = targetPath;
@@ -83,16 +96,19 @@ bool Transfer(TForm1& window, TFile* job, const QString& targetPath, bool& place
     ymu.RunUnattended();
     if (terminal && ymu.TransferStarted())
         std::fputs("\n", stderr);
-    // The unit's report ends the job; its messages come before ours.
+    // The unit's report ends the job; nothing else is said before it.
     window.Server()->WaitIdle();
-    placed = ymu.Placed();
-    if (!ymu.TransferStarted())
-        return false; // the job has said why
-    if (ymu.ExitCode() != 0) {
-        error = QStringLiteral("YModem: передача прервана (код %1)").arg(ymu.ExitCode());
-        return false;
-    }
-    return true;
+    run.Started = ymu.TransferStarted();
+    if (!run.Started)
+        return run;
+    run.Done = ymu.ExitCode() == ecDone;
+    if (!run.Done && ymu.ExitCode() != ecCancelled)
+        ErrorBox(QStringLiteral("YModem: передача прервана (код %1)").arg(ymu.ExitCode()));
+    run.Placed = ymu.Placed();
+    run.ReceivedWhole = ymu.ReceivedWhole();
+    run.WholeDespiteTrouble = ymu.WholeDespiteTrouble();
+    ymu.ReportWholeDespiteTrouble();
+    return run;
 }
 
 } // namespace
@@ -107,18 +123,17 @@ bool CheckDownloadArguments(TForm1&, const QStringList& arguments, QString& erro
     return ParseTarget(arguments.value(0), error).has_value();
 }
 
-bool UploadCommand(TForm1& window, const QStringList& arguments, QString& error)
+TCommandOutcome UploadCommand(TForm1& window, const QStringList& arguments, QString& error)
 {
     TFile* job = TargetJob(window, arguments.value(0), error);
     if (!job)
         return false;
     job->State = TFile::UploadFile;
     job->LocalFilePath = arguments.value(1);
-    bool placed = false;
-    return Transfer(window, job, QString(), placed, error);
+    return Transfer(window, job, QString()).Done;
 }
 
-bool DownloadCommand(TForm1& window, const QStringList& arguments, QString& error)
+TCommandOutcome DownloadCommand(TForm1& window, const QStringList& arguments, QString& error)
 {
     TFile* job = TargetJob(window, arguments.value(0), error);
     if (!job)
@@ -132,10 +147,11 @@ bool DownloadCommand(TForm1& window, const QStringList& arguments, QString& erro
         return false;
     }
     job->State = TFile::DownloadFile;
-    bool placed = false;
-    if (!Transfer(window, job, arguments.value(1), placed, error))
-        return false;
-    if (!placed && error.isEmpty())
-        error = QStringLiteral("файл не сохранен: ") + arguments.value(1);
-    return placed;
+    const TTransferRun run = Transfer(window, job, arguments.value(1));
+    // Said also after an interruption: whether the earlier file was replaced.
+    if (run.Started && !run.ReceivedWhole)
+        ErrorBox(QStringLiteral("Файл не сохранен: ") + QDir::toNativeSeparators(arguments.value(1)));
+    if (run.Placed && run.WholeDespiteTrouble)
+        return TCommandOutcome::SavedDespiteError;
+    return run.Placed;
 }

@@ -2,8 +2,9 @@
 // them: a recording sent and received back byte for byte for a menu, a greeting
 // and a service message, and every way they fail with their exit codes — a
 // file that cannot be sent (the unit hears nothing), a target the unit does not
-// have or the login may not reach, nothing recorded, the unit's error report,
-// a download that cannot be placed.
+// have or the login may not reach, nothing recorded, the unit's error report
+// (after a download that arrived whole: the file saved, exit code 4), a
+// download that cannot be placed.
 #include "TestFiles.h"
 #include "UnitClient.h"
 
@@ -17,6 +18,7 @@ namespace {
 constexpr int ProgramMs = 120000;
 constexpr int Usage = 3;
 constexpr int Failed = 2;
+constexpr int SavedWithError = 4;
 
 struct TRun {
     int Exit = -1;
@@ -143,6 +145,18 @@ private slots:
         QCOMPARE(r.Exit, Failed);
         QVERIFY2(r.Errors.contains("Не удалось записать файл"), r.Errors.constData());
         QCOMPARE(QDir(dir->path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList{"up.pcm"});
+
+        // The unit's error after a download that arrived whole: the file
+        // replaces the earlier one, both facts are said, and the exit code
+        // tells a script so.
+        QVERIFY(WriteTestFile(path("menu0.pcm"), "old"));
+        QCOMPARE(unit->Control("fault ymodem 3"), QByteArray("ok fault ymodem 3"));
+        r = run("download", "menu:0", path("menu0.pcm"));
+        QCOMPARE(r.Exit, SavedWithError);
+        const QString said = QStringLiteral("parlotel: YMODEM: error 3\nparlotel: Файл принят целиком и сохранен: ")
+            + path("menu0.pcm") + QLatin1Char('\n');
+        QVERIFY2(QString::fromUtf8(r.Errors).endsWith(said), r.Errors.constData());
+        QCOMPARE(ReadTestFile(path("menu0.pcm")).size(), 5 * 8000); // the factory's "main_menu.pcm"
     }
 
     void wrongCommandLines()

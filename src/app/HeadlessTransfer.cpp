@@ -70,6 +70,28 @@ void ShowProgress(qint64 bytes, qint64 total)
     std::fprintf(stderr, "\rparlotel: %lld / %lld", static_cast<long long>(bytes), static_cast<long long>(total));
 }
 
+// The transfer component's exit codes in the user's words.
+QString TransferFailure(int exitCode)
+{
+    switch (exitCode) {
+    case ecCancelled: return QStringLiteral("YModem: передача отменена");
+    case ecRemoteCancel: return QStringLiteral("YModem: устройство отменило передачу");
+    case ecProtocol: return QStringLiteral("YModem: передача прервана: устройство нарушило порядок обмена");
+    case ecReadFailed:
+        return QStringLiteral("YModem: передача прервана: файл не читается или пропала связь с портом");
+    case ecWriteFailed:
+        return QStringLiteral("YModem: передача прервана: принятый файл не записывается или пропала связь с портом");
+    case ecTooManyErrors:
+        return QStringLiteral("YModem: передача прервана: слишком много ошибок и тайм-аутов на линии");
+    case ecNoSender: return QStringLiteral("YModem: передача не началась: устройство не ответило");
+    case ecCreateFailed: return QStringLiteral("YModem: передача прервана: не удалось создать файл для приема");
+    case ecOpenFailed: return QStringLiteral("YModem: передача не началась: не удалось открыть файл");
+    case ecOverflow:
+        return QStringLiteral("YModem: передача прервана: данные пришли быстрее, чем программа успела их принять");
+    }
+    return QStringLiteral("YModem: передача прервана: неизвестная ошибка (%1)").arg(exitCode);
+}
+
 struct TTransferRun {
     bool Started = false;       // the transfer began; otherwise the job has said why
     bool Done = false;          // it ended with exit code 0
@@ -80,8 +102,8 @@ struct TTransferRun {
 
 // Runs the transfer window for the job in the state the caller set and, as
 // the window's messages, after the unit's own report: the failure of the
-// transfer (not a cancel: only an interruption cancels here, and it is told on
-// its own), then whether the file moved whole all the same.
+// transfer in words (not a cancel: only an interruption cancels here, and it
+// is told on its own), then whether the file moved whole all the same.
 TTransferRun Transfer(TForm1& window, TFile* job, const QString& targetPath)
 {
     TTransferRun run;
@@ -103,7 +125,7 @@ TTransferRun Transfer(TForm1& window, TFile* job, const QString& targetPath)
         return run;
     run.Done = ymu.ExitCode() == ecDone;
     if (!run.Done && ymu.ExitCode() != ecCancelled)
-        ErrorBox(QStringLiteral("YModem: передача прервана (код %1)").arg(ymu.ExitCode()));
+        ErrorBox(TransferFailure(ymu.ExitCode()));
     run.Placed = ymu.Placed();
     run.ReceivedWhole = ymu.ReceivedWhole();
     run.WholeDespiteTrouble = ymu.WholeDespiteTrouble();

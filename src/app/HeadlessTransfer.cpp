@@ -49,6 +49,23 @@ std::optional<TTarget> ParseTarget(const QString& text, QString& error)
     return target;
 }
 
+// The file to upload, refused before anything is sent: in the command line's
+// own words (the window says the same in its own).
+bool CheckFileArgument(const QString& path, QString& error)
+{
+    QString reason;
+    const QString shown = QDir::toNativeSeparators(path);
+    switch (FileToSendRefusal(path, reason)) {
+    case TSendRefusal::None: return true;
+    case TSendRefusal::Missing: error = QStringLiteral("no such file: ") + shown; break;
+    case TSendRefusal::Folder: error = QStringLiteral("a folder, not a file: ") + shown; break;
+    case TSendRefusal::NotRegular: error = QStringLiteral("not a regular file: ") + shown; break;
+    case TSendRefusal::Unreadable: error = QStringLiteral("cannot read %1: %2").arg(shown, reason); break;
+    case TSendRefusal::Empty: error = QStringLiteral("the file is empty: ") + shown; break;
+    }
+    return false;
+}
+
 // The job of the target, once the login's level allows it (the refusal is
 // reported as on the page).
 TFile* TargetJob(TForm1& window, const QString& text, QString& error)
@@ -60,7 +77,7 @@ TFile* TargetJob(TForm1& window, const QString& text, QString& error)
         return nullptr;
     TFile* job = window.VoiceFileJob(target->Message, target->Code);
     if (!job)
-        error = QStringLiteral("no recording '%1' in this program").arg(text);
+        error = QStringLiteral("в программе нет записи %1").arg(text);
     return job;
 }
 
@@ -137,7 +154,7 @@ TTransferRun Transfer(TForm1& window, TFile* job, const QString& targetPath)
 
 bool CheckUploadArguments(TForm1&, const QStringList& arguments, QString& error)
 {
-    return ParseTarget(arguments.value(0), error) && CheckFileToSend(arguments.value(1), error);
+    return ParseTarget(arguments.value(0), error) && CheckFileArgument(arguments.value(1), error);
 }
 
 bool CheckDownloadArguments(TForm1&, const QStringList& arguments, QString& error)

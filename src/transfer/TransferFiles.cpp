@@ -57,32 +57,38 @@ bool CopyReplacing(const QString& received, const QString& target, QString& erro
 
 } // namespace
 
-bool CheckFileToSend(const QString& path, QString& error)
+TSendRefusal FileToSendRefusal(const QString& path, QString& reason)
 {
     const QFileInfo info(path);
-    if (!info.exists()) {
-        error = QStringLiteral("Файл не найден: ") + Shown(path);
-        return false;
-    }
-    if (info.isDir()) {
-        error = QStringLiteral("Это папка, а не файл: ") + Shown(path);
-        return false;
-    }
+    if (!info.exists())
+        return TSendRefusal::Missing;
+    if (info.isDir())
+        return TSendRefusal::Folder;
     // A pipe or a device would block the transfer or never end.
-    if (!info.isFile()) {
-        error = QStringLiteral("Это не обычный файл: ") + Shown(path);
-        return false;
-    }
+    if (!info.isFile())
+        return TSendRefusal::NotRegular;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
-        error = QStringLiteral("Не удалось открыть файл %1: %2").arg(Shown(path), file.errorString());
-        return false;
+        reason = file.errorString();
+        return TSendRefusal::Unreadable;
     }
-    if (file.size() == 0) {
-        error = QStringLiteral("Файл пуст: ") + Shown(path);
-        return false;
+    return file.size() == 0 ? TSendRefusal::Empty : TSendRefusal::None;
+}
+
+bool CheckFileToSend(const QString& path, QString& error)
+{
+    QString reason;
+    switch (FileToSendRefusal(path, reason)) {
+    case TSendRefusal::None: return true;
+    case TSendRefusal::Missing: error = QStringLiteral("Файл не найден: ") + Shown(path); break;
+    case TSendRefusal::Folder: error = QStringLiteral("Это папка, а не файл: ") + Shown(path); break;
+    case TSendRefusal::NotRegular: error = QStringLiteral("Это не обычный файл: ") + Shown(path); break;
+    case TSendRefusal::Unreadable:
+        error = QStringLiteral("Не удалось открыть файл %1: %2").arg(Shown(path), reason);
+        break;
+    case TSendRefusal::Empty: error = QStringLiteral("Файл пуст: ") + Shown(path); break;
     }
-    return true;
+    return false;
 }
 
 bool PlaceReceivedFile(const QString& received, const QString& target, QString& error)

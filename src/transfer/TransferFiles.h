@@ -6,10 +6,15 @@
 
 #include <QString>
 
-// True when path is a regular file this program can read and it holds
-// something: an empty file would replace the unit's recording with nothing.
-// Otherwise error says in plain words what is wrong with it. The one check of
-// every upload, before the unit hears of it.
+// Why a file cannot be sent; None when it can.
+enum class TSendRefusal { None, Missing, Folder, NotRegular, Unreadable, Empty };
+
+// The one check of every upload, before the unit hears of it: path must be a
+// regular file this program can read, and hold something (an empty file would
+// replace the unit's recording with nothing). reason: the system's words when
+// it cannot be opened.
+TSendRefusal FileToSendRefusal(const QString& path, QString& reason);
+// The same check; error says what is wrong in the window's words.
 bool CheckFileToSend(const QString& path, QString& error);
 
 // Moves the completely received file to target, replacing a file there in one

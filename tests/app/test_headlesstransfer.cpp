@@ -102,9 +102,9 @@ private slots:
         QTest::addColumn<QString>("target");
         QTest::addColumn<QString>("file");
         QTest::addColumn<QString>("said");
-        QTest::newRow("no such file") << "upload" << "menu:1" << "none.pcm" << "Файл не найден: ";
-        QTest::newRow("a folder") << "upload" << "menu:1" << "." << "Это папка, а не файл: ";
-        QTest::newRow("an empty file") << "upload" << "menu:1" << "empty.pcm" << "Файл пуст: ";
+        QTest::newRow("no such file") << "upload" << "menu:1" << "none.pcm" << "parlotel: no such file: ";
+        QTest::newRow("a folder") << "upload" << "menu:1" << "." << "parlotel: a folder, not a file: ";
+        QTest::newRow("an empty file") << "upload" << "menu:1" << "empty.pcm" << "parlotel: the file is empty: ";
         QTest::newRow("menu beyond the greetings") << "upload" << "menu:23" << "up.pcm" << "unknown target 'menu:23'";
         QTest::newRow("message below 60") << "download" << "message:59" << "x.pcm" << "unknown target";
         QTest::newRow("no kind") << "download" << "7" << "x.pcm" << "unknown target";

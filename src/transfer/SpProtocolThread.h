@@ -56,7 +56,8 @@ protected:
     // done, so that a file that moved whole is not thrown away (nor is a cancel
     // sent just after the answer to an EOT, which lrzsz drops with its input).
     // The far end then has LateCancelMs to finish; past that the transfer ends
-    // as cancelled. Released when the next file begins.
+    // as cancelled. Released when the next file begins. A sender also holds a
+    // cancel until the receiver has called for a file's header.
     void HoldCancel(bool hold);
     static constexpr int LateCancelMs = 5000;
     // First waiting byte without taking it; -1 when none.

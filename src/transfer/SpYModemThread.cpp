@@ -339,11 +339,16 @@ void TSpYModemThread::SendHeader(const QString& path, uint8_t startChar)
 void TSpYModemThread::SendBatch()
 {
     for (const QString& path : m_files) {
-        HoldCancel(false); // a cancel held since the last file ends the transfer before this one
+        // A cancel asked before the receiver calls for the header goes out
+        // after the call: lrzsz drops what arrives before it (and a cancel
+        // held since the last file ends the transfer before this one).
+        HoldCancel(true);
         // Opened before anything is offered: a file that cannot be read is
         // reported at once and the receiver never sees its header.
         OpenForSending(path);
-        SendHeader(path, WaitStartChar());
+        const uint8_t startChar = WaitStartChar();
+        HoldCancel(false);
+        SendHeader(path, startChar);
         SendFile(path);
     }
     if (m_files.isEmpty())

@@ -434,6 +434,7 @@ void TestYModemEngine::endsWithCode_data()
     QTest::newRow("nothing to send") << 6 << 0 << false;
     QTest::newRow("cancelled while calling the sender") << 7 << -10 << false;
     QTest::newRow("sender ends the file short of its size") << 8 << -5 << true;
+    QTest::newRow("cancelled before the receiver calls") << 9 << -3 << true;
 }
 
 void TestYModemEngine::endsWithCode()
@@ -502,6 +503,15 @@ void TestYModemEngine::endsWithCode()
         QCOMPARE(peer.Take(1), QByteArray(1, ACK));
         peer.Send(QByteArray(1, EOT));
         break;
+    case 9:
+        // The cancel waits for the receiver's call (lrzsz drops what comes
+        // before it), and then goes out instead of the header.
+        end.Modem.SetTimeout(60000);
+        end.Upload({root.filePath("x.bin")});
+        end.Modem.CancelTransfer();
+        QVERIFY(!spProcessMessagesUntil([&] { return end.Ends > 0; }, 1000));
+        peer.Send("C");
+        break;
     }
     QVERIFY(end.WaitEnd());
     QCOMPARE(end.Exit, exitCode);
@@ -511,6 +521,8 @@ void TestYModemEngine::endsWithCode()
     QCOMPARE(rest.endsWith(QByteArray(2, CAN)), cancelSent);
     if (situation == 0) // the last error ends the transfer instead of being raised
         QCOMPARE(end.Errors, (QList<std::pair<int, int>>{{-1, 1}, {-1, 2}}));
+    if (situation == 9) // no header before it
+        QCOMPARE(rest, QByteArray(2, CAN));
     if (end.Modem.Mode() == tmDownload) // nothing arrived whole
         QCOMPARE(end.Modem.Files, QStringList{});
 }

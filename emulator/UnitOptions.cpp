@@ -41,7 +41,7 @@ void AddOptions(QCommandLineParser& parser)
     parser.addOptions({
         {QStringLiteral("pty"), QStringLiteral("Create a pseudo-terminal and print its device path as the first line.")},
         {QStringLiteral("device"), QStringLiteral("Serve an existing serial device."), QStringLiteral("path")},
-        {QStringLiteral("state"), QStringLiteral("JSON state file, loaded at start and saved on every change; recordings go to the folder <state>.voice beside it. Missing: created with the factory state."), QStringLiteral("file")},
+        {QStringLiteral("state"), QStringLiteral("JSON state file, loaded at start and saved on every change; recordings go to the folder NAME.voice beside NAME.json. Missing: created with the factory state (recordings left in that folder removed)."), QStringLiteral("file")},
         {QStringLiteral("system-password"), QStringLiteral("Set the system password (parameter 00)."), QStringLiteral("digits")},
         {QStringLiteral("admin-password"), QStringLiteral("Set the administrator password (parameter 104)."), QStringLiteral("digits")},
         {QStringLiteral("baud"), QStringLiteral("Bit rate the output is paced at, ten bit-times per byte (default 19200; 0: no pacing)."), QStringLiteral("bits/s")},

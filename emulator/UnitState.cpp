@@ -45,6 +45,8 @@ bool TUnitState::Open(const QString& stateFile, QString& error)
         return false;
     LoadFactory();
     if (m_file.isEmpty() || !QFileInfo::exists(m_file)) {
+        // Recordings left beside a state that is gone belong to no state.
+        Voice.ClearAll();
         RecordFactoryVoices();
         return Save();
     }

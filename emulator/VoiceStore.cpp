@@ -79,6 +79,12 @@ void TVoiceStore::Clear(const QString& key)
     RemoveTree(RawPath(PlaceOf(key)));
 }
 
+void TVoiceStore::ClearAll()
+{
+    RemoveTree(RawPath(m_folder));
+    ::mkdir(RawPath(m_folder).constData(), 0755);
+}
+
 bool TVoiceStore::Adopt(const QString& key, const QString& incoming, QString& error)
 {
     const QList<QByteArray> files = RegularFiles(RawPath(incoming));

@@ -28,6 +28,8 @@ public:
     // Records data under key; false when it cannot be written.
     bool Put(const QString& key, const QByteArray& name, const QByteArray& data);
     void Clear(const QString& key);
+    // Removes every recording: the factory state starts from an empty folder.
+    void ClearAll();
     // Takes the one file a YModem receive left in `incoming` as the recording
     // under key. False (and nothing changed) unless exactly one file is there.
     bool Adopt(const QString& key, const QString& incoming, QString& error);

@@ -42,10 +42,10 @@ bool TDemoUnit::Start(const QString& executable, const QString& folder, bool res
     if (!QDir().mkpath(folder))
         return Fail(QStringLiteral("Не удалось создать папку %1.").arg(folder));
     const QString state = QDir(folder).filePath(QStringLiteral("unit.json"));
-    if (reset) {
+    // Without its state file the unit starts in its factory state, its
+    // recordings included: the folder they are in is the unit's business.
+    if (reset)
         QFile::remove(state);
-        QDir(state + QStringLiteral(".voice")).removeRecursively();
-    }
     // The unit's own words (its byte counts when it ends, its complaints) go
     // into a log beside its state: the program's standard error is the user's.
     TChildOptions options;

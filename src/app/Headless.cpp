@@ -43,8 +43,8 @@ void Print(const QString& text)
 }
 
 // Prints every box instead of showing it and counts them: any of them means
-// the run did not go as asked. Once the run is interrupted they only count:
-// they follow from the interruption, which is told on its own. Confirmations
+// the run did not go as asked. After an interruption too: a transfer's reports
+// then say what the unit holds and whether the file was saved. Confirmations
 // are declined. The password is given once: a second request follows a
 // refused password, and asking again with the same one would loop.
 class THeadlessSink : public TMessageSink {
@@ -74,8 +74,7 @@ public:
 private:
     void Note(const QString& text)
     {
-        if (!TInterruption::Requested())
-            Print(text);
+        Print(text);
         ++m_count;
     }
 
@@ -143,11 +142,13 @@ int RunConnected(const THeadlessRequest& request, TForm1& window, const THeadles
     if (TInterruption::Requested())
         return ecCommand;
     QString error;
-    const bool done = request.Command->Run(window, request.Arguments, error);
+    const TCommandOutcome outcome = request.Command->Run(window, request.Arguments, error);
     window.Server()->WaitIdle();
-    if (!done && !error.isEmpty() && !TInterruption::Requested())
+    if (outcome.Kind == TCommandOutcome::Failed && !error.isEmpty() && !TInterruption::Requested())
         Print(error);
-    return done && sink.Count() == 0 ? ecOk : ecCommand;
+    if (outcome.Kind == TCommandOutcome::SavedDespiteError)
+        return ecSavedWithError;
+    return outcome.Kind == TCommandOutcome::Done && sink.Count() == 0 ? ecOk : ecCommand;
 }
 
 } // namespace
@@ -167,7 +168,8 @@ const std::vector<THeadlessCommand>& HeadlessCommands()
              UploadCommand, QStringLiteral("FILE"), CheckUploadArguments},
             {QStringLiteral("download"), QStringLiteral("TARGET"),
              QStringLiteral("Command: receive the recording TARGET (as for --upload) from the unit into FILE, "
-                            "given after TARGET; an existing FILE is replaced only by a whole file."),
+                            "given after TARGET; an existing FILE is replaced only by a file that arrived whole, "
+                            "and such a file is kept even when an error or Ctrl-C follows it."),
              DownloadCommand, QStringLiteral("FILE"), CheckDownloadArguments},
         };
         for (THeadlessCommand& command : CliCommands())

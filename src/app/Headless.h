@@ -24,6 +24,18 @@ enum TExitCode : int {
     ecConnect = 1, // the connection or the login failed
     ecCommand = 2, // the command failed, or a message came up while it ran
     ecUsage = 3,   // the command line or a file it names cannot be used
+    // A download arrived whole and was saved, but an error was reported after
+    // it (by the unit, or the transfer's end): both are printed.
+    ecSavedWithError = 4,
+};
+
+// What a command's run came to. Commands that either succeed or fail return a
+// bool, which converts.
+struct TCommandOutcome {
+    enum TKind { Failed, Done, SavedDespiteError };
+    TCommandOutcome(bool done) : Kind(done ? Done : Failed) {}
+    TCommandOutcome(TKind kind) : Kind(kind) {}
+    TKind Kind;
 };
 
 struct THeadlessCommand {
@@ -31,9 +43,9 @@ struct THeadlessCommand {
     QString ValueName; // what its argument is: "FILE"
     QString Description;
     // Main thread, with the window connected; arguments: the option's value,
-    // then the operand if the command has one. False with error (one line of
+    // then the operand if the command has one. Failed with error (one line of
     // plain words, or empty when a message has said why) when the command failed.
-    std::function<bool(TForm1& window, const QStringList& arguments, QString& error)> Run;
+    std::function<TCommandOutcome(TForm1& window, const QStringList& arguments, QString& error)> Run;
     // A second argument after the option's value, as FILE in
     // "--upload TARGET FILE"; empty: none.
     QString OperandName;

@@ -1,14 +1,17 @@
 #include "HeadlessTransfer.h"
 
+#include "Headless.h"
 #include "Interruption.h"
 #include "OutputFile.h"
 #include "Unit1.h"
 #include "session/AAMenu.h"
+#include "session/MessageSink.h"
 #include "session/Server.h"
 #include "settings/VoiceFile.h"
 #include "transfer/TransferFiles.h"
 #include "ui/YModemU.h"
 
+#include <QDir>
 #include <QRegularExpression>
 
 #include <cstdio>
@@ -58,7 +61,7 @@ TFile* TargetJob(TForm1& window, const QString& text, QString& error)
         return nullptr;
     TFile* job = window.VoiceFileJob(target->Message, target->Code);
     if (!job)
-        error = QStringLiteral("no recording '%1' in this program").arg(text);
+        error = QStringLiteral("в программе нет записи %1").arg(text);
     return job;
 }
 
@@ -68,13 +71,45 @@ void ShowProgress(qint64 bytes, qint64 total)
     std::fprintf(stderr, "\rparlotel: %lld / %lld", static_cast<long long>(bytes), static_cast<long long>(total));
 }
 
-// Runs the transfer window for the job in the state the caller set. True when
-// the transfer ended with exit code 0; placed: a download is in place.
-bool Transfer(TForm1& window, TFile* job, const QString& targetPath, bool& placed, QString& error)
+// The transfer component's exit codes in the user's words.
+QString TransferFailure(int exitCode)
 {
-    placed = false;
+    switch (exitCode) {
+    case ecCancelled: return QStringLiteral("YModem: передача отменена");
+    case ecRemoteCancel: return QStringLiteral("YModem: устройство отменило передачу");
+    case ecProtocol: return QStringLiteral("YModem: передача прервана: устройство нарушило порядок обмена");
+    case ecReadFailed:
+        return QStringLiteral("YModem: передача прервана: файл не читается или пропала связь с портом");
+    case ecWriteFailed:
+        return QStringLiteral("YModem: передача прервана: принятый файл не записывается или пропала связь с портом");
+    case ecTooManyErrors:
+        return QStringLiteral("YModem: передача прервана: слишком много ошибок и тайм-аутов на линии");
+    case ecNoSender: return QStringLiteral("YModem: передача не началась: устройство не ответило");
+    case ecCreateFailed: return QStringLiteral("YModem: передача прервана: не удалось создать файл для приема");
+    case ecOpenFailed: return QStringLiteral("YModem: передача не началась: не удалось открыть файл");
+    case ecOverflow:
+        return QStringLiteral("YModem: передача прервана: данные пришли быстрее, чем программа успела их принять");
+    }
+    return QStringLiteral("YModem: передача прервана: неизвестная ошибка (%1)").arg(exitCode);
+}
+
+struct TTransferRun {
+    bool Started = false;       // the transfer began; otherwise the job has said why
+    bool Done = false;          // it ended with exit code 0
+    bool Placed = false;        // a download is in place
+    bool ReceivedWhole = false; // a download arrived whole (placed or not)
+    bool WholeDespiteTrouble = false; // see TFormYMU::WholeDespiteTrouble
+};
+
+// Runs the transfer window for the job in the state the caller set and, as
+// the window's messages, after the unit's own report: the failure of the
+// transfer in words (not a cancel: only an interruption cancels here, and it
+// is told on its own), then whether the file moved whole all the same.
+TTransferRun Transfer(TForm1& window, TFile* job, const QString& targetPath)
+{
+    TTransferRun run;
     if (TInterruption::Requested())
-        return false;
+        return run;
     TFormYMU ymu(*window.Session(), *window.Server(), &window);
     ymu.Job = job;
     ymu.TargetPath = targetPath;
@@ -84,16 +119,19 @@ bool Transfer(TForm1& window, TFile* job, const QString& targetPath, bool& place
     ymu.RunUnattended();
     if (terminal && ymu.TransferStarted())
         std::fputs("\n", stderr);
-    // The unit's report ends the job; its messages come before ours.
+    // The unit's report ends the job; nothing else is said before it.
     window.Server()->WaitIdle();
-    placed = ymu.Placed();
-    if (!ymu.TransferStarted())
-        return false; // the job has said why
-    if (ymu.ExitCode() != 0) {
-        error = QStringLiteral("YModem: передача прервана (код %1)").arg(ymu.ExitCode());
-        return false;
-    }
-    return true;
+    run.Started = ymu.TransferStarted();
+    if (!run.Started)
+        return run;
+    run.Done = ymu.ExitCode() == ecDone;
+    if (!run.Done && ymu.ExitCode() != ecCancelled)
+        ErrorBox(TransferFailure(ymu.ExitCode()));
+    run.Placed = ymu.Placed();
+    run.ReceivedWhole = ymu.ReceivedWhole();
+    run.WholeDespiteTrouble = ymu.WholeDespiteTrouble();
+    ymu.ReportWholeDespiteTrouble();
+    return run;
 }
 
 } // namespace
@@ -108,18 +146,17 @@ bool CheckDownloadArguments(TForm1&, const QStringList& arguments, QString& erro
     return ParseTarget(arguments.value(0), error) && CheckOutputFile(arguments.value(1), error);
 }
 
-bool UploadCommand(TForm1& window, const QStringList& arguments, QString& error)
+TCommandOutcome UploadCommand(TForm1& window, const QStringList& arguments, QString& error)
 {
     TFile* job = TargetJob(window, arguments.value(0), error);
     if (!job)
         return false;
     job->State = TFile::UploadFile;
     job->LocalFilePath = arguments.value(1);
-    bool placed = false;
-    return Transfer(window, job, QString(), placed, error);
+    return Transfer(window, job, QString()).Done;
 }
 
-bool DownloadCommand(TForm1& window, const QStringList& arguments, QString& error)
+TCommandOutcome DownloadCommand(TForm1& window, const QStringList& arguments, QString& error)
 {
     TFile* job = TargetJob(window, arguments.value(0), error);
     if (!job)
@@ -133,10 +170,11 @@ bool DownloadCommand(TForm1& window, const QStringList& arguments, QString& erro
         return false;
     }
     job->State = TFile::DownloadFile;
-    bool placed = false;
-    if (!Transfer(window, job, arguments.value(1), placed, error))
-        return false;
-    if (!placed && error.isEmpty())
-        error = QStringLiteral("файл не сохранен: ") + arguments.value(1);
-    return placed;
+    const TTransferRun run = Transfer(window, job, arguments.value(1));
+    // Said also after an interruption: whether the earlier file was replaced.
+    if (run.Started && !run.ReceivedWhole)
+        ErrorBox(QStringLiteral("Файл не сохранен: ") + QDir::toNativeSeparators(arguments.value(1)));
+    if (run.Placed && run.WholeDespiteTrouble)
+        return TCommandOutcome::SavedDespiteError;
+    return run.Placed;
 }

@@ -4,6 +4,8 @@
 // 20 to 22) or "message:N" (service messages 60 to 73). The pages' jobs and
 // the transfer window do the work, without a person.
 
+#include "Headless.h"
+
 #include <QStringList>
 
 class TForm1;
@@ -14,9 +16,11 @@ class TForm1;
 bool CheckUploadArguments(TForm1& window, const QStringList& arguments, QString& error);
 bool CheckDownloadArguments(TForm1& window, const QStringList& arguments, QString& error);
 
-// With the window connected; arguments are the target and the file. True only
-// when the transfer ended well on this side (for a download: the file is in
-// place); the unit's own report comes through the message sink. False with
-// error, empty when a message has already said why.
-bool UploadCommand(TForm1& window, const QStringList& arguments, QString& error);
-bool DownloadCommand(TForm1& window, const QStringList& arguments, QString& error);
+// With the window connected; arguments are the target and the file. Done
+// only when the transfer ended well on this side (for a download: the file is
+// in place); the unit's own report and what came of the transfer come through
+// the message sink. A download that arrived whole and took its place although
+// an error followed it (or a cancel) is SavedDespiteError. Failed with error,
+// empty when a message has already said why.
+TCommandOutcome UploadCommand(TForm1& window, const QStringList& arguments, QString& error);
+TCommandOutcome DownloadCommand(TForm1& window, const QStringList& arguments, QString& error);

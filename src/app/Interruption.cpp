@@ -15,7 +15,10 @@ constexpr int CaughtSignals[] = {SIGINT, SIGTERM, SIGHUP};
 
 int g_pipe[2] = {-1, -1};
 std::atomic<bool> g_requested{false};
-// What each signal did before; a signal ignored then (SIGHUP under nohup) stays ignored.
+// What each signal did before. SIGHUP ignored then (under nohup) stays ignored.
+// SIGINT and SIGTERM are always a request to stop: a shell script starts its
+// background commands with SIGINT ignored, and a "kill -INT" sent to one must
+// still stop it rather than let it finish as if nothing had been asked.
 struct sigaction g_earlier[std::size(CaughtSignals)];
 
 // Async-signal-safe: one byte into a non-blocking pipe, errno kept. A full
@@ -37,7 +40,7 @@ void CatchSignals()
     action.sa_flags = SA_RESTART;
     for (std::size_t i = 0; i < std::size(CaughtSignals); ++i) {
         ::sigaction(CaughtSignals[i], nullptr, &g_earlier[i]);
-        if (g_earlier[i].sa_handler != SIG_IGN)
+        if (CaughtSignals[i] != SIGHUP || g_earlier[i].sa_handler != SIG_IGN)
             ::sigaction(CaughtSignals[i], &action, nullptr);
     }
 }

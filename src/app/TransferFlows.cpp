@@ -17,6 +17,9 @@ void TForm1::BindTransferWindow()
             window.Job = job;
             window.TargetPath = targetPath;
             window.exec();
+            // The unit's report first; then whether the file moved whole all the same.
+            m_server->WaitIdle();
+            window.ReportWholeDespiteTrouble();
         }
         EndBusy();
     };

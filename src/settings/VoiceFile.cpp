@@ -206,6 +206,10 @@ void TFile::ReadTransferResult()
         const qsizetype end = rest.indexOf(Unit::YModemErrorEnd);
         if (end < 0 || !Dialogue::ParseDecimal(rest.left(end), TransferResult))
             TransferResult = ResultUnreadable;
+        else if (TransferResult == 0)
+            TransferResult = ResultUnknown; // an error without a number is no success
+    } else {
+        TransferResult = ResultUnknown;
     }
 }
 
@@ -219,7 +223,7 @@ void TFile::ReportTransferResult()
         ErrorBox(QStringLiteral("YMODEM: Incorrect error number format"));
     else
         ErrorBox(QStringLiteral("YMODEM: Unknown error"));
-    State = 3;
+    State = TransferResult == ResultTimedOut ? 0 : 3;
 }
 
 QString TFile::ErrorText(int state) const

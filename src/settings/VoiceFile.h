@@ -19,8 +19,10 @@ public:
         DownloadFile = 40,
         ReadResult = 70,
     };
-    // TransferResult besides 0 and the unit's error numbers 1 to 10.
-    enum : int { ResultTimedOut = 100, ResultUnreadable = 101 };
+    // TransferResult besides 0 (the unit said OK) and the unit's error numbers
+    // 1 to 10. After a time-out nothing more is sent: the unit may still be
+    // inside the transfer, and would take a command for part of it.
+    enum : int { ResultTimedOut = 100, ResultUnreadable = 101, ResultUnknown = 102 };
     // Error state: the local file cannot be sent; nothing was said to the unit.
     enum : int { LocalFileRefused = 250 };
 

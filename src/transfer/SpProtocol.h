@@ -119,13 +119,17 @@ protected:
 enum TSpYProtocol { YModem, YModemG };
 
 // Batch transfer: sends the files of Files in order, or receives into
-// TargetFolder and lists what it stored in Files.
+// TargetFolder and lists what it stored whole in Files. A cancel that comes
+// after a file's last byte has moved lets the batch end first (see
+// TSpProtocolThread::HoldCancel): the exit code is then that of the batch.
 class TSpYModem final : public TSpXYModem {
 public:
     ~TSpYModem() override;
 
     // Upload: the paths to send. Download: cleared at the start, then the path
-    // of every file received completely.
+    // of every file received whole (every byte of its declared size, every
+    // block checked), listed as soon as it is: a later failure of the transfer
+    // does not take it back.
     QStringList Files;
     TSpYProtocol Protocol() const { return m_protocol; }
     void SetProtocol(TSpYProtocol v) { m_protocol = v; }

@@ -122,7 +122,7 @@ int TSpProtocolThread::ReadByte()
             SendCancel();
             Finish(ecOverflow);
         }
-        if (m_cancel.load()) {
+        if (Cancelled()) {
             SendCancel();
             Finish(ecCancelled);
         }
@@ -133,11 +133,32 @@ int TSpProtocolThread::ReadByte()
         // Reset before the last look: a chunk that arrives after it sets the
         // event again, so the wait below cannot miss it.
         m_wake.Reset();
-        if (TakeWaiting() || m_cancel.load() || m_overflow.load() || m_lineLost.load())
+        if (TakeWaiting() || Cancelled() || m_overflow.load() || m_lineLost.load())
             continue;
-        if (m_wake.Wait(m_timeout) == TSpWaitResult::Timeout)
+        // A wait cut short by a held cancel is no error of the line: the next
+        // round ends the transfer.
+        if (m_wake.Wait(WaitLimit(m_timeout)) == TSpWaitResult::Timeout && !(m_lateCancel && m_lateCancel->Expired()))
             CountError(erTimeout, false);
     }
+}
+
+void TSpProtocolThread::HoldCancel(bool hold)
+{
+    m_cancelHeld = hold;
+    m_lateCancel.reset();
+}
+
+int TSpProtocolThread::WaitLimit(int ms)
+{
+    if (!m_cancelHeld || !m_cancel.load())
+        return ms;
+    if (!m_lateCancel)
+        m_lateCancel.emplace(LateCancelMs);
+    if (m_lateCancel->Expired()) {
+        SendCancel();
+        Finish(ecCancelled);
+    }
+    return std::min(ms, std::max(m_lateCancel->Remaining(), 1));
 }
 
 int TSpProtocolThread::PeekByte()
@@ -158,9 +179,9 @@ bool TSpProtocolThread::WaitForData(int timeoutMs)
         FinishIfLineLost();
         if (TakeWaiting() || m_overflow.load())
             return true;
-        if (m_cancel.load() || timer.Expired())
+        if (Cancelled() || timer.Expired())
             return false;
-        m_wake.Wait(std::max(timer.Remaining(), 1));
+        m_wake.Wait(WaitLimit(std::max(timer.Remaining(), 1)));
     }
 }
 

@@ -15,6 +15,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -50,13 +51,22 @@ protected:
     // timeout error for every wait that runs out. A cancel ends the transfer
     // with ecCancelled (cancel sequence sent), an overflow with ecOverflow.
     virtual int ReadByte();
+    // From the moment a file's last byte has moved (its last block answered, or
+    // received) a cancel is held: the file's end and the batch's end are still
+    // done, so that a file that moved whole is not thrown away (nor is a cancel
+    // sent just after the answer to an EOT, which lrzsz drops with its input).
+    // The far end then has LateCancelMs to finish; past that the transfer ends
+    // as cancelled. Released when the next file begins. A sender also holds a
+    // cancel until the receiver has called for a file's header.
+    void HoldCancel(bool hold);
+    static constexpr int LateCancelMs = 5000;
     // First waiting byte without taking it; -1 when none.
     int PeekByte();
     bool HasData();
     // Waits at most timeoutMs until a read would not block on the line: a byte
     // is waiting or the queue overflowed (the read then ends the transfer).
-    // False when the time ran out or the transfer was cancelled; a lost line
-    // ends the transfer.
+    // False when the time ran out or the transfer was cancelled; a lost line,
+    // and a held cancel whose time has run out, end the transfer.
     bool WaitForData(int timeoutMs);
     // The far end owes an answer to what was just sent (a block, an EOT); the
     // next byte read is that answer.
@@ -94,7 +104,8 @@ protected:
     virtual void ReceiveBatch() = 0;
     virtual void SendCancel();
 
-    bool Cancelled() const { return m_cancel.load(); }
+    // A cancel was asked and is not held: the transfer ends at its next step.
+    bool Cancelled() const { return m_cancel.load() && !m_cancelHeld; }
     TSpTransferMode Mode() const { return m_mode; }
 
 private:
@@ -103,6 +114,9 @@ private:
     // Moves what the queue holds into the reader's own buffer when that is
     // empty. True when a byte is there to read.
     bool TakeWaiting();
+    // ms, shortened to what a held cancel leaves the far end; once that has run
+    // out the transfer ends as cancelled.
+    int WaitLimit(int ms);
 
     TSpProtocol& m_owner;
     const TSpTransferMode m_mode;
@@ -123,6 +137,8 @@ private:
     std::unique_ptr<QFile> m_file;
     int m_errorCount = 0;
     bool m_answerDue = false; // the reader's own: see ExpectAnswer
+    bool m_cancelHeld = false; // the reader's own: see HoldCancel
+    std::optional<TSpTimer> m_lateCancel; // runs from the first wait with a held cancel
     std::atomic<bool> m_cancel{false};
     std::atomic<bool> m_overflow{false};
     std::atomic<bool> m_terminated{false};

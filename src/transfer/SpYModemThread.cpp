@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 namespace {
 
@@ -198,6 +199,8 @@ void TSpXYModemThread::SendFile(const QString& path)
         SendBlock(n, blockSize, startChar);
         ReportPacket(n, File().pos());
     }
+    // The receiver holds every byte: a cancel now waits for the batch's end.
+    HoldCancel(true);
     SendEot();
     CloseFile();
 }
@@ -272,11 +275,19 @@ int TSpXYModemThread::ReceiveBlock(int expected, uint8_t startChar)
     }
 }
 
-QString TSpXYModemThread::ReceiveFile(const QString& wanted, qint64 size, uint8_t startChar)
+void TSpXYModemThread::ReceiveFile(const QString& wanted, qint64 size, uint8_t startChar)
 {
     const QString path = spFreeFileName(wanted);
     CreateForReceiving(path);
     ReportFile(path, size);
+    bool whole = false;
+    const auto wholeWhen = [&](bool done) {
+        if (!done || std::exchange(whole, true))
+            return;
+        HoldCancel(true);
+        FileWhole(path);
+    };
+    wholeWhen(size == 0);
     SendByte(startChar);
     for (int n = 1;; ++n) {
         const int got = ReceiveBlock(n, startChar);
@@ -289,11 +300,17 @@ QString TSpXYModemThread::ReceiveFile(const QString& wanted, qint64 size, uint8_
             Finish(ecWriteFailed);
         }
         ReportPacket(n, File().pos());
+        wholeWhen(size != SizeUnknown && File().pos() >= size);
         if (startChar != StartStream)
             SendByte(ACK);
     }
+    // The sender ended the file before the size it declared: blocks are missing.
+    if (size != SizeUnknown && !whole) {
+        SendCancel();
+        Finish(ecProtocol);
+    }
+    wholeWhen(true);
     CloseFile();
-    return path;
 }
 
 // ---- batch level ----
@@ -322,10 +339,16 @@ void TSpYModemThread::SendHeader(const QString& path, uint8_t startChar)
 void TSpYModemThread::SendBatch()
 {
     for (const QString& path : m_files) {
+        // A cancel asked before the receiver calls for the header goes out
+        // after the call: lrzsz drops what arrives before it (and a cancel
+        // held since the last file ends the transfer before this one).
+        HoldCancel(true);
         // Opened before anything is offered: a file that cannot be read is
         // reported at once and the receiver never sees its header.
         OpenForSending(path);
-        SendHeader(path, WaitStartChar());
+        const uint8_t startChar = WaitStartChar();
+        HoldCancel(false);
+        SendHeader(path, startChar);
         SendFile(path);
     }
     if (m_files.isEmpty())
@@ -364,12 +387,18 @@ void TSpYModemThread::ReceiveBatch()
                 SendByte(ACK);
             return;
         }
+        // Another file begins: a cancel held since the last one ends the transfer now.
+        HoldCancel(false);
         QString name;
         qint64 declared = 0;
         ParseHeader(size, name, declared);
         if (m_startChar != StartStream)
             SendByte(ACK);
-        const QString stored = ReceiveFile(m_folder + name, declared, m_startChar);
-        spSynchronize([&] { m_ymodem.Files.append(stored); });
+        ReceiveFile(m_folder + name, declared, m_startChar);
     }
+}
+
+void TSpYModemThread::FileWhole(const QString& path)
+{
+    spSynchronize([&] { m_ymodem.Files.append(path); });
 }

@@ -31,9 +31,13 @@ protected:
     // Receiver side.
     void SendStart(uint8_t startChar);
     int ReceiveBlock(int expected, uint8_t startChar);
-    // Stores under path, or under the first free numbered name beside it; the
-    // path actually used.
-    QString ReceiveFile(const QString& path, qint64 size, uint8_t startChar);
+    // Stores under path, or under the first free numbered name beside it. The
+    // file is whole once every byte of its declared size has arrived (a size
+    // not declared: at the sender's end of file); FileWhole is called then, even
+    // if the transfer fails afterwards. An end of file short of the declared
+    // size ends the transfer with ecProtocol.
+    void ReceiveFile(const QString& path, qint64 size, uint8_t startChar);
+    virtual void FileWhole(const QString& path) = 0;
 
     void ReportFile(const QString& name, qint64 size);
     void ReportPacket(int packet, qint64 byteCount);
@@ -56,6 +60,7 @@ public:
 protected:
     void SendBatch() override;
     void ReceiveBatch() override;
+    void FileWhole(const QString& path) override;
 
 private:
     void SendHeader(const QString& path, uint8_t startChar);

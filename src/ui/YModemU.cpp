@@ -7,6 +7,7 @@
 #include "session/MessageSink.h"
 #include "settings/VoiceFile.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QLabel>
@@ -193,19 +194,38 @@ void TFormYMU::Cancel()
         SpYModem1.CancelTransfer(); // the end of the transfer closes the window
 }
 
+bool TFormYMU::WholeDespiteTrouble() const
+{
+    const bool trouble = m_cancelAsked || m_exitCode != ecDone;
+    if (Downloading())
+        return m_placed && (trouble || Job->TransferResult != 0);
+    return m_started && m_ended && trouble && Job->TransferResult == 0;
+}
+
+void TFormYMU::ReportWholeDespiteTrouble() const
+{
+    if (!WholeDespiteTrouble())
+        return;
+    if (Downloading())
+        WarningBox(QStringLiteral("Файл принят целиком и сохранен: ") + QDir::toNativeSeparators(TargetPath));
+    else
+        WarningBox(QStringLiteral("Файл передан целиком, устройство сохранило запись: ")
+                   + QDir::toNativeSeparators(Job->LocalFilePath));
+}
+
 void TFormYMU::SpYModem1TransferEnd(int exitCode)
 {
     m_exitCode = exitCode;
     m_ended = true;
     if (Downloading())
-        PlaceDownload(exitCode);
+        PlaceDownload();
     // Whatever the exit code, the unit's own report tells the user how it went.
     Job->State = TFile::ReadResult;
     m_session.Submit(Job);
     accept();
 }
 
-void TFormYMU::PlaceDownload(int exitCode)
+void TFormYMU::PlaceDownload()
 {
     try {
         if (TFormComm* comm = FormComm())
@@ -213,9 +233,11 @@ void TFormYMU::PlaceDownload(int exitCode)
     } catch (const std::exception&) {
         // A failing port is reported by the job's reading of the result.
     }
-    // A cancelled download leaves the earlier file as it was, even when its
-    // last block came in before the cancel went out.
-    if (exitCode == ecDone && !m_cancelAsked && !SpYModem1.Files.isEmpty()) {
+    // A file that arrived whole is kept whatever came after its last byte (a
+    // cancel, an error at the batch's end); the user is told once the unit's
+    // report is in. Nothing else ever replaces the earlier file.
+    m_receivedWhole = !SpYModem1.Files.isEmpty();
+    if (m_receivedWhole) {
         QString error;
         m_placed = PlaceReceivedFile(SpYModem1.Files.constFirst(), TargetPath, error);
         if (!m_placed)

@@ -5,7 +5,9 @@
 // the job starts the transfer through its start hook once the unit is ready,
 // and when the transfer has ended the window hands the job back to read the
 // unit's own report. A download is received into a private temporary folder
-// and replaces the file the user chose only when it arrived whole.
+// and replaces the file the user chose when it arrived whole (every byte of
+// its declared size, every block checked) — also when a cancel or a failure
+// came after its last byte — and never otherwise.
 
 #include "transfer/SpProtocol.h"
 
@@ -60,11 +62,23 @@ public:
     bool TransferStarted() const { return m_started; }
     // The download replaced (or created) the file at TargetPath.
     bool Placed() const { return m_placed; }
+    // Some file arrived whole (it may still have failed to take its place).
+    bool ReceivedWhole() const { return m_receivedWhole; }
     // The component's exit code once the transfer has ended (0: done).
     int ExitCode() const { return m_exitCode; }
     // Without asking: cancels as the confirmed "Отменить" does, also a
-    // transfer the unit has yet to start. A download cancelled is not placed.
+    // transfer the unit has yet to start, and marks the run as cancelled when
+    // its transfer has already ended. A cancel after the file's last byte has
+    // moved lets the transfer end (see TSpYModem).
     void Cancel();
+    // Once the unit's report has been read (the server idle): the file moved
+    // whole although the run did not go as asked — a cancel, or an error on
+    // either side after its last byte. A download is then in place; an upload
+    // the unit has stored.
+    bool WholeDespiteTrouble() const;
+    // Says so, after the unit's own report: the user must not take the
+    // trouble for a lost file.
+    void ReportWholeDespiteTrouble() const;
 
 public slots:
     // Every way of closing (the button, Escape, the frame) asks FormCloseQuery.
@@ -80,7 +94,7 @@ private:
     void SpYModem1FileInfo(const QString& name, qint64 size);
     void SpYModem1PacketEvent(int packet, qint64 byteCount);
     void SpYModem1TransferEnd(int exitCode);
-    void PlaceDownload(int exitCode);
+    void PlaceDownload();
     bool Downloading() const;
 
     TAAMenu& m_session;
@@ -92,6 +106,7 @@ private:
     bool m_submitted = false;
     bool m_started = false;
     bool m_placed = false;
+    bool m_receivedWhole = false;
     bool m_ended = false;
     bool m_querying = false;
     bool m_cancelAsked = false; // by the user or an interruption

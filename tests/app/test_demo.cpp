@@ -138,6 +138,38 @@ private slots:
         QVERIFY(script.readAll().contains("home=\"${XDG_DATA_HOME:-$HOME/.local/share}/Parlotel/demo\""));
     }
 
+    // A reset brings the whole factory state back: recordings uploaded where
+    // the factory has none are gone.
+    void resetForgetsEveryRecording()
+    {
+        QTemporaryDir data;
+        const QString sound = data.filePath(QStringLiteral("tone.pcm"));
+        QFile file(sound);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(QByteArray(3000, '\x80')) == 3000);
+        file.close();
+        const auto run = [&data](const QString& demo, const QStringList& command) {
+            TChildOptions options;
+            options.Environment = {QStringLiteral("XDG_DATA_HOME=") + data.path()};
+            TChildProcess program;
+            if (!program.Start(QStringLiteral(PARLOTEL_EXE),
+                               QStringList{demo, QStringLiteral("--password"), QStringLiteral("1234")} + command, options))
+                return std::make_pair(-1, QByteArray());
+            program.CloseInput();
+            const int exit = program.Wait(60000);
+            return std::make_pair(exit, program.ReadErrors());
+        };
+        const QString demo = QStringLiteral("--demo");
+        for (const QString& target : {QStringLiteral("menu:3"), QStringLiteral("message:63")})
+            QCOMPARE(run(demo, {QStringLiteral("--upload"), target, sound}).first, 0);
+        QCOMPARE(run(QStringLiteral("--demo-reset"), {QStringLiteral("--clock")}).first, 0);
+        for (const QString& target : {QStringLiteral("menu:3"), QStringLiteral("message:63")}) {
+            const auto [exit, errors] = run(demo, {QStringLiteral("--download"), target, data.filePath("back.pcm")});
+            QCOMPARE(exit, 2);
+            QVERIFY2(QString::fromUtf8(errors).contains(QStringLiteral("на устройстве нет записи ") + target),
+                     errors.constData());
+        }
+    }
+
     // The unit runs only while the program holds its standard input.
     void aProgramThatDiesLeavesNoUnit()
     {

@@ -3,7 +3,10 @@
 // and a service message (also to standard output), and every way they fail
 // with their exit codes — a file that cannot be sent or a place a download
 // cannot go (the unit hears nothing), a target the unit does not have or the
-// login may not reach, nothing recorded, the unit's error report.
+// login may not reach, nothing recorded, the unit's error report (after a
+// download that arrived whole: the file saved, exit code 4), the unit's side
+// cancelling (in words, the file saved when it had come whole).
+#include "TappedLine.h"
 #include "TestFiles.h"
 #include "UnitClient.h"
 
@@ -18,6 +21,7 @@ namespace {
 constexpr int ProgramMs = 120000;
 constexpr int Usage = 3;
 constexpr int Failed = 2;
+constexpr int SavedWithError = 4;
 
 struct TRun {
     int Exit = -1;
@@ -37,12 +41,14 @@ private:
 
     // parlotel --<command> TARGET FILE against the unit, with the system password
     // unless another is given.
-    TRun run(const char* command, const QString& target, const QString& file, const QString& password = "1234")
+    TRun run(const char* command, const QString& target, const QString& file, const QString& password = "1234",
+             const QString& device = {})
     {
         TChildProcess program;
         TRun result;
         const QStringList args{QStringLiteral("--") + QLatin1String(command), target, file,
-                               QStringLiteral("--password"), password, QStringLiteral("--device"), unit->Pty()};
+                               QStringLiteral("--password"), password, QStringLiteral("--device"),
+                               device.isEmpty() ? unit->Pty() : device};
         if (!program.Start(QStringLiteral(PARLOTEL_EXE), args))
             return result;
         program.CloseInput();
@@ -153,6 +159,53 @@ private slots:
         r = run("upload", "menu:2", path("up.pcm"));
         QCOMPARE(r.Exit, Failed);
         QVERIFY2(r.Errors.contains("parlotel: YMODEM: error 3"), r.Errors.constData());
+
+        // The unit's error after a download that arrived whole: the file
+        // replaces the earlier one, both facts are said, and the exit code
+        // tells a script so.
+        QVERIFY(WriteTestFile(path("menu0.pcm"), "old"));
+        QCOMPARE(unit->Control("fault ymodem 3"), QByteArray("ok fault ymodem 3"));
+        r = run("download", "menu:0", path("menu0.pcm"));
+        QCOMPARE(r.Exit, SavedWithError);
+        const QString said = QStringLiteral("parlotel: YMODEM: error 3\nparlotel: Файл принят целиком и сохранен: ")
+            + path("menu0.pcm") + QLatin1Char('\n');
+        QVERIFY2(QString::fromUtf8(r.Errors).endsWith(said), r.Errors.constData());
+        QCOMPARE(ReadTestFile(path("menu0.pcm")).size(), 5 * 8000); // the factory's "main_menu.pcm"
+    }
+
+    // The unit's side cancels a download by a CAN in place of a block's lead
+    // byte, or of its end of file once every byte has come.
+    void transferFailureInWords_data()
+    {
+        QTest::addColumn<bool>("atTheEnd");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("outcome");
+        QTest::newRow("in the middle: not saved") << false << Failed << "Файл не сохранен: ";
+        QTest::newRow("after the last byte: saved") << true << SavedWithError << "Файл принят целиком и сохранен: ";
+    }
+
+    void transferFailureInWords()
+    {
+        QFETCH(bool, atTheEnd);
+        QFETCH(int, exitCode);
+        QFETCH(QString, outcome);
+        // The unit gives up on its silent line at once.
+        unit = std::make_unique<TUnitProcess>(QStringList{QStringLiteral("--baud"), QStringLiteral("0"),
+                                                          QStringLiteral("--transfer-timeout"), QStringLiteral("1000")});
+        QVERIFY(!unit->Pty().isEmpty());
+        const TTappedLine line(unit->Pty(), TByteRelay::BtoA,
+                               YModemLeads("main_menu.pcm", [atTheEnd](int block, char lead) {
+                                   return (atTheEnd ? lead == '\x04' : block == 2) ? '\x18' : lead;
+                               }));
+        const QString target = path("menu0.pcm");
+        QVERIFY(WriteTestFile(target, "old"));
+        const TRun r = run("download", "menu:0", target, "1234", line.Device());
+        QCOMPARE(r.Exit, exitCode);
+        const QString said = QStringLiteral("parlotel: YMODEM: error 3\nparlotel: YModem: устройство отменило передачу\n"
+                                            "parlotel: ")
+            + outcome + target + QLatin1Char('\n');
+        QVERIFY2(QString::fromUtf8(r.Errors).endsWith(said), r.Errors.constData());
+        QCOMPARE(ReadTestFile(target).size(), atTheEnd ? 5 * 8000 : 3);
     }
 
     void wrongCommandLines()

@@ -1,8 +1,11 @@
 // Headless commands stopped by a signal, against a paced emulated unit: Ctrl-C
 // in the middle of a download cancels the transfer and says goodbye (the unit
 // takes a new login at once, the earlier file stays, no temporary folder is
-// left), SIGTERM during a backup leaves no backup file, and a second signal
-// ends the program at once with its trace still readable.
+// left); Ctrl-C once every byte of the file has moved lets the transfer end
+// and says what the unit holds or that the file was saved, also for a program
+// started with SIGINT ignored; SIGTERM during a backup leaves no backup file;
+// and a second signal ends the program at once with its trace still readable.
+#include "TappedLine.h"
 #include "TestFiles.h"
 #include "UnitClient.h"
 
@@ -11,6 +14,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <atomic>
 #include <csignal>
 
 namespace {
@@ -23,6 +27,9 @@ const QString SystemPassword = QStringLiteral("1234");
 const QString Goodbye = QStringLiteral("<CAN><CAN><CAN><CAN><CAN><CR>");
 // Long enough at 19200 bit/s (half a minute) to be still moving when signalled.
 constexpr int RecordingBytes = 60000;
+// Recordings for the late signals: short, and of sizes that mix 1K and 128-byte blocks.
+constexpr int LateUploadBytes = 10000;
+constexpr int LateDownloadBytes = 9000;
 
 QString readText(const QString& path)
 {
@@ -40,21 +47,45 @@ QStringList sentLines(const QString& trace)
     return lines;
 }
 
+// The sent lines of a trace from the transfer's first block up to the unit's
+// result line after it.
+QStringList sentDuringTransfer(const QString& trace)
+{
+    const QString text = readText(trace);
+    const qsizetype first = text.indexOf(QStringLiteral("YMODEM block"));
+    const qsizetype result = text.indexOf(QStringLiteral("TRANSFER_RESULT"), first);
+    if (first < 0 || result < 0)
+        return {QStringLiteral("(no transfer and result in the trace)")};
+    static const QRegularExpression sent(QStringLiteral("^\\S+ > (.*)$"), QRegularExpression::MultilineOption);
+    QStringList lines;
+    for (auto it = sent.globalMatch(text.mid(first, result - first)); it.hasNext();)
+        lines << it.next().captured(1);
+    return lines;
+}
+
 // The program started with a command against the unit, traced, its temporary
-// files in a folder of its own.
+// files in a folder of its own; sigintIgnored: as a shell script starts its
+// background commands.
 class TProgram {
 public:
-    TProgram(const QStringList& command, const QString& device, const QString& trace, const QString& tmp)
+    TProgram(const QStringList& command, const QString& device, const QString& trace, const QString& tmp,
+             bool sigintIgnored = false)
     {
         TChildOptions options;
         // Qt makes its runtime folder under TMPDIR when it has none given.
         options.Environment = {QStringLiteral("TMPDIR=") + tmp,
                                QStringLiteral("XDG_RUNTIME_DIR=") + tmp + QStringLiteral("-runtime")};
-        Started = Process.Start(QStringLiteral(PARLOTEL_EXE),
-                                command + QStringList{QStringLiteral("--password"), SystemPassword,
-                                                      QStringLiteral("--device"), device, QStringLiteral("--trace"),
-                                                      trace},
-                                options);
+        QStringList arguments = command
+            + QStringList{QStringLiteral("--password"), SystemPassword, QStringLiteral("--device"), device,
+                          QStringLiteral("--trace"), trace};
+        QString program = QStringLiteral(PARLOTEL_EXE);
+        if (sigintIgnored) {
+            arguments.prepend(program);
+            arguments = QStringList{QStringLiteral("-c"), QStringLiteral("trap '' INT; exec \"$0\" \"$@\"")}
+                + arguments;
+            program = QStringLiteral("/bin/sh");
+        }
+        Started = Process.Start(program, arguments, options);
         Process.CloseInput();
     }
 
@@ -112,7 +143,8 @@ private:
     }
 
 private slots:
-    // A unit with a long recording under menu 5, sent unpaced.
+    // A unit with a long recording under menu 5 and a short one under menu 7,
+    // sent unpaced.
     void initTestCase()
     {
         QVERIFY(dir.isValid());
@@ -121,6 +153,10 @@ private slots:
         QVERIFY(!unit.Pty().isEmpty());
         QVERIFY(WriteTestFile(path(QStringLiteral("long.pcm")), SoundBytes(RecordingBytes, 5)));
         QCOMPARE(run({QStringLiteral("--upload"), QStringLiteral("menu:5"), path(QStringLiteral("long.pcm"))},
+                     unit.Pty()),
+                 0);
+        QVERIFY(WriteTestFile(path(QStringLiteral("short.pcm")), SoundBytes(LateDownloadBytes, 6)));
+        QCOMPARE(run({QStringLiteral("--upload"), QStringLiteral("menu:7"), path(QStringLiteral("short.pcm"))},
                      unit.Pty()),
                  0);
     }
@@ -142,8 +178,10 @@ private slots:
         program.Signal(SIGINT);
         QCOMPARE(program.Process.Wait(ProgramMs), Interrupted);
 
+        // The unit's own result, then what became of the file.
         const QString errors = QString::fromUtf8(program.Process.ReadErrors());
-        QCOMPARE(errors, QStringLiteral("parlotel: прервано\n"));
+        QCOMPARE(errors, QStringLiteral("parlotel: YMODEM: error 1\nparlotel: Файл не сохранен: ") + target
+                             + QStringLiteral("\nparlotel: прервано\n"));
         QCOMPARE(ReadTestFile(target), QByteArray("earlier"));
         QCOMPARE(leftIn(tmp), QStringList());
         // The unit's report was read before the goodbye, and nothing came after it.
@@ -155,6 +193,52 @@ private slots:
 
         // The unit is back at its prompt: the next login works at once.
         QCOMPARE(run({QStringLiteral("--get"), QStringLiteral("12")}, unit->Pty()), 0);
+    }
+
+    void lateCtrlCLetsTheWholeFileStand_data()
+    {
+        QTest::addColumn<bool>("upload");
+        QTest::addColumn<bool>("sigintIgnored");
+        QTest::newRow("upload, as it ends the file") << true << false;
+        QTest::newRow("upload started with SIGINT ignored") << true << true;
+        QTest::newRow("download, as the unit ends the file") << false << false;
+    }
+
+    // The signal goes out as the file's end of file passes on the line: every
+    // byte has moved, so the transfer and its batch end, nothing else is sent
+    // before the unit's result, and the run says what came of the file.
+    void lateCtrlCLetsTheWholeFileStand()
+    {
+        QFETCH(bool, upload);
+        QFETCH(bool, sigintIgnored);
+        auto unit = pacedUnit(state);
+        QVERIFY(!unit->Pty().isEmpty());
+        const QString local = path(upload ? QStringLiteral("late.pcm") : QStringLiteral("menu7.pcm"));
+        const QByteArray sound = upload ? SoundBytes(LateUploadBytes, 8) : ReadTestFile(path(QStringLiteral("short.pcm")));
+        QVERIFY(WriteTestFile(local, upload ? sound : QByteArray("earlier")));
+        std::atomic<qint64> pid{0};
+        TTappedLine line(unit->Pty(), upload ? TByteRelay::AtoB : TByteRelay::BtoA,
+                         YModemLeads(upload ? "late.pcm" : "short.pcm", [&pid](int, char lead) {
+                             if (lead == '\x04' && pid.load() > 0)
+                                 ::kill(pid_t(pid.load()), SIGINT);
+                             return lead;
+                         }));
+        const QString trace = path(QStringLiteral("late.trace"));
+        const QStringList command = upload ? QStringList{QStringLiteral("--upload"), QStringLiteral("menu:6"), local}
+                                           : QStringList{QStringLiteral("--download"), QStringLiteral("menu:7"), local};
+        TProgram program(command, line.Device(), trace, freshTmp(QStringLiteral("tmp-late")), sigintIgnored);
+        QVERIFY(program.Started);
+        pid = program.Process.Pid();
+        QCOMPARE(program.Process.Wait(ProgramMs), Interrupted);
+
+        const QString said = upload ? QStringLiteral("Файл передан целиком, устройство сохранило запись: ")
+                                    : QStringLiteral("Файл принят целиком и сохранен: ");
+        QCOMPARE(QString::fromUtf8(program.Process.ReadErrors()),
+                 QStringLiteral("parlotel: ") + said + local + QStringLiteral("\nparlotel: прервано\n"));
+        QCOMPARE(ReadTestFile(upload ? path(QStringLiteral("unit.voice/menu-6/late.pcm")) : local), sound);
+        const QStringList sent = sentDuringTransfer(trace);
+        QVERIFY2(sent.filter(QStringLiteral("GET")).isEmpty() && sent.filter(QStringLiteral("<CAN>")).isEmpty(),
+                 qPrintable(sent.join(QLatin1Char('|'))));
     }
 
     void sigtermDuringABackup()

@@ -1,8 +1,9 @@
 // Voice recordings moved through the real window and its transfer window
 // against the emulated unit (lrzsz on its side): uploads to a greeting, a menu
 // and a service message read back, downloads byte for byte, a download onto an
-// existing file, cancelling in both directions, the unit's error report, a
-// refused request and a file that cannot be sent.
+// existing file, cancelling in both directions, the unit's error report (after
+// a download that arrived whole: saved, and said so), a refused request and a
+// file that cannot be sent.
 #include "GuiTestSupport.h"
 #include "TestFiles.h"
 #include "WindowRig.h"
@@ -254,21 +255,36 @@ private slots:
             QCOMPARE(ReadTestFile(local), old);
     }
 
-    void unitErrorIsReportedAndTheRecordingKept()
+    void unitErrorIsReported_data()
     {
+        QTest::addColumn<bool>("download");
+        QTest::newRow("upload: the unit keeps its recording") << false;
+        QTest::newRow("download: the whole file is saved all the same") << true;
+    }
+
+    void unitErrorIsReported()
+    {
+        QFETCH(bool, download);
         start();
         QCOMPARE(rig->Unit->Control("fault ymodem 3"), QByteArray("ok fault ymodem 3"));
         const QString local = dir->filePath(QStringLiteral("busy.pcm"));
         QVERIFY(WriteTestFile(local, SoundBytes(3000, 3)));
         QVERIFY(rig->ShowPage(w().tbsMessages));
-        TFile* job = jobAt(Places[2], 2); // 61 holds the factory "op_busy.pcm"
+        TFile* job = jobAt(Places[2], 2); // 61 holds the factory "op_busy.pcm", 2 s
         const QString before = job->FileName;
         QVERIFY(!before.isEmpty());
         choose(local);
-        runTransfer(w().btnMessageUpload);
-        QCOMPARE(rig->Sink.Log(), QStringList{QStringLiteral("E: YMODEM: error 3")});
+        if (download)
+            answerReplace();
+        runTransfer(download ? w().btnMessageDownload : w().btnMessageUpload);
+        QStringList said{QStringLiteral("E: YMODEM: error 3")};
+        if (download)
+            said << QStringLiteral("W: Файл принят целиком и сохранен: ") + local;
+        QCOMPARE(rig->Sink.Log(), said);
         QCOMPARE(job->FileName, before);
         QCOMPARE(w().sgMessages->Cells(1, 2), before);
+        if (download)
+            QCOMPARE(ReadTestFile(local).size(), 2 * BytesPerSecond);
     }
 
     void refusedRequestLeavesTheWindowOpenUntilCancel()

@@ -1,6 +1,7 @@
 // The voice-file job: name, duration and size in the grid, delete with
 // confirmation, the requests before a transfer calling the transfer window's
-// hook, and the unit's result line after it, each followed by a read-back.
+// hook, and the unit's result line after it, each followed by a read-back
+// unless the line never came.
 #include "ScriptedUnit.h"
 #include "serial/SpSystem.h"
 #include "session/UnitDialog.h"
@@ -131,11 +132,14 @@ private slots:
             QCOMPARE(f.Rig.Sink.Errors(), errors);
             QCOMPARE(f.Row(), QStringList({"new", "00:02", "16000"}));
         }
+        // No result line at all: the unit may still be inside the transfer, and
+        // would take a read for part of it, so nothing more is sent.
         f.Rig.Sink.Clear();
-        scriptRead(f.Rig.Unit, "MSG="); // no result line at all
+        f.Rig.Unit.ClearReceived();
         QVERIFY(f.Rig.Run(f.Job, TFile::ReadResult));
         QCOMPARE(f.Rig.Sink.Errors(), QStringList({"YMODEM: Time-out on status reply"}));
-        QCOMPARE(f.Row().first(), QStringLiteral("Не записано"));
+        QCOMPARE(f.Rig.Unit.Received(), QByteArray());
+        QCOMPARE(f.Row().first(), QStringLiteral("new"));
     }
 };
 

@@ -1,6 +1,7 @@
 // The YModem engine against itself through a relay that can damage the line,
 // and against a hand-played peer for what our own engine never sends: crafted
-// headers, checksum mode, repeats, silence, floods.
+// headers, checksum mode, repeats, silence, floods, a file cut short, a
+// cancel after the file's last byte.
 #include "ByteRelay.h"
 #include "TestSupport.h"
 #include "TransferEnd.h"
@@ -159,6 +160,8 @@ private slots:
     void sendsChecksumBlocksOnNak();
     void endsWithCode_data();
     void endsWithCode();
+    void cancelAfterTheLastByte_data();
+    void cancelAfterTheLastByte();
     void startWhileRunningIsRefused();
     void destructionWhileRunning();
 };
@@ -430,6 +433,8 @@ void TestYModemEngine::endsWithCode_data()
     QTest::newRow("port closed while receiving") << 5 << -8 << false;
     QTest::newRow("nothing to send") << 6 << 0 << false;
     QTest::newRow("cancelled while calling the sender") << 7 << -10 << false;
+    QTest::newRow("sender ends the file short of its size") << 8 << -5 << true;
+    QTest::newRow("cancelled before the receiver calls") << 9 << -3 << true;
 }
 
 void TestYModemEngine::endsWithCode()
@@ -489,6 +494,24 @@ void TestYModemEngine::endsWithCode()
         QCOMPARE(peer.Take(1), QByteArray("C"));
         end.Modem.CancelTransfer();
         break;
+    case 8:
+        end.Download(root.path());
+        QCOMPARE(peer.Take(1), QByteArray("C"));
+        peer.Send(block(0, header("s.bin", "3000"), 128));
+        QCOMPARE(peer.Take(2), QByteArray() + ACK + 'C');
+        peer.Send(block(1, QByteArray(1024, 's'), 1024));
+        QCOMPARE(peer.Take(1), QByteArray(1, ACK));
+        peer.Send(QByteArray(1, EOT));
+        break;
+    case 9:
+        // The cancel waits for the receiver's call (lrzsz drops what comes
+        // before it), and then goes out instead of the header.
+        end.Modem.SetTimeout(60000);
+        end.Upload({root.filePath("x.bin")});
+        end.Modem.CancelTransfer();
+        QVERIFY(!spProcessMessagesUntil([&] { return end.Ends > 0; }, 1000));
+        peer.Send("C");
+        break;
     }
     QVERIFY(end.WaitEnd());
     QCOMPARE(end.Exit, exitCode);
@@ -498,6 +521,71 @@ void TestYModemEngine::endsWithCode()
     QCOMPARE(rest.endsWith(QByteArray(2, CAN)), cancelSent);
     if (situation == 0) // the last error ends the transfer instead of being raised
         QCOMPARE(end.Errors, (QList<std::pair<int, int>>{{-1, 1}, {-1, 2}}));
+    if (situation == 9) // no header before it
+        QCOMPARE(rest, QByteArray(2, CAN));
+    if (end.Modem.Mode() == tmDownload) // nothing arrived whole
+        QCOMPARE(end.Modem.Files, QStringList{});
+}
+
+void TestYModemEngine::cancelAfterTheLastByte_data()
+{
+    QTest::addColumn<int>("situation");
+    QTest::addColumn<int>("exitCode");
+    QTest::newRow("receiving: the sender ends the batch") << 0 << 0;
+    QTest::newRow("receiving: the sender falls silent") << 1 << -3;
+    QTest::newRow("sending: cancel while the EOT is answered") << 2 << 0;
+}
+
+// Once every byte of the file has moved, a cancel waits for the file's and the
+// batch's ends; a file received whole stays listed whatever comes after it.
+void TestYModemEngine::cancelAfterTheLastByte()
+{
+    QFETCH(int, situation);
+    QFETCH(int, exitCode);
+    QTemporaryDir root;
+    const QByteArray data = testPattern(1500, 4);
+    const QString path = root.filePath("w.bin");
+    TPeer peer;
+    TTransferEnd end(peer.Device());
+    if (situation < 2) {
+        end.Download(root.path());
+        QCOMPARE(peer.Take(1), QByteArray("C"));
+        peer.Send(block(0, header("w.bin", "1500"), 128));
+        QCOMPARE(peer.Take(2), QByteArray() + ACK + 'C');
+        peer.Send(block(1, data, 1024));
+        QCOMPARE(peer.Take(1), QByteArray(1, ACK));
+        peer.Send(block(2, data.mid(1024), 1024));
+        QCOMPARE(peer.Take(1), QByteArray(1, ACK));
+        end.Modem.CancelTransfer();
+        if (situation == 0) {
+            peer.Send(QByteArray(1, EOT));
+            QCOMPARE(peer.Take(2), QByteArray() + ACK + 'C');
+            peer.Send(block(0, {}, 128));
+            QCOMPARE(peer.Take(1), QByteArray(1, ACK));
+        } else {
+            QCOMPARE(peer.TakeUntil(QByteArray(2, CAN), 20000).right(2), QByteArray(2, CAN));
+        }
+    } else {
+        writeFile(path, data);
+        end.Upload({path});
+        peer.Send("C");
+        QCOMPARE(peer.Take(133), block(0, header("w.bin", "1500"), 128));
+        peer.Send(QByteArray() + ACK + 'C');
+        QCOMPARE(peer.Take(1029), block(1, data, 1024));
+        peer.Send(QByteArray(1, ACK));
+        QCOMPARE(peer.Take(1029), block(2, data.mid(1024), 1024));
+        peer.Send(QByteArray(1, ACK));
+        QCOMPARE(peer.Take(1), QByteArray(1, EOT));
+        end.Modem.CancelTransfer();
+        peer.Send(QByteArray() + ACK + 'C');
+        QCOMPARE(peer.Take(133), block(0, {}, 128));
+        peer.Send(QByteArray(1, ACK));
+    }
+    QVERIFY(end.WaitEnd());
+    QCOMPARE(end.Exit, exitCode);
+    if (situation < 2)
+        QCOMPARE(end.Modem.Files, QStringList{path});
+    QCOMPARE(readFile(path), data);
 }
 
 void TestYModemEngine::startWhileRunningIsRefused()

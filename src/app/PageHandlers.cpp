@@ -81,8 +81,9 @@ void TForm1::Run(TJoint1* job, int state)
     m_session->Submit(job);
 }
 
-void TForm1::RunSeries(const std::vector<TJoint1*>& jobs)
+bool TForm1::RunSeries(const std::vector<TJoint1*>& jobs)
 {
+    TMessageCounter messages;
     BeginBusy();
     for (TJoint1* job : jobs) {
         m_server->WaitIdle();
@@ -90,7 +91,9 @@ void TForm1::RunSeries(const std::vector<TJoint1*>& jobs)
             break;
         Run(job, 3);
     }
+    m_server->WaitIdle();
     EndBusy();
+    return messages.Count() == 0 && m_session->Level != TAAMenu::lvOff;
 }
 
 bool TForm1::SystemLevel() const
@@ -107,22 +110,22 @@ bool TForm1::SystemOnly() const
 }
 
 // Show handlers. Each reads its page once per connection, the mailboxes at
-// every showing.
+// every showing. A page whose reading came up with a message is read again
+// the next time: what a failed read left must not stand for the unit's values
+// (an export would write it).
 
 void TForm1::tbsNumbersShow()
 {
     if (m_session->Level == TAAMenu::lvOff || PageLoaded[pgNumbers])
         return;
-    RunSeries({ListJob, OpCodeJob, OpNumDayJob, OpNumNightJob, FaxNumJob, AdmPwdJob});
-    PageLoaded[pgNumbers] = true;
+    PageLoaded[pgNumbers] = RunSeries({ListJob, OpCodeJob, OpNumDayJob, OpNumNightJob, FaxNumJob, AdmPwdJob});
 }
 
 void TForm1::tbsGreetingsShow()
 {
     if (m_session->Level == TAAMenu::lvOff || PageLoaded[pgGreetings])
         return;
-    RunSeries(ColumnJobs(sgGreetings, 0));
-    PageLoaded[pgGreetings] = true;
+    PageLoaded[pgGreetings] = RunSeries(ColumnJobs(sgGreetings, 0));
 }
 
 void TForm1::tbsTimeShow()
@@ -134,16 +137,14 @@ void TForm1::tbsTimeShow()
         for (int col : {1, 2})
             if (TJoint1* job = sgTime->Objects(col, row))
                 jobs.push_back(job);
-    RunSeries(jobs);
-    PageLoaded[pgTime] = true;
+    PageLoaded[pgTime] = RunSeries(jobs);
 }
 
 void TForm1::tbsMenuShow()
 {
     if (m_session->Level == TAAMenu::lvOff || PageLoaded[pgMenu])
         return;
-    RunSeries(ColumnJobs(sgMenu, 0));
-    PageLoaded[pgMenu] = true;
+    PageLoaded[pgMenu] = RunSeries(ColumnJobs(sgMenu, 0));
 }
 
 void TForm1::tbsMailShow()
@@ -175,8 +176,7 @@ void TForm1::tbsSysParamsShow()
     std::vector<TJoint1*> jobs{m_versionJob.get()};
     const std::vector<TJoint1*> params = ColumnJobs(sgSysParams, 2);
     jobs.insert(jobs.end(), params.begin(), params.end());
-    RunSeries(jobs);
-    PageLoaded[pgSysParams] = true;
+    PageLoaded[pgSysParams] = RunSeries(jobs);
 }
 
 void TForm1::tbsMessagesShow()
@@ -194,8 +194,7 @@ void TForm1::tbsMessagesShow()
                 jobs.push_back(job);
     const std::vector<TJoint1*> messages = ColumnJobs(sgMessages, FileNameColumn);
     jobs.insert(jobs.end(), messages.begin(), messages.end());
-    RunSeries(jobs);
-    PageLoaded[pgMessages] = true;
+    PageLoaded[pgMessages] = RunSeries(jobs);
 }
 
 // Numbers.

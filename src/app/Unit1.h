@@ -289,7 +289,8 @@ private:
     void Run(TJoint1* job, int state);
     // Reads each job in turn (state 3) inside one busy bracket; stops when the
     // connection is gone, so that a lost unit is not logged in again per job.
-    void RunSeries(const std::vector<TJoint1*>& jobs);
+    // True when every job ran without a message and the session stayed.
+    bool RunSeries(const std::vector<TJoint1*>& jobs);
     bool SystemLevel() const;
     // Greetings and menus: the job of the current row (column 0).
     TFile* KeyGridJob(const TStringGrid* grid) const;

@@ -353,6 +353,20 @@ private slots:
         QCOMPARE(QDir(dir.path()).entryList({QStringLiteral(".kept*")}, QDir::Files | QDir::Hidden), QStringList());
     }
 
+    // A page whose reading came up with a message is read again before an
+    // export takes its values: the export never writes what a failed read left.
+    void pageThatFailedIsReadAgain()
+    {
+        TWindowRig rig;
+        QVERIFY(rig.Started());
+        QCOMPARE(rig.Unit->Control("fault refuse GETALL"), QByteArray("ok fault refuse GETALL"));
+        QVERIFY(rig.Connect(QStringLiteral("1234"))); // the numbers page's list is refused
+        QVERIFY(!rig.Window->PageLoaded[TForm1::pgNumbers]);
+        QCOMPARE(rig.Unit->Control("fault none"), QByteArray("ok fault none"));
+        exportTo(rig, path("after.txt"));
+        QCOMPARE(readFile(path("after.txt")), expected("export_factory_system.txt"));
+    }
+
     void progressOnATerminal_data()
     {
         QTest::addColumn<QString>("command");

@@ -210,8 +210,12 @@ int RunHeadless(const THeadlessRequest& request, const QString& demoFolder)
         return ecUsage;
     }
     TLineTrace trace;
-    if (!c.TracePath.isEmpty() && !(CheckOutputFile(c.TracePath, error) && trace.Open(c.TracePath, error))) {
+    if (!c.TracePath.isEmpty() && !CheckOutputFile(c.TracePath, error)) {
         Print(error);
+        return ecUsage;
+    }
+    if (!c.TracePath.isEmpty() && !trace.Open(c.TracePath, error)) {
+        Print(QStringLiteral("cannot write %1: %2").arg(c.TracePath, error));
         return ecUsage;
     }
     if (!c.TracePath.isEmpty())

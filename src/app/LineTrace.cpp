@@ -59,13 +59,12 @@ void TLineTrace::FlushIfFree()
     Flush();
 }
 
-bool TLineTrace::Open(const QString& path, QString& error)
+bool TLineTrace::Open(const QString& path, QString& reason)
 {
     // Written as it comes, in place: a regular file is emptied first.
     std::FILE* file = std::fopen(QFile::encodeName(OutputPath(path)).constData(), "w");
     if (!file) {
-        error = QStringLiteral("Не удалось открыть файл трассировки %1: %2")
-                    .arg(path, QString::fromLocal8Bit(std::strerror(errno)));
+        reason = QString::fromLocal8Bit(std::strerror(errno));
         return false;
     }
     m_file = file;

@@ -31,8 +31,8 @@ public:
     TLineTrace& operator=(const TLineTrace&) = delete;
 
     // Creates (or empties) the file, or opens the device or pipe ("-":
-    // standard output); false with error (the system's words).
-    bool Open(const QString& path, QString& error);
+    // standard output); false with reason (the system's words alone).
+    bool Open(const QString& path, QString& reason);
     // Writes what is pending and closes the file; false with error (the
     // system's words) when any of the trace could not be written.
     bool Close(QString& error);

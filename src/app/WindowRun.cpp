@@ -41,7 +41,7 @@ int RunWindow(const TProgramOptions& options, const QString& demoFolder, QApplic
     TLineTrace trace;
     QString error;
     if (!options.TracePath.isEmpty() && !trace.Open(options.TracePath, error))
-        ErrorBox(error);
+        ErrorBox(QStringLiteral("Не удалось открыть файл трассировки %1: %2").arg(options.TracePath, error));
     else if (!options.TracePath.isEmpty())
         comm.SetLineTap(&trace);
     // The start-up benchmark times the program to its window: told so, it says

@@ -1,9 +1,9 @@
 #include "BenchWindow.h"
 
-#include "app/Unit1.h"
 #include "serial/SpSystem.h"
 #include "session/AAMenu.h"
 #include "session/Comm.h"
+#include "window/Unit1.h"
 
 #include <QCoreApplication>
 

@@ -6,11 +6,11 @@
 // thread stays responsive (longest gap between two of its runs).
 //   build/bench/connect/bench_connect [rounds]      (runs offscreen)
 #include "BenchWindow.h"
-#include "app/Unit1.h"
 #include "session/AAMenu.h"
 #include "settings/ChoiceJob.h"
 #include "settings/DirectoryJobs.h"
 #include "settings/NumberJobs.h"
+#include "window/Unit1.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -6,11 +6,11 @@
 // message box is printed and fails the run.
 //   build/bench/soak/bench_soak [cycles]      (default 300; runs offscreen)
 #include "BenchUnit.h"
-#include "app/Unit1.h"
 #include "serial/SpSystem.h"
 #include "session/AAMenu.h"
 #include "session/Comm.h"
 #include "session/MessageSink.h"
+#include "window/Unit1.h"
 
 #include <QApplication>
 #include <QCheckBox>

@@ -7,11 +7,11 @@
 // fast both ends are without it.
 //   build/bench/transfer_window/bench_transfer_window [rounds]   (runs offscreen)
 #include "BenchWindow.h"
-#include "app/Unit1.h"
 #include "session/AAMenu.h"
 #include "session/Server.h"
 #include "settings/VoiceFile.h"
 #include "ui/YModemU.h"
+#include "window/Unit1.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

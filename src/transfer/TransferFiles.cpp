@@ -1,6 +1,6 @@
 #include "TransferFiles.h"
 
-#include "app/OutputFile.h"
+#include "support/OutputFile.h"
 
 #include <QDir>
 #include <QFile>

@@ -15,7 +15,7 @@ bool CheckFileToSend(const QString& path, QString& error);
 // nothing sent): "file is empty: …".
 bool CheckFileToSendArgument(const QString& path, QString& error);
 
-// Moves the completely received file to target (see app/OutputFile.h): a
+// Moves the completely received file to target (see support/OutputFile.h): a
 // regular file there is replaced in one step, a device or a pipe ("-":
 // standard output) is written in place. True when target holds the received
 // file. Otherwise a regular file there is as it was, and error holds the

@@ -1,11 +1,11 @@
 #include "WindowRig.h"
 
 #include "GuiTestSupport.h"
-#include "app/Unit1.h"
 #include "serial/SpSystem.h"
 #include "session/AAMenu.h"
 #include "session/Comm.h"
 #include "ui/StringGrid.h"
+#include "window/Unit1.h"
 
 #include <QFileDialog>
 #include <QLineEdit>

@@ -3,7 +3,7 @@
 // not lost on a timeout, a child that ignores SIGTERM is still ended within
 // the bound and reaped, and the child gets its folder, environment, terminal
 // and the default SIGPIPE although we ignore it.
-#include "app/ChildProcess.h"
+#include "support/ChildProcess.h"
 
 #include <QElapsedTimer>
 #include <QTemporaryDir>

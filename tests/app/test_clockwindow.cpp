@@ -4,7 +4,7 @@
 // nor buries the window under boxes when the unit is slow.
 #include "GuiTestSupport.h"
 #include "WindowRig.h"
-#include "app/Unit1.h"
+#include "window/Unit1.h"
 #include "settings/ClockJob.h"
 #include "ui/Clock.h"
 

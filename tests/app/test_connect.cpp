@@ -5,7 +5,7 @@
 #include "GuiTestSupport.h"
 #include "TestSupport.h"
 #include "UnitClient.h"
-#include "app/Unit1.h"
+#include "window/Unit1.h"
 #include "serial/SpSystem.h"
 #include "session/AAMenu.h"
 #include "session/Comm.h"

@@ -4,7 +4,7 @@
 // no unit behind.
 #include "TestSupport.h"
 #include "UnitClient.h"
-#include "app/DemoUnit.h"
+#include "support/DemoUnit.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -3,7 +3,7 @@
 // look, and the port dialog writing or not writing the setting.
 #include "GuiTestSupport.h"
 #include "TestSupport.h"
-#include "app/Unit1.h"
+#include "window/Unit1.h"
 #include "session/AAMenu.h"
 #include "session/Comm.h"
 #include "settings/CheckJob.h"

@@ -4,7 +4,7 @@
 // voice-file flows up to their transfer hooks.
 #include "GuiTestSupport.h"
 #include "WindowRig.h"
-#include "app/Unit1.h"
+#include "window/Unit1.h"
 #include "session/AAMenu.h"
 #include "settings/CheckJob.h"
 #include "settings/MenuDlg.h"

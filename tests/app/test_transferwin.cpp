@@ -7,7 +7,7 @@
 #include "GuiTestSupport.h"
 #include "TestFiles.h"
 #include "WindowRig.h"
-#include "app/Unit1.h"
+#include "window/Unit1.h"
 #include "settings/MenuDlg.h"
 #include "ui/StringGrid.h"
 #include "ui/YModemU.h"

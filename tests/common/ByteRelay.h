@@ -5,7 +5,7 @@
 // bytes, to play a noisy line. A command-line peer (lrzsz) started as a child
 // process can be put at one end.
 
-#include "app/ChildProcess.h"
+#include "support/ChildProcess.h"
 
 #include <QByteArray>
 #include <QString>

@@ -4,7 +4,7 @@
 // its pseudo-terminal, read the way the program reads it: line feeds dropped,
 // a wait satisfied by the first occurrence of its text, the text cut after it.
 
-#include "app/ChildProcess.h"
+#include "support/ChildProcess.h"
 
 #include <QByteArray>
 #include <QString>

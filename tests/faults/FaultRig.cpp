@@ -1,8 +1,8 @@
 #include "FaultRig.h"
 
-#include "app/Unit1.h"
 #include "serial/SpSystem.h"
 #include "session/AAMenu.h"
+#include "window/Unit1.h"
 
 #include <QDir>
 #include <QLineEdit>

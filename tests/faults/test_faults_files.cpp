@@ -6,7 +6,7 @@
 // start hook running the YModem engine, then the unit's result.
 #include "FaultRig.h"
 #include "GuiTestSupport.h"
-#include "app/Unit1.h"
+#include "window/Unit1.h"
 #include "session/AAMenu.h"
 #include "settings/MenuDlg.h"
 #include "transfer/SpProtocol.h"

@@ -5,7 +5,7 @@
 // the program says so in its message, stays usable and keeps what the unit holds.
 #include "FaultRig.h"
 #include "GuiTestSupport.h"
-#include "app/Unit1.h"
+#include "window/Unit1.h"
 #include "session/AAMenu.h"
 #include "session/UnitDialog.h"
 #include "settings/CheckJob.h"

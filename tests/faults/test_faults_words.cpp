@@ -5,7 +5,7 @@
 // usable.
 #include "FaultRig.h"
 #include "GuiTestSupport.h"
-#include "app/Unit1.h"
+#include "window/Unit1.h"
 #include "session/AAMenu.h"
 #include "settings/CheckJob.h"
 #include "settings/ClockJob.h"

@@ -6,7 +6,7 @@
 // never renamed over, a socket or a folder refused; folders that cannot take a
 // file found before anything is written; exports and backups for their owner.
 #include "TestFiles.h"
-#include "app/OutputFile.h"
+#include "support/OutputFile.h"
 #include "transfer/TransferFiles.h"
 
 #include <QDir>

@@ -3,7 +3,6 @@
 #include "GuiTestSupport.h"
 #include "TestFiles.h"
 #include "WindowRig.h"
-#include "app/Unit1.h"
 #include "serial/SpSystem.h"
 #include "session/AAMenu.h"
 #include "session/MessageSink.h"
@@ -22,6 +21,7 @@
 #include "ui/Time.h"
 #include "ui/WindowMessageSink.h"
 #include "ui/YModemU.h"
+#include "window/Unit1.h"
 
 #include <QDir>
 #include <QFileInfo>

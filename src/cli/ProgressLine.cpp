@@ -1,5 +1,7 @@
 #include "ProgressLine.h"
 
+#include "Interruption.h"
+
 #include <cstdio>
 #include <unistd.h>
 
@@ -10,10 +12,12 @@ qsizetype g_shown = 0;
 
 } // namespace
 
-void ShowReadProgress(int step, int steps, const QString& part)
+bool ShowReadProgress(int step, int steps, const QString& part)
 {
+    if (TInterruption::Requested())
+        return false;
     if (!::isatty(STDERR_FILENO))
-        return;
+        return true;
     QString line = QStringLiteral("parlotel: чтение %1/%2: %3").arg(step).arg(steps).arg(part);
     const qsizetype length = line.size();
     // Blanks over what a longer line before left.
@@ -22,6 +26,7 @@ void ShowReadProgress(int step, int steps, const QString& part)
     std::fprintf(stderr, "\r%s", qPrintable(line));
     std::fflush(stderr);
     g_shown = length;
+    return true;
 }
 
 void EndProgressLine()

@@ -1,12 +1,12 @@
 #include "ScalarSetting.h"
 
-#include "Unit1.h"
 #include "settings/CheckJob.h"
 #include "settings/ChoiceJob.h"
 #include "settings/DirectoryJobs.h"
 #include "settings/NumberJobs.h"
 #include "settings/TimeJob.h"
 #include "ui/StringGrid.h"
+#include "window/Unit1.h"
 
 #include <QRegularExpression>
 

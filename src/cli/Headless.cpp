@@ -1,18 +1,18 @@
 #include "Headless.h"
 
 #include "CliCommands.h"
-#include "DemoUnit.h"
 #include "HeadlessTransfer.h"
 #include "Interruption.h"
-#include "LineTrace.h"
-#include "OutputFile.h"
 #include "ProgressLine.h"
-#include "Unit1.h"
 #include "serial/SpSystem.h"
 #include "session/AAMenu.h"
 #include "session/Comm.h"
 #include "session/MessageSink.h"
+#include "support/DemoUnit.h"
+#include "support/LineTrace.h"
+#include "support/OutputFile.h"
 #include "ui/YModemU.h"
+#include "window/Unit1.h"
 
 #include <QCoreApplication>
 #include <QRegularExpression>
@@ -85,7 +85,9 @@ private:
 
 bool ExportCommand(TForm1& window, const QStringList& arguments, QString& error)
 {
-    return window.ExportSettings(arguments.constFirst(), error, ShowReadProgress);
+    const bool done = window.ExportSettings(arguments.constFirst(), error, ShowReadProgress);
+    EndProgressLine();
+    return done;
 }
 
 bool CheckExportArguments(TForm1&, const QStringList& arguments, QString& error)

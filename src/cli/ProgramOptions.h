@@ -3,13 +3,13 @@
 // commands with their connection options, and --help.
 
 #include "Headless.h"
+#include "window/WindowRun.h"
 
 #include <optional>
 
-struct TProgramOptions {
-    bool Demo = false;
-    bool DemoReset = false;
-    QString TracePath; // --trace: the line trace goes there
+// The window's options (--demo, --demo-reset, --trace), which the commands
+// take too.
+struct TProgramOptions : TWindowOptions {
     // Set when the command line names a headless command.
     std::optional<THeadlessRequest> Headless;
 };

@@ -1,8 +1,8 @@
 #include "JobRunner.h"
 
 #include "Interruption.h"
-#include "Unit1.h"
 #include "session/AAMenu.h"
+#include "window/Unit1.h"
 
 TJobRunner::TJobRunner(TForm1& window) : m_window(window) {}
 

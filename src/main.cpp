@@ -1,9 +1,9 @@
 // Program start: the window, or with a command the headless mode
 // (parlotel --help lists both).
-#include "Headless.h"
-#include "ProgramOptions.h"
-#include "WindowRun.h"
+#include "cli/Headless.h"
+#include "cli/ProgramOptions.h"
 #include "session/Server.h"
+#include "window/WindowRun.h"
 
 #include <QApplication>
 #include <QStandardPaths>

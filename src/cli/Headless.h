@@ -9,6 +9,8 @@
 // the connected window; adding a command there adds it to the command line and
 // to --help.
 
+#include "support/ExitCodes.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -17,17 +19,6 @@
 #include <vector>
 
 class TForm1;
-
-// Exit codes of the whole program.
-enum TExitCode : int {
-    ecOk = 0,
-    ecConnect = 1, // the connection or the login failed
-    ecCommand = 2, // the command failed, or a message came up while it ran
-    ecUsage = 3,   // the command line or a file it names cannot be used
-    // A download arrived whole and was saved, but an error was reported after
-    // it (by the unit, or the transfer's end): both are printed.
-    ecSavedWithError = 4,
-};
 
 // What a command's run came to. Commands that either succeed or fail return a
 // bool, which converts.

@@ -3,11 +3,11 @@
 #include "Backup.h"
 #include "JobRunner.h"
 #include "ScalarSetting.h"
-#include "Unit1.h"
 #include "settings/ClockJob.h"
 #include "settings/Dialogue.h"
 #include "settings/ListDlg.h"
 #include "settings/MailDlg.h"
+#include "window/Unit1.h"
 
 #include <QDateTime>
 

@@ -7,16 +7,16 @@
 
 #include "CliCommands.h"
 #include "JobRunner.h"
-#include "OutputFile.h"
 #include "ProgressLine.h"
 #include "ScalarSetting.h"
 #include "UnitSnapshot.h"
-#include "Unit1.h"
+#include "session/UnitDialog.h"
 #include "settings/Dialogue.h"
 #include "settings/ListDlg.h"
 #include "settings/MailDlg.h"
 #include "settings/MenuDlg.h"
-#include "session/UnitDialog.h"
+#include "support/OutputFile.h"
+#include "window/Unit1.h"
 
 #include <QFile>
 

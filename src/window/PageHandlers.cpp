@@ -3,15 +3,14 @@
 // jobs talk to the unit and show their own results; the pages never write a
 // value into the screen themselves.
 #include "Unit1.h"
-
 #include "session/AAMenu.h"
 #include "session/MessageSink.h"
 #include "settings/CheckJob.h"
+#include "settings/DirectoryJobs.h"
 #include "settings/ListDlg.h"
 #include "settings/MailDlg.h"
 #include "settings/MenuDlg.h"
 #include "settings/NumberJobs.h"
-#include "settings/DirectoryJobs.h"
 #include "settings/VoiceFile.h"
 #include "ui/Clock.h"
 #include "ui/StringGrid.h"

@@ -6,10 +6,11 @@
 // files named after what they hold: Unit1.cpp (frame, connection, busy look),
 // MainWindowLayout.cpp (the pages' controls), Catalogue.cpp (the jobs behind
 // every setting and the grids' fixed texts), PageHandlers.cpp (what the pages
-// do) and Export.cpp (all settings into one text file).
+// do), TransferFlows.cpp (the transfer window behind the pages' uploads and
+// downloads) and Export.cpp (all settings into one text file).
 
-#include "ProgressLine.h"
 #include "session/Joint1.h"
+#include "support/ReadProgress.h"
 #include "ui/WindowMessageSink.h"
 
 #include <QMainWindow>
@@ -166,15 +167,15 @@ public:
     // returns once all reads have ended; the system pages only in system mode.
     // A failed read is not an error here: the job has shown it, and the page
     // shows what it holds. progress, when set, is told each page before it is
-    // read. An interrupted headless run stops before the next page.
-    void RefreshAllPages(const TReadProgress& progress = {});
+    // read, and may stop the series there (false is returned then).
+    bool RefreshAllPages(const TReadProgress& progress = {});
     // The export file from what the jobs hold now: Windows-1251, CR LF.
     QByteArray SettingsText();
     // Refreshes every page and writes the export to path (see OutputFile.h;
     // created for its owner only: it holds the passwords). False with error
     // set when a read came up with a message (the earlier file stays) or the
     // file could not be written (with the system's words); false with error
-    // empty when the run was interrupted.
+    // empty when progress stopped it.
     bool ExportSettings(const QString& path, QString& error, const TReadProgress& progress = {});
 
     TCOMServer* Server() const { return m_server.get(); }

@@ -1,7 +1,6 @@
 // The transfer window behind the upload and download flows of the pages: the
 // flows have asked for the computer's file, this runs the move itself.
 #include "Unit1.h"
-
 #include "session/MessageSink.h"
 #include "settings/VoiceFile.h"
 #include "transfer/TransferFiles.h"

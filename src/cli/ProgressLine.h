@@ -5,15 +5,10 @@
 // read. A message printed meanwhile first ends the line, so that it starts on
 // a line of its own.
 
-#include <QString>
+#include "support/ReadProgress.h"
 
-#include <functional>
-
-// Told before each part of a series of reads: part step of steps, by its name
-// as the window calls it ("Приветствия").
-using TReadProgress = std::function<void(int step, int steps, const QString& part)>;
-
-// "parlotel: чтение 2/7: Приветствия" on the progress line.
-void ShowReadProgress(int step, int steps, const QString& part);
+// "parlotel: чтение 2/7: Приветствия" on the progress line, unless the run
+// has been interrupted: then false, so that the reads stop.
+bool ShowReadProgress(int step, int steps, const QString& part);
 // Ends the progress line with a line end; nothing when none is shown.
 void EndProgressLine();

@@ -4,9 +4,16 @@
 // closes. The window's --trace lives here, where tests can run it as the
 // program does.
 
-#include "ProgramOptions.h"
+#include <QString>
 
 class QApplication;
 
+// What the command line asks of the window.
+struct TWindowOptions {
+    bool Demo = false;
+    bool DemoReset = false;
+    QString TracePath; // --trace: the line trace goes there
+};
+
 // The exit code of the program.
-int RunWindow(const TProgramOptions& options, const QString& demoFolder, QApplication& app);
+int RunWindow(const TWindowOptions& options, const QString& demoFolder, QApplication& app);

@@ -1,9 +1,6 @@
 // The settings export: every page brought up to date, then all values, as the
 // jobs show them, into one text file in Windows-1251 with CR LF line ends.
-#include "Interruption.h"
-#include "OutputFile.h"
 #include "Unit1.h"
-
 #include "session/AAMenu.h"
 #include "session/MessageSink.h"
 #include "settings/CheckJob.h"
@@ -12,6 +9,7 @@
 #include "settings/ListDlg.h"
 #include "settings/MailDlg.h"
 #include "settings/NumberJobs.h"
+#include "support/OutputFile.h"
 #include "ui/StringGrid.h"
 
 #include <QFileDialog>
@@ -45,7 +43,7 @@ private:
 
 } // namespace
 
-void TForm1::RefreshAllPages(const TReadProgress& progress)
+bool TForm1::RefreshAllPages(const TReadProgress& progress)
 {
     static constexpr std::pair<QWidget* TForm1::*, void (TForm1::*)()> pages[] = {
         {&TForm1::tbsNumbers, &TForm1::tbsNumbersShow},     {&TForm1::tbsGreetings, &TForm1::tbsGreetingsShow},
@@ -56,13 +54,13 @@ void TForm1::RefreshAllPages(const TReadProgress& progress)
     // Below the system level the last two pages are not read, only cleared.
     const int read = SystemLevel() ? int(std::size(pages)) : pgSysParams;
     for (int i = 0; i < int(std::size(pages)); ++i) {
-        if (TInterruption::Requested())
-            return;
-        if (progress && i < read)
-            progress(i + 1, read, PageControl1->tabText(PageControl1->indexOf(this->*pages[i].first)));
+        const QString name = PageControl1->tabText(PageControl1->indexOf(this->*pages[i].first));
+        if (progress && i < read && !progress(i + 1, read, name))
+            return false;
         (this->*pages[i].second)();
         m_server->WaitIdle();
     }
+    return true;
 }
 
 QByteArray TForm1::SettingsText()
@@ -153,13 +151,11 @@ bool TForm1::ExportSettings(const QString& path, QString& error, const TReadProg
     bool read = false;
     {
         const TMessageCounter messages;
-        RefreshAllPages(progress);
+        if (!RefreshAllPages(progress)) {
+            EndBusy();
+            return false; // stopped: the earlier file stays, the caller says why
+        }
         read = messages.Count() == 0 && m_session->Level != TAAMenu::lvOff;
-    }
-    EndProgressLine();
-    if (TInterruption::Requested()) {
-        EndBusy();
-        return false; // the earlier file stays; the interruption is reported
     }
     if (!read) {
         EndBusy();

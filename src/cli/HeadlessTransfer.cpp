@@ -2,14 +2,14 @@
 
 #include "Headless.h"
 #include "Interruption.h"
-#include "OutputFile.h"
-#include "Unit1.h"
 #include "session/AAMenu.h"
 #include "session/MessageSink.h"
 #include "session/Server.h"
 #include "settings/VoiceFile.h"
+#include "support/OutputFile.h"
 #include "transfer/TransferFiles.h"
 #include "ui/YModemU.h"
+#include "window/Unit1.h"
 
 #include <QDir>
 #include <QRegularExpression>

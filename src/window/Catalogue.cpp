@@ -4,7 +4,6 @@
 // Cyrillic text (the C of "Cистемный", the c of "…, c", the x of "x10мс"):
 // that is how the unit's own documentation spells them, kept as it is.
 #include "Unit1.h"
-
 #include "session/UnitDialog.h"
 #include "settings/CheckJob.h"
 #include "settings/ChoiceJob.h"

@@ -2,13 +2,13 @@
 
 #include "JobRunner.h"
 #include "ScalarSetting.h"
-#include "Unit1.h"
 #include "settings/ListDlg.h"
 #include "settings/MailDlg.h"
 #include "settings/MenuDlg.h"
 #include "settings/NumberJobs.h"
 #include "settings/VoiceFile.h"
 #include "ui/StringGrid.h"
+#include "window/Unit1.h"
 
 #include <QDateTime>
 #include <QJsonArray>
@@ -288,8 +288,8 @@ std::optional<TUnitSnapshot> TUnitSnapshot::Read(TForm1& window, TJobRunner& run
     s.Date = QDateTime::currentDateTimeUtc().toString(Qt::ISODate);
     const int steps = int(std::size(sections)) - (s.System ? 0 : 1);
     for (int i = 0; i < steps; ++i) {
-        if (progress)
-            progress(i + 1, steps, QString::fromUtf8(sections[i].first));
+        if (progress && !progress(i + 1, steps, QString::fromUtf8(sections[i].first)))
+            return std::nullopt;
         if (!sections[i].second(window, runner, s, error))
             return std::nullopt;
     }

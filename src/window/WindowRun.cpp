@@ -1,13 +1,14 @@
 #include "WindowRun.h"
 
-#include "DemoUnit.h"
-#include "LineTrace.h"
 #include "Unit1.h"
 #include "serial/SpSystem.h"
 #include "session/AAMenu.h"
 #include "session/Comm.h"
 #include "session/MessageSink.h"
 #include "session/Server.h"
+#include "support/DemoUnit.h"
+#include "support/ExitCodes.h"
+#include "support/LineTrace.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -22,7 +23,7 @@ const QString DemoHint = QStringLiteral(
 
 } // namespace
 
-int RunWindow(const TProgramOptions& options, const QString& demoFolder, QApplication& app)
+int RunWindow(const TWindowOptions& options, const QString& demoFolder, QApplication& app)
 {
     TForm1 window(QCoreApplication::applicationFilePath());
     TFormComm comm;

@@ -2,7 +2,6 @@
 // its member name as its object name. The window is fixed at a client area of
 // 664 × 488; grids scroll inside their pages.
 #include "Unit1.h"
-
 #include "ui/StringGrid.h"
 
 #include <QCheckBox>

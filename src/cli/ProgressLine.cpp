@@ -12,13 +12,11 @@ qsizetype g_shown = 0;
 
 } // namespace
 
-bool ShowReadProgress(int step, int steps, const QString& part)
+void ShowProgress(const QString& text)
 {
-    if (TInterruption::Requested())
-        return false;
     if (!::isatty(STDERR_FILENO))
-        return true;
-    QString line = QStringLiteral("parlotel: чтение %1/%2: %3").arg(step).arg(steps).arg(part);
+        return;
+    QString line = QStringLiteral("parlotel: ") + text;
     const qsizetype length = line.size();
     // Blanks over what a longer line before left.
     if (length < g_shown)
@@ -26,6 +24,13 @@ bool ShowReadProgress(int step, int steps, const QString& part)
     std::fprintf(stderr, "\r%s", qPrintable(line));
     std::fflush(stderr);
     g_shown = length;
+}
+
+bool ShowReadProgress(int step, int steps, const QString& part)
+{
+    if (TInterruption::Requested())
+        return false;
+    ShowProgress(QStringLiteral("чтение %1/%2: %3").arg(step).arg(steps).arg(part));
     return true;
 }
 

@@ -7,6 +7,8 @@
 
 #include "support/ReadProgress.h"
 
+// "parlotel: " and text on the progress line.
+void ShowProgress(const QString& text);
 // "parlotel: чтение 2/7: Приветствия" on the progress line, unless the run
 // has been interrupted: then false, so that the reads stop.
 bool ShowReadProgress(int step, int steps, const QString& part);

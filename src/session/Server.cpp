@@ -86,7 +86,7 @@ void TCOMServer::Run()
             } catch (const std::exception& e) {
                 // Expected failures are reported by the steps themselves; anything
                 // else ends the job with its text rather than the program.
-                ErrorBox(QString::fromLocal8Bit(e.what()));
+                ErrorBox(QString::fromUtf8(e.what()));
                 done = true;
             }
             m_done.store(done);

@@ -33,7 +33,7 @@ public:
 
 class TCOMServer {
 public:
-    TCOMServer(); // created idle, not running
+    TCOMServer(); // its thread starts at once and sleeps until the first Start
     // Stops the worker after its current step and waits for it, serving its
     // hand-overs to the main thread meanwhile so that it can finish.
     ~TCOMServer();

@@ -27,7 +27,7 @@ public:
     enum : int { LocalFileRefused = 250 };
 
     QString FileName; // on the unit; empty when nothing is recorded
-    QString LocalFilePath; // the computer's file to send, set by the transfer window
+    QString LocalFilePath; // the computer's file to send, set by the transfer flow
     int Length = 0; // bytes; 8000 per second of sound
     // Set by the transfer window: starts the YModem transfer (main thread).
     std::function<void()> TransferStartHook;

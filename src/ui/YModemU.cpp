@@ -164,7 +164,7 @@ void TFormYMU::StartTransfer()
         if (m_cancelAsked)
             SpYModem1.CancelTransfer();
     } catch (const std::exception& e) {
-        ErrorBox(QString::fromLocal8Bit(e.what()));
+        ErrorBox(QString::fromUtf8(e.what()));
     }
 }
 

@@ -337,3 +337,20 @@ void TForm1::BindMessages()
         Attach(Own<TFile>(), &sgMessages, 1, row, code, Unit::umSys);
     }
 }
+
+TFile* TForm1::VoiceFileJob(bool message, int code) const
+{
+    // The recording's job hangs on the name column of the messages, on the
+    // key column of the greetings and menus.
+    const std::pair<const TStringGrid*, int> columns[] = {{sgMenu, 0}, {sgGreetings, 0}, {sgMessages, 1}};
+    for (const auto& [grid, col] : columns) {
+        if ((grid == sgMessages) != message)
+            continue;
+        for (int row = 1; row < grid->RowCount(); ++row) {
+            auto* job = dynamic_cast<TFile*>(grid->Objects(col, row));
+            if (job && job->Code == code)
+                return job;
+        }
+    }
+    return nullptr;
+}

@@ -12,6 +12,7 @@
 #include "settings/MenuDlg.h"
 #include "settings/NumberJobs.h"
 #include "settings/VoiceFile.h"
+#include "support/VoiceTransfer.h"
 #include "ui/Clock.h"
 #include "ui/StringGrid.h"
 
@@ -70,6 +71,8 @@ void TForm1::BindPageHandlers()
     for (const auto& [button, handler] : buttons)
         connect(button, &QPushButton::clicked, this, handler);
     connect(cbHoliday, &QCheckBox::clicked, this, &TForm1::cbHolidayClick);
+    UploadTransfer = [this](TFile* job, const QString& file) { RunTransfer(job, file, true); };
+    DownloadTransfer = [this](TFile* job, const QString& file) { RunTransfer(job, file, false); };
 }
 
 void TForm1::Run(TJoint1* job, int state)
@@ -313,7 +316,7 @@ void TForm1::sgGreetOverrideDblClick()
 }
 
 // Voice files: the file dialogs; the transfer itself belongs to the transfer
-// window behind the hooks.
+// flow behind the hooks.
 
 void TForm1::UploadFlow(TFile* job)
 {
@@ -324,10 +327,8 @@ void TForm1::UploadFlow(TFile* job)
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return;
-    job->State = TFile::UploadFile;
-    job->LocalFilePath = dialog.selectedFiles().constFirst();
     if (UploadTransfer)
-        UploadTransfer(job);
+        UploadTransfer(job, dialog.selectedFiles().constFirst());
 }
 
 void TForm1::DownloadFlow(TFile* job)
@@ -340,7 +341,17 @@ void TForm1::DownloadFlow(TFile* job)
     dialog.selectFile(job->FileName);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return;
-    job->State = TFile::DownloadFile;
     if (DownloadTransfer)
         DownloadTransfer(job, dialog.selectedFiles().constFirst());
+}
+
+void TForm1::RunTransfer(TFile* job, const QString& file, bool upload)
+{
+    BeginBusy();
+    TVoiceTransfer transfer(*m_session, *m_server, this);
+    if (upload)
+        transfer.Upload(job, file);
+    else
+        transfer.Download(job, file);
+    EndBusy();
 }

@@ -84,7 +84,6 @@ void TForm1::FormCreate(const QString& executablePath)
 
     BuildCatalogue();
     BindPageHandlers();
-    BindTransferWindow();
 }
 
 void TForm1::SetPasswordHint(const QString& hint)

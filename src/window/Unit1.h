@@ -6,8 +6,8 @@
 // files named after what they hold: Unit1.cpp (frame, connection, busy look),
 // MainWindowLayout.cpp (the pages' controls), Catalogue.cpp (the jobs behind
 // every setting and the grids' fixed texts), PageHandlers.cpp (what the pages
-// do), TransferFlows.cpp (the transfer window behind the pages' uploads and
-// downloads) and Export.cpp (all settings into one text file).
+// do, the voice files' among it) and Export.cpp (all settings into one text
+// file).
 
 #include "session/Joint1.h"
 #include "support/ReadProgress.h"
@@ -145,17 +145,17 @@ public:
     TCheck* HolidayJob = nullptr;
 
     // The transfer of a voice file once the user has chosen the computer's
-    // file. Upload: the job is in its upload state with LocalFilePath set.
-    // Download: the job is in its download state; targetPath is where the
-    // received file belongs. Unset, the flows end after their file dialog.
-    std::function<void(TFile* job)> UploadTransfer;
-    std::function<void(TFile* job, const QString& targetPath)> DownloadTransfer;
+    // file: the file to send, or where the received file belongs. Both run the
+    // voice-file transfer flow (support/VoiceTransfer.h); unset, the flows end
+    // after their file dialog.
+    std::function<void(TFile* job, const QString& file)> UploadTransfer;
+    std::function<void(TFile* job, const QString& file)> DownloadTransfer;
     // Main thread: the open dialog, then UploadTransfer.
     void UploadFlow(TFile* job);
     // Main thread: nothing when the unit has no file under the job's code;
     // else the save dialog with the unit's file name preset, then DownloadTransfer.
     void DownloadFlow(TFile* job);
-    // TransferFlows.cpp. The job of a recording on the greetings, menus or
+    // Catalogue.cpp. The job of a recording on the greetings, menus or
     // messages page by the unit's code: menus 0 to 19 and greetings 20 to 22
     // (message false), service messages 60 to 73 (message true); null for
     // any other code.
@@ -284,8 +284,9 @@ private:
 
     // PageHandlers.cpp
     void BindPageHandlers();
-    // TransferFlows.cpp: the transfer window behind UploadTransfer and DownloadTransfer.
-    void BindTransferWindow();
+    // The transfer flow behind UploadTransfer and DownloadTransfer, the window
+    // busy behind it while the line carries the file.
+    void RunTransfer(TFile* job, const QString& file, bool upload);
     // Sets the job's start state and submits it; no job, nothing.
     void Run(TJoint1* job, int state);
     // Reads each job in turn (state 3) inside one busy bracket; stops when the

@@ -4,7 +4,7 @@
 #include "HeadlessTransfer.h"
 #include "Interruption.h"
 #include "ProgressLine.h"
-#include "serial/SpSystem.h"
+#include "serial/SpDeviceNames.h"
 #include "session/AAMenu.h"
 #include "session/Comm.h"
 #include "session/MessageSink.h"

@@ -1,5 +1,6 @@
 #include "HeadlessTransfer.h"
 
+#include "Console.h"
 #include "Headless.h"
 #include "Interruption.h"
 #include "session/AAMenu.h"
@@ -16,7 +17,6 @@
 
 #include <cstdio>
 #include <optional>
-#include <unistd.h>
 
 namespace {
 
@@ -113,7 +113,7 @@ TTransferRun Transfer(TForm1& window, TFile* job, const QString& targetPath)
     TFormYMU ymu(*window.Session(), *window.Server(), &window);
     ymu.Job = job;
     ymu.TargetPath = targetPath;
-    const bool terminal = ::isatty(STDERR_FILENO);
+    const bool terminal = IsTerminal(TConsoleStream::Error);
     if (terminal)
         ymu.OnProgress = ShowProgress;
     ymu.RunUnattended();

@@ -1,9 +1,9 @@
 #include "ProgressLine.h"
 
+#include "Console.h"
 #include "Interruption.h"
 
 #include <cstdio>
-#include <unistd.h>
 
 namespace {
 
@@ -16,7 +16,7 @@ bool ShowReadProgress(int step, int steps, const QString& part)
 {
     if (TInterruption::Requested())
         return false;
-    if (!::isatty(STDERR_FILENO))
+    if (!IsTerminal(TConsoleStream::Error))
         return true;
     QString line = QStringLiteral("parlotel: чтение %1/%2: %3").arg(step).arg(steps).arg(part);
     const qsizetype length = line.size();

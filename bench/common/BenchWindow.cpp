@@ -1,6 +1,6 @@
 #include "BenchWindow.h"
 
-#include "serial/SpSystem.h"
+#include "serial/SpDeviceNames.h"
 #include "session/AAMenu.h"
 #include "session/Comm.h"
 #include "window/Unit1.h"

@@ -6,7 +6,7 @@
 // message box is printed and fails the run.
 //   build/bench/soak/bench_soak [cycles]      (default 300; runs offscreen)
 #include "BenchUnit.h"
-#include "serial/SpSystem.h"
+#include "serial/SpDeviceNames.h"
 #include "session/AAMenu.h"
 #include "session/Comm.h"
 #include "session/MessageSink.h"

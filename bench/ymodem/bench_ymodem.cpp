@@ -19,7 +19,7 @@
 #include "ByteRelay.h"
 #include "TestSupport.h"
 #include "TransferEnd.h"
-#include "serial/SpSystem.h"
+#include "serial/SpSync.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,10 +1,11 @@
 #include "Headless.h"
 
 #include "CliCommands.h"
+#include "Console.h"
 #include "HeadlessTransfer.h"
 #include "Interruption.h"
 #include "ProgressLine.h"
-#include "serial/SpSystem.h"
+#include "serial/SpDeviceNames.h"
 #include "session/AAMenu.h"
 #include "session/Comm.h"
 #include "session/MessageSink.h"
@@ -16,12 +17,9 @@
 
 #include <QCoreApplication>
 #include <QRegularExpression>
-#include <QTextStream>
 
 #include <atomic>
 #include <cstdio>
-#include <termios.h>
-#include <unistd.h>
 
 namespace {
 
@@ -183,21 +181,7 @@ const std::vector<THeadlessCommand>& HeadlessCommands()
 
 QString ReadPasswordLine()
 {
-    const bool terminal = ::isatty(STDIN_FILENO);
-    termios saved{};
-    if (terminal && ::tcgetattr(STDIN_FILENO, &saved) == 0) {
-        std::fputs("Пароль: ", stderr);
-        termios quiet = saved;
-        quiet.c_lflag &= ~tcflag_t(ECHO);
-        ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet);
-    }
-    QTextStream in(stdin);
-    const QString line = in.readLine();
-    if (terminal) {
-        ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved);
-        std::fputs("\n", stderr);
-    }
-    return line.trimmed();
+    return ReadLineUnechoed(QStringLiteral("Пароль: ")).trimmed();
 }
 
 int RunHeadless(const THeadlessRequest& request, const QString& demoFolder)

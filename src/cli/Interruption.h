@@ -10,8 +10,6 @@
 
 #include <functional>
 
-class QSocketNotifier;
-
 class TInterruption : public QObject {
 public:
     // Catches the three signals until destroyed; one object at a time.
@@ -29,8 +27,13 @@ public:
     static bool Requested();
 
 private:
+    // The platform's half (InterruptionPosix.cpp): Catch makes m_watcher call
+    // Arrived in the main thread once for each signal that comes; nothing is
+    // caught when it fails, and the signals keep ending the program at once.
+    void Catch();
+    void Release();
     void Arrived();
 
-    QSocketNotifier* m_notifier = nullptr;
+    QObject* m_watcher = nullptr;
     int m_count = 0;
 };

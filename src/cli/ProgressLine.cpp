@@ -1,9 +1,9 @@
 #include "ProgressLine.h"
 
+#include "Console.h"
 #include "Interruption.h"
 
 #include <cstdio>
-#include <unistd.h>
 
 namespace {
 
@@ -14,7 +14,7 @@ qsizetype g_shown = 0;
 
 void ShowProgress(const QString& text)
 {
-    if (!::isatty(STDERR_FILENO))
+    if (!IsTerminal(TConsoleStream::Error))
         return;
     QString line = QStringLiteral("parlotel: ") + text;
     const qsizetype length = line.size();

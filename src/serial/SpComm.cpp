@@ -1,14 +1,12 @@
 #include "SpComm.h"
 
 #include "SpCommThreads.h"
+#include "SpDeviceNames.h"
 #include "session/MessageSink.h"
 
 #include <QStringList>
 
 #include <algorithm>
-#include <cerrno>
-#include <poll.h>
-#include <unistd.h>
 
 namespace {
 
@@ -33,9 +31,11 @@ QString formatMessage(const char* pattern, const QStringList& args)
     return out;
 }
 
-[[noreturn]] void raiseSystemError(const char* pattern, int err)
+// pattern takes the code and its text, in that order.
+[[noreturn]] void raiseDeviceError(const TSpDevice& device, const char* pattern, int code)
 {
-    throw ESpCommError(formatMessage(pattern, {QString::number(err), spErrorText(err)}), err);
+    throw ESpCommError(formatMessage(pattern, {QString::number(code), device.ErrorText(code)}),
+                       device.Classify(code));
 }
 
 int bitRate(TSpBaudrate rate, int userRate)
@@ -47,8 +47,8 @@ int bitRate(TSpBaudrate rate, int userRate)
 
 } // namespace
 
-ESpCommError::ESpCommError(const QString& message, int systemError)
-    : std::runtime_error(message.toStdString()), m_systemError(systemError)
+ESpCommError::ESpCommError(const QString& message, TSpFailure failure)
+    : std::runtime_error(message.toStdString()), m_failure(failure)
 {
 }
 
@@ -121,8 +121,6 @@ void TSpCustomComm::Open()
         const auto line = Line();
         if (m_updateDcb)
             WriteLineSettings(*line);
-        if (const int err = spSetImmediateReads(line->Fd))
-            raiseSystemError("Error setting timeouts (%d), %s", err);
         StartThreads();
     } catch (...) {
         std::shared_ptr<TSpLine> line;
@@ -141,16 +139,19 @@ void TSpCustomComm::OpenDevice()
 {
     // Named by the device actually tried: "COM1" alone does not tell the user
     // which of the computer's devices failed.
-    const QString device = spResolveDevice(FormattedName());
-    int fd = -1;
-    if (const int err = spOpenDevice(device, fd)) {
-        if (err == ENOENT)
-            throw ESpCommError(formatMessage("Specified device not found (%s).", {device}), err);
+    const QString name = spResolveDevice(FormattedName());
+    std::unique_ptr<TSpDevice> device = spCreateDevice(name);
+    if (!device)
+        throw ESpCommError(formatMessage("Network connections are not supported yet (%s).", {name}));
+    if (const int err = device->Open(name)) {
+        const TSpFailure failure = device->Classify(err);
+        if (failure == TSpFailure::NotFound)
+            throw ESpCommError(formatMessage("Specified device not found (%s).", {name}), failure);
         throw ESpCommError(formatMessage("Can't open specified device %s (Error %d, %s)",
-                                         {device, QString::number(err), spErrorText(err)}),
-                           err);
+                                         {name, QString::number(err), device->ErrorText(err)}),
+                           failure);
     }
-    auto line = std::make_shared<TSpLine>(fd);
+    auto line = std::make_shared<TSpLine>(std::move(device));
     line->Early = m_early;
     line->Tap = m_tap;
     line->ReadTimeout = m_buffers.ReadTimeout();
@@ -183,7 +184,7 @@ void TSpCustomComm::StopThreads(const std::shared_ptr<TSpLine>& line)
     // Neither thread is waited for: each holds the line until it ends, and the
     // gate keeps any late hand-over away from this object.
     line->Stop();
-    spReleaseDevice(line->Fd);
+    line->Device->Release();
 }
 
 void TSpCustomComm::Close()
@@ -231,22 +232,20 @@ int TSpCustomComm::WriteBuf(const uint8_t* data, int count)
 int TSpCustomComm::WriteDirect(TSpLine& line, const uint8_t* data, int count)
 {
     std::lock_guard lock(m_writeLock);
+    TSpDevice& device = *line.Device;
     TSpTimer timer(line.ReadTimeout);
     int done = 0;
     while (done < count) {
-        const ssize_t n = ::write(line.Fd, data + done, size_t(count - done));
+        const int n = device.Write(data + done, count - done);
         if (n > 0) {
-            done += int(n);
-        } else if (n < 0 && errno == EINTR) {
-            continue;
-        } else if (n == 0 || errno == EAGAIN) {
-            pollfd p{line.Fd, POLLOUT, 0};
-            if (timer.Expired() || ::poll(&p, 1, std::max(1, timer.Remaining())) == 0)
+            done += n;
+        } else if (n == 0) {
+            if (timer.Expired()
+                || device.Wait(nullptr, TSpDevice::rdWritable, std::max(1, timer.Remaining())) == 0)
                 break;
         } else {
-            const int err = errno;
-            line.MarkFailed(err);
-            raiseSystemError("Write error (%d), %s", err);
+            line.MarkFailed();
+            raiseDeviceError(device, "Write error (%d), %s", -n);
         }
     }
     if (done > 0 && line.EventThread) {
@@ -273,23 +272,17 @@ int TSpCustomComm::ReadBuf(uint8_t* buffer, int count)
     if (!line || line->Failed() || count <= 0)
         return 0;
     std::lock_guard lineLock(line->ReadLock);
-    ssize_t n;
-    do
-        n = ::read(line->Fd, buffer, size_t(count));
-    while (n < 0 && errno == EINTR);
-    if (n < 0 && errno == EAGAIN)
-        return 0;
+    const int n = line->Device->Read(buffer, count);
     if (n < 0) {
-        const int err = errno;
-        line->MarkFailed(err);
-        raiseSystemError("Read error (%d), %s", err);
+        line->MarkFailed();
+        raiseDeviceError(*line->Device, "Read error (%d), %s", -n);
     }
     line->BytesRead.fetch_add(uint64_t(n));
     if (n > 0)
-        m_tap->Read(buffer, int(n));
+        m_tap->Read(buffer, n);
     if (line->EventThread)
         line->EventThread->Wake();
-    return int(n);
+    return n;
 }
 
 TSpComStatus TSpCustomComm::GetComStatus()
@@ -302,9 +295,9 @@ TSpComStatus TSpCustomComm::GetComStatus()
     status.Errors = line->Errors.exchange(0);
     if (line->Failed())
         return status;
-    if (const int err = spBytesWaiting(line->Fd, status.InQue))
-        raiseSystemError("Error retrieving statistics (%d), %s", err);
-    spBytesUnsent(line->Fd, status.OutQue); // not every device can tell
+    if (const int err = line->Device->BytesWaiting(status.InQue))
+        raiseDeviceError(*line->Device, "Error retrieving statistics (%d), %s", err);
+    line->Device->BytesUnsent(status.OutQue); // not every device can tell
     return status;
 }
 
@@ -316,30 +309,30 @@ int TSpCustomComm::InQueCount()
     const auto line = Line();
     int count = 0;
     if (line && !line->Failed())
-        spBytesWaiting(line->Fd, count);
+        line->Device->BytesWaiting(count);
     return count;
 }
 
 void TSpCustomComm::PurgeRead()
 {
-    Purge(2 | 8);
+    Purge(TSpDevice::puAbortRead | TSpDevice::puClearInput);
 }
 
 void TSpCustomComm::PurgeReadWrite()
 {
-    Purge(1 | 2 | 4 | 8);
+    Purge(TSpDevice::puAbortWrite | TSpDevice::puAbortRead | TSpDevice::puClearOutput | TSpDevice::puClearInput);
 }
 
-void TSpCustomComm::Purge(int code)
+void TSpCustomComm::Purge(int what)
 {
     std::lock_guard lock(m_readLock);
     const auto line = Line();
     if (!line || line->Failed())
         return;
-    if (code != (2 | 8) && line->WriteThread)
+    if ((what & (TSpDevice::puAbortWrite | TSpDevice::puClearOutput)) && line->WriteThread)
         line->WriteThread->PurgeQueue();
-    if (const int err = spPurgeDevice(line->Fd, code))
-        raiseSystemError("Error clearing buffers (%d), %s", err);
+    if (const int err = line->Device->Purge(what))
+        raiseDeviceError(*line->Device, "Error clearing buffers (%d), %s", err);
     if (line->EventThread) {
         line->InputPurged.store(true);
         line->EventThread->Wake();
@@ -474,10 +467,15 @@ void TSpCustomComm::WriteLineSettings(const TSpLine& line)
     s.ParityCheck = m_options & coParityCheck;
     s.XonChar = m_eventChars.XonChar();
     s.XoffChar = m_eventChars.XoffChar();
-    s.Dtr = m_flowControl.ControlDtr() != dtrDisabled;
-    s.Rts = m_flowControl.ControlRts() == rtsEnabled || m_flowControl.ControlRts() == rtsToggle;
-    if (const int err = spApplyLineSettings(line.Fd, s))
-        raiseSystemError("Error writing dcb (%d), %s", err);
+    TSpDevice& device = *line.Device;
+    if (const int err = device.ApplyLineSettings(s))
+        raiseDeviceError(device, "Error writing dcb (%d), %s", err);
+    // A device without modem lines (a pseudo-terminal) works without them.
+    // Under hardware flow RTS is the flow control's.
+    device.SetModemLines(TSpDevice::mlDtr, m_flowControl.ControlDtr() != dtrDisabled);
+    if (!s.HardwareFlow)
+        device.SetModemLines(TSpDevice::mlRts, m_flowControl.ControlRts() == rtsEnabled
+                                                   || m_flowControl.ControlRts() == rtsToggle);
 }
 
 void TSpCustomComm::SetBaudrate(TSpBaudrate v)

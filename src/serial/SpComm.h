@@ -5,7 +5,8 @@
 // through TSpCommComponent and receive every byte it reads.
 
 #include "SpClasses.h"
-#include "SpSystem.h"
+#include "SpDevice.h"
+#include "SpSync.h"
 
 #include <QString>
 
@@ -50,15 +51,16 @@ struct TSpComStatus {
 };
 
 // The one exception the port raises; what() is the formatted message (UTF-8).
-// SystemError() is the errno behind it, 0 when the port itself refused.
+// Failure() sorts the device's failure behind it for the user's advice; Other
+// also when the port itself refused.
 class ESpCommError : public std::runtime_error {
 public:
-    explicit ESpCommError(const QString& message, int systemError = 0);
+    explicit ESpCommError(const QString& message, TSpFailure failure = TSpFailure::Other);
     QString Message() const { return QString::fromUtf8(what()); }
-    int SystemError() const { return m_systemError; }
+    TSpFailure Failure() const { return m_failure; }
 
 private:
-    int m_systemError;
+    TSpFailure m_failure;
 };
 
 class TSpComm;
@@ -225,9 +227,8 @@ private:
     void RequireClosed() const;
     void LineSettingsChanged();
     void WriteLineSettings(const TSpLine& line);
-    void FailIfClosed(int err, const char* pattern, const TSpLine& line);
     int WriteDirect(TSpLine& line, const uint8_t* data, int count);
-    void Purge(int code);
+    void Purge(int what); // TSpDevice::TPurge bits
     void StopThreads(const std::shared_ptr<TSpLine>& line);
 
     bool m_autoOpen = false;

@@ -3,14 +3,11 @@
 #include "SpComm.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <poll.h>
 #include <thread>
-#include <unistd.h>
 
 namespace {
 
-// While bytes the port was told about sit unread, POLLIN would fire without
+// While bytes the port was told about sit unread, "readable" would hold without
 // pause; the device is then looked at this often instead, to notice new bytes.
 constexpr int kUnreadPollMs = 20;
 
@@ -63,11 +60,6 @@ void TSpTapSlot::Call(const uint8_t* data, int count, bool writing)
         tap->Read(data, count);
 }
 
-TSpLine::~TSpLine()
-{
-    ::close(Fd);
-}
-
 void TSpLine::Stop()
 {
     Stopping.store(true);
@@ -78,10 +70,9 @@ void TSpLine::Stop()
         WriteThread->Stop();
 }
 
-void TSpLine::MarkFailed(int err)
+void TSpLine::MarkFailed()
 {
-    int healthy = 0;
-    if (Failure.compare_exchange_strong(healthy, err ? err : EIO))
+    if (!Failure.exchange(true))
         Errors.fetch_or(leDevice);
 }
 
@@ -106,17 +97,17 @@ void TSpCommEventThread::SettleReads(const TSpLine& line)
 }
 
 // The events the device shows now, as a mask for the port.
-int TSpCommEventThread::Examine(TSpLine& line, short revents)
+int TSpCommEventThread::Examine(TSpLine& line, int ready)
 {
     int mask = 0;
-    if (revents & (POLLHUP | POLLERR | POLLNVAL))
-        line.MarkFailed(EIO);
+    if (ready < 0 || (ready & TSpDevice::rdFailed))
+        line.MarkFailed();
     if ((m_mask & ceRxChar) && !line.Failed()) {
         SettleReads(line);
         if (line.InputPurged.exchange(false))
             m_announced = 0;
         int waiting = 0;
-        spBytesWaiting(line.Fd, waiting);
+        line.Device->BytesWaiting(waiting);
         if (waiting > m_announced) {
             mask |= ceRxChar;
             m_announced = waiting;
@@ -137,15 +128,12 @@ bool TSpCommEventThread::DeliverEarly(TSpLine& line, int mask)
     {
         std::lock_guard lock(line.ReadLock);
         int waiting = 0;
-        spBytesWaiting(line.Fd, waiting);
+        line.Device->BytesWaiting(waiting);
         bytes.resize(size_t(std::max(waiting, 0)));
-        ssize_t n;
-        do
-            n = ::read(line.Fd, bytes.data(), bytes.size());
-        while (n < 0 && errno == EINTR);
-        if (n < 0 && errno != EAGAIN)
-            line.MarkFailed(errno);
-        bytes.resize(size_t(std::max<ssize_t>(n, 0)));
+        const int n = line.Device->Read(bytes.data(), int(bytes.size()));
+        if (n < 0)
+            line.MarkFailed();
+        bytes.resize(size_t(std::max(n, 0)));
         line.BytesRead.fetch_add(bytes.size());
         if (!bytes.empty())
             line.Tap->Read(bytes.data(), int(bytes.size()));
@@ -170,14 +158,11 @@ void TSpCommEventThread::Run(TSpLine& line)
     m_readsSeen = line.BytesRead.load();
     while (!line.Stopping.load()) {
         const bool unread = m_announced > 0;
-        pollfd fds[2] = {{line.Fd, short((m_mask & ceRxChar) && !unread ? POLLIN : 0), 0},
-                         {m_wake.Fd(), POLLIN, 0}};
-        if (::poll(fds, 2, unread ? kUnreadPollMs : -1) < 0 && errno != EINTR)
-            line.MarkFailed(errno);
-        m_wake.Drain();
+        const int wanted = TSpDevice::rdFailed | ((m_mask & ceRxChar) && !unread ? TSpDevice::rdReadable : 0);
+        const int ready = line.Device->Wait(&m_wake, wanted, unread ? kUnreadPollMs : -1);
         if (line.Stopping.load())
             break;
-        const int mask = Examine(line, fds[0].revents);
+        const int mask = Examine(line, ready);
         TSpCustomComm* port = m_port;
         if ((mask & ceRxChar) && line.Early->Any()) {
             if (!DeliverEarly(line, mask))
@@ -185,7 +170,7 @@ void TSpCommEventThread::Run(TSpLine& line)
         } else if (mask && !line.Gate.Synchronize([port, mask] { port->DeliverEvents(mask); })) {
             break;
         }
-        // A failed device is not watched any more: poll() would report the
+        // A failed device is not watched any more: Wait would report the
         // hang-up again at once, forever.
         if (line.Failed())
             break;
@@ -215,10 +200,7 @@ TSpCommWriteThread::TEnqueue TSpCommWriteThread::Enqueue(TSpLine& line, const ui
     // the queue could never hold is refused as before, and errors are left to
     // the queue, where the thread meets and reports them.
     if (!m_stopping && !m_failed && m_queue.Count() == 0 && count <= m_queue.Capacity()) {
-        ssize_t n;
-        do
-            n = ::write(line.Fd, data, size_t(count));
-        while (n < 0 && errno == EINTR);
+        const int n = line.Device->Write(data, count);
         if (n == count) {
             lock.unlock();
             ReportEmptied(line);
@@ -226,7 +208,7 @@ TSpCommWriteThread::TEnqueue TSpCommWriteThread::Enqueue(TSpLine& line, const ui
         }
         if (n > 0) {
             data += n;
-            count -= int(n);
+            count -= n;
         }
     }
     const bool room = m_room.wait_for(lock, std::chrono::milliseconds(std::max(timeoutMs, 0)), [&] {
@@ -262,22 +244,22 @@ bool TSpCommWriteThread::HasWork()
     return !m_stopping && m_queue.Count() > 0;
 }
 
-void TSpCommWriteThread::WriteOnce(const TSpLine& line, bool& blocked, bool& emptied, int& err)
+void TSpCommWriteThread::WriteOnce(const TSpLine& line, bool& blocked, bool& emptied, bool& failed)
 {
     // The device is non-blocking, so the write never holds the lock for long;
     // holding it means a purge can simply empty the queue.
     std::lock_guard lock(m_lock);
     if (m_stopping || m_queue.Count() == 0)
         return;
-    const ssize_t n = ::write(line.Fd, m_queue.Data(), size_t(m_queue.Count()));
+    const int n = line.Device->Write(m_queue.Data(), m_queue.Count());
     if (n > 0) {
-        m_queue.Remove(int(n));
+        m_queue.Remove(n);
         m_room.notify_all();
         emptied = m_queue.Count() == 0;
-    } else if (n == 0 || errno == EAGAIN) {
+    } else if (n == 0) {
         blocked = true;
-    } else if (errno != EINTR) {
-        err = errno;
+    } else {
+        failed = true;
         m_failed = true;
         m_queue.Clear();
         m_room.notify_all();
@@ -310,19 +292,17 @@ void TSpCommWriteThread::Run(TSpLine& line)
         if (blocked || !HasWork()) {
             // Asleep until bytes are queued, the thread is stopped, or (when the
             // device's output was full) there is room again.
-            pollfd fds[2] = {{m_wake.Fd(), POLLIN, 0}, {line.Fd, POLLOUT, 0}};
-            ::poll(fds, blocked ? 2 : 1, -1);
-            m_wake.Drain();
+            line.Device->Wait(&m_wake, blocked ? TSpDevice::rdWritable : 0, -1);
             blocked = false;
             continue;
         }
         bool emptied = false;
-        int err = 0;
-        WriteOnce(line, blocked, emptied, err);
+        bool failed = false;
+        WriteOnce(line, blocked, emptied, failed);
         if (emptied)
             ReportEmptied(line);
-        if (err) {
-            line.MarkFailed(err);
+        if (failed) {
+            line.MarkFailed();
             Report(line, ceError);
             break;
         }

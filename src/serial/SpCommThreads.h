@@ -1,13 +1,14 @@
 #pragma once
 // The two threads that serve an open port, and the state of one opening that
-// they share with it. The event thread sleeps in poll() until the device has
+// they share with it. The event thread sleeps in the device's Wait until it has
 // news and hands each notification to the main thread; the write thread drains
 // the queue of outgoing bytes so that writers never wait for the line. Both hold
 // the shared state alive while they run, so closing or destroying the port never
 // waits for them and they never touch freed memory.
 
 #include "SpClasses.h"
-#include "SpSystem.h"
+#include "SpDevice.h"
+#include "SpSync.h"
 
 #include <atomic>
 #include <condition_variable>
@@ -64,10 +65,9 @@ private:
 };
 
 // One opening of the device. The last of the port and its threads to let go of
-// it closes the descriptor.
+// it closes the device.
 struct TSpLine {
-    explicit TSpLine(int fd) : Fd(fd) {}
-    ~TSpLine();
+    explicit TSpLine(std::unique_ptr<TSpDevice> device) : Device(std::move(device)) {}
     TSpLine(const TSpLine&) = delete;
     TSpLine& operator=(const TSpLine&) = delete;
 
@@ -75,16 +75,16 @@ struct TSpLine {
     void Stop();
     // The device failed (hang-up, I/O error): reported once as leDevice, and
     // reads and writes return 0 from now on.
-    void MarkFailed(int err);
-    bool Failed() const { return Failure.load() != 0; }
+    void MarkFailed();
+    bool Failed() const { return Failure.load(); }
 
-    const int Fd;
+    const std::unique_ptr<TSpDevice> Device;
     TSpSyncGate Gate;
     std::shared_ptr<TSpEarlyReceivers> Early;
     std::shared_ptr<TSpTapSlot> Tap;
     std::mutex ReadLock; // one reader of the device at a time: the port or the event thread
     std::atomic<bool> Stopping{false};
-    std::atomic<int> Failure{0};
+    std::atomic<bool> Failure{false};
     std::atomic<unsigned> Errors{0};         // line errors not yet fetched
     std::atomic<uint64_t> BytesRead{0};      // lets the event thread tell read bytes from new ones
     std::atomic<bool> TxEmptyPending{false}; // a direct write has gone out
@@ -108,7 +108,7 @@ public:
 
 private:
     void Run(TSpLine& line);
-    int Examine(TSpLine& line, short revents);
+    int Examine(TSpLine& line, int ready);
     // Reads what is waiting and hands it to the early receivers; the main
     // thread gets it afterwards with the rest of mask.
     bool DeliverEarly(TSpLine& line, int mask);
@@ -116,7 +116,7 @@ private:
 
     TSpCustomComm* const m_port; // used only inside hand-overs the gate allows
     const int m_mask;
-    TSpWakeFd m_wake;
+    TSpWaker m_wake;
     std::atomic<int> m_threadId{0};
     std::atomic<TSpThreadPriority> m_priority{tpNormal};
     int m_announced = 0;       // bytes waiting that the port was told about
@@ -142,8 +142,8 @@ public:
 private:
     void Run(TSpLine& line);
     bool HasWork();
-    // One write attempt; err is set when the device failed.
-    void WriteOnce(const TSpLine& line, bool& blocked, bool& emptied, int& err);
+    // One write attempt; failed is set when the device failed.
+    void WriteOnce(const TSpLine& line, bool& blocked, bool& emptied, bool& failed);
     void Report(TSpLine& line, int mask);
     // Posted, so that no writer waits for it; one notice stands for every
     // emptying since the last one ran.
@@ -155,7 +155,7 @@ private:
     TSpCommBuffer m_queue;
     bool m_stopping = false;
     bool m_failed = false;
-    TSpWakeFd m_wake;
+    TSpWaker m_wake;
     std::atomic<int> m_threadId{0};
     std::atomic<TSpThreadPriority> m_priority{tpHighest};
     const std::shared_ptr<std::atomic<bool>> m_emptiedPending = std::make_shared<std::atomic<bool>>(false);

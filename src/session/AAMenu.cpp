@@ -3,10 +3,8 @@
 #include "Comm.h"
 #include "MessageSink.h"
 #include "UnitDialog.h"
-#include "serial/SpSystem.h"
-
-
-#include <cerrno>
+#include "serial/SpDeviceNames.h"
+#include "serial/SpSync.h"
 
 namespace {
 
@@ -157,8 +155,9 @@ void TAAMenu::OpenPort()
         State = stWake;
         return;
     } catch (const ESpCommError& e) {
-        m_openHint = e.SystemError() == EACCES ? AccessDeniedText(spResolveDevice(Port().FormattedName()), e.Message())
-                                               : e.Message();
+        m_openHint = e.Failure() == TSpFailure::AccessDenied
+            ? AccessDeniedText(spResolveDevice(Port().FormattedName()), e.Message())
+            : e.Message();
     } catch (const std::exception& e) {
         m_openHint = QString::fromUtf8(e.what());
     }

@@ -2,7 +2,7 @@
 
 #include "MessageSink.h"
 #include "UnitDialog.h"
-#include "serial/SpSystem.h"
+#include "serial/SpSync.h"
 
 
 #include <cstdio>

@@ -1,6 +1,6 @@
 #include "MessageSink.h"
 
-#include "serial/SpSystem.h"
+#include "serial/SpSync.h"
 
 #include <atomic>
 #include <cstdio>

@@ -1,7 +1,7 @@
 #include "Server.h"
 
 #include "MessageSink.h"
-#include "serial/SpSystem.h"
+#include "serial/SpSync.h"
 
 #include <QThread>
 

@@ -3,13 +3,11 @@
 // and the program itself) started with posix_spawn, its standard input and output
 // on pipes or on a raw pseudo-terminal. Not QProcess: clang 14's ThreadSanitizer
 // aborts in its clone-based start. Every wait here is bounded, and the child is
-// always reaped.
+// always reaped. The system's calls are in ChildProcessPosix.cpp.
 
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
-
-#include <sys/types.h>
 
 // Where a child's standard error goes.
 enum class TChildErrors {
@@ -65,15 +63,19 @@ public:
 
 private:
     bool Fail(const QString& text);
+    // The platform's half: collects the child's end (waiting for it when
+    // block), and true once it is collected; ends it (force: at once, else
+    // asking it to); closes our ends of its input and output.
     bool Reap(bool block);
+    void End(bool force);
     void CloseAll();
 
-    pid_t m_pid = -1;
+    qint64 m_pid = -1;
     int m_in = -1;
     int m_out = -1;
     int m_err = -1;
     bool m_reaped = false;
-    int m_status = 0;
+    int m_exitCode = -1; // once reaped: -1 when ended by a signal
     double m_cpu = 0;
     QByteArray m_pending; // output read past the last line given out
     QString m_error;

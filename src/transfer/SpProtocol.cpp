@@ -1,7 +1,7 @@
 #include "SpProtocol.h"
 
 #include "SpYModemThread.h"
-#include "serial/SpSystem.h"
+#include "serial/SpSync.h"
 #include "session/MessageSink.h"
 
 #include <stdexcept>

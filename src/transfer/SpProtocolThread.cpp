@@ -1,6 +1,6 @@
 #include "SpProtocolThread.h"
 
-#include "serial/SpSystem.h"
+#include "serial/SpSync.h"
 
 #include <QMetaObject>
 

@@ -1,7 +1,7 @@
 #include "SpYModemThread.h"
 
 #include "SpCrc16.h"
-#include "serial/SpSystem.h"
+#include "serial/SpSync.h"
 
 #include <QFileInfo>
 #include <QStringDecoder>

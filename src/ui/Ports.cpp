@@ -1,7 +1,7 @@
 #include "Ports.h"
 
 #include "RadioGroup.h"
-#include "serial/SpSystem.h"
+#include "serial/SpDeviceNames.h"
 
 #include <QComboBox>
 #include <QDir>

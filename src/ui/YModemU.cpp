@@ -1,6 +1,6 @@
 #include "YModemU.h"
 
-#include "serial/SpSystem.h"
+#include "serial/SpSync.h"
 #include "transfer/TransferFiles.h"
 #include "session/AAMenu.h"
 #include "session/Comm.h"

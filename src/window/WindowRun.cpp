@@ -1,7 +1,7 @@
 #include "WindowRun.h"
 
 #include "Unit1.h"
-#include "serial/SpSystem.h"
+#include "serial/SpDeviceNames.h"
 #include "session/AAMenu.h"
 #include "session/Comm.h"
 #include "session/MessageSink.h"

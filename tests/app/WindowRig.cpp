@@ -1,7 +1,7 @@
 #include "WindowRig.h"
 
 #include "GuiTestSupport.h"
-#include "serial/SpSystem.h"
+#include "serial/SpDeviceNames.h"
 #include "session/AAMenu.h"
 #include "session/Comm.h"
 #include "ui/StringGrid.h"

@@ -6,7 +6,7 @@
 #include "TestSupport.h"
 #include "UnitClient.h"
 #include "window/Unit1.h"
-#include "serial/SpSystem.h"
+#include "serial/SpDeviceNames.h"
 #include "session/AAMenu.h"
 #include "session/Comm.h"
 #include "session/UnitDialog.h"

@@ -14,7 +14,7 @@
 #include "support/TraceStream.h"
 #include "window/Unit1.h"
 #include "window/WindowRun.h"
-#include "serial/SpSystem.h"
+#include "serial/SpDeviceNames.h"
 #include "session/AAMenu.h"
 #include "session/Password.h"
 #include "session/Server.h"

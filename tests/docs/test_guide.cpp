@@ -1,15 +1,19 @@
 // The user guides (Russian and English) and the README against what they
 // show and describe: every picture they embed is there, both guides show the
 // same pictures and no picture lies unused, and every option the program's
-// help lists is described in both guides.
+// help lists is described in both guides. And the sources against the
+// layout they promise: platform code only in platform files.
 #include "UnitClient.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QRegularExpression>
 #include <QSet>
 #include <QtTest>
+
+#include <algorithm>
 
 namespace {
 
@@ -58,6 +62,54 @@ QByteArray programHelp()
     return program.Wait(5000) == 0 ? out : QByteArray();
 }
 
+// Headers of the operating system's own interfaces (wildcards, any case), as
+// included with <>: a source that includes one is platform code. Standard C
+// and C++ headers are not, except <csignal>, which is the signal API.
+const QStringList SystemHeaders = {
+    // POSIX and Linux
+    QStringLiteral("unistd.h"), QStringLiteral("fcntl.h"), QStringLiteral("termios.h"),
+    QStringLiteral("termio.h"), QStringLiteral("poll.h"), QStringLiteral("signal.h"),
+    QStringLiteral("csignal"), QStringLiteral("spawn.h"), QStringLiteral("pty.h"),
+    QStringLiteral("pthread.h"), QStringLiteral("sched.h"), QStringLiteral("semaphore.h"),
+    QStringLiteral("netdb.h"), QStringLiteral("ifaddrs.h"), QStringLiteral("dirent.h"),
+    QStringLiteral("dlfcn.h"), QStringLiteral("pwd.h"), QStringLiteral("grp.h"),
+    QStringLiteral("syslog.h"), QStringLiteral("utmp.h"), QStringLiteral("libgen.h"),
+    QStringLiteral("sys/*"), QStringLiteral("netinet/*"), QStringLiteral("arpa/*"),
+    QStringLiteral("net/*"), QStringLiteral("linux/*"), QStringLiteral("asm/*"),
+    QStringLiteral("bits/*"),
+    // Windows
+    QStringLiteral("win*.h"), QStringLiteral("ws2*.h"), QStringLiteral("mswsock.h"),
+    QStringLiteral("iphlpapi.h"), QStringLiteral("io.h"), QStringLiteral("process.h"),
+    QStringLiteral("conio.h"), QStringLiteral("direct.h"), QStringLiteral("setupapi.h"),
+    QStringLiteral("devguid.h"), QStringLiteral("ntddser.h"), QStringLiteral("shlobj.h"),
+    QStringLiteral("*api.h"), QStringLiteral("ioapiset.h"), QStringLiteral("afunix.h"),
+};
+
+bool isSystemHeader(const QString& name)
+{
+    static const QList<QRegularExpression> patterns = [] {
+        QList<QRegularExpression> all;
+        for (const QString& header : SystemHeaders)
+            all << QRegularExpression(QRegularExpression::wildcardToRegularExpression(header),
+                                      QRegularExpression::CaseInsensitiveOption);
+        return all;
+    }();
+    return std::any_of(patterns.begin(), patterns.end(),
+                       [&](const QRegularExpression& p) { return p.match(name).hasMatch(); });
+}
+
+// The system headers a source includes.
+QStringList systemIncludes(const QString& path)
+{
+    static const QRegularExpression include(QStringLiteral("^\\s*#\\s*include\\s*<([^>]+)>"),
+                                            QRegularExpression::MultilineOption);
+    QStringList found;
+    for (const auto& m : include.globalMatch(readText(path)))
+        if (isSystemHeader(m.captured(1)))
+            found << m.captured(1);
+    return found;
+}
+
 } // namespace
 
 class TestGuide : public QObject {
@@ -99,6 +151,33 @@ private slots:
                     missing << name;
             QVERIFY2(missing.isEmpty(), qPrintable(QStringLiteral("%1 does not describe %2").arg(guide, listed(missing))));
         }
+    }
+
+    // The system is called only behind the seams: a source that includes a
+    // system header is a platform file, named *Posix.cpp or *Win32.cpp.
+    void systemHeadersOnlyInPlatformFiles()
+    {
+        static const QRegularExpression platformFile(QStringLiteral("(Posix|Win32)\\.cpp$"));
+        const QString src = QStringLiteral(PARLOTEL_SOURCE_DIR "/src/");
+        QStringList outside;
+        int platformFiles = 0;
+        QDirIterator it(src, {QStringLiteral("*.cpp"), QStringLiteral("*.h")}, QDir::Files,
+                        QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            const QString path = it.next();
+            const QStringList headers = systemIncludes(path);
+            if (headers.isEmpty())
+                continue;
+            if (platformFile.match(path).hasMatch())
+                ++platformFiles;
+            else
+                outside << QStringLiteral("%1 (%2)").arg(path.mid(src.size()), headers.join(QStringLiteral(", ")));
+        }
+        outside.sort();
+        QVERIFY2(outside.isEmpty(), qPrintable(QStringLiteral("system headers outside platform files: ")
+                                                + outside.join(QStringLiteral("; "))));
+        // The scan itself sees the platform files' own includes.
+        QVERIFY2(platformFiles > 0, "no platform file includes a system header: the scan finds nothing");
     }
 };
 

@@ -1,6 +1,6 @@
 #include "FaultRig.h"
 
-#include "serial/SpSystem.h"
+#include "serial/SpDeviceNames.h"
 #include "session/AAMenu.h"
 #include "window/Unit1.h"
 

@@ -1,6 +1,6 @@
 #include "FuzzSupport.h"
 
-#include "serial/SpSystem.h"
+#include "serial/SpSync.h"
 
 #include <QApplication>
 

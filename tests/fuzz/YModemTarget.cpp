@@ -13,7 +13,7 @@
 #include "FuzzSupport.h"
 #include "FuzzTargets.h"
 #include "TestSupport.h"
-#include "serial/SpSystem.h"
+#include "serial/SpSync.h"
 #include "transfer/SpProtocol.h"
 
 #include <QDir>

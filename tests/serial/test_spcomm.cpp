@@ -5,6 +5,7 @@
 // bytes in the event thread.
 #include "TestSupport.h"
 #include "serial/SpComm.h"
+#include "serial/SpDeviceNames.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -13,9 +14,11 @@
 #include <QtTest>
 
 #include <condition_variable>
+#include <cstring>
 #include <fcntl.h>
 #include <mutex>
 #include <memory>
+#include <optional>
 #include <termios.h>
 #include <unistd.h>
 
@@ -50,6 +53,17 @@ QString errorOf(const std::function<void()>& action)
         return e.Message();
     }
     return {};
+}
+
+// How the port sorts the failure of its opening; nullopt when it opened.
+std::optional<TSpFailure> openFailure(TSpComm& port)
+{
+    try {
+        port.Open();
+    } catch (const ESpCommError& e) {
+        return e.Failure();
+    }
+    return std::nullopt;
 }
 
 void openOn(TSpComm& port, const TPtyPair& pty)
@@ -171,7 +185,12 @@ private slots:
         port.SetPortNum(3);
         QCOMPARE(errorOf([&] { port.Open(); }),
                  QStringLiteral("Specified device not found (/dev/parlotel-missing-3)."));
+        QCOMPARE(openFailure(port), TSpFailure::NotFound);
         QVERIFY(!port.IsOpen());
+        // Never taken for a path; the network device is not built yet.
+        port.SetDeviceName(QStringLiteral("tcp://localhost:%d"));
+        QCOMPARE(errorOf([&] { port.Open(); }),
+                 QStringLiteral("Network connections are not supported yet (tcp://localhost:3)."));
 
         // "COMn" goes through the settings; messages name the device tried.
         QSettings(QStringLiteral("pt71qm")).setValue(QStringLiteral("Devices/COM7"), pty.SlavePath());
@@ -189,6 +208,7 @@ private slots:
         const QString held = errorOf([&] { second.Open(); });
         QVERIFY2(held.startsWith(QStringLiteral("Can't open specified device %1 (Error %2, ")
                                      .arg(pty.SlavePath()).arg(EWOULDBLOCK)), qPrintable(held));
+        QCOMPARE(openFailure(second), TSpFailure::Busy);
         QVERIFY(!second.IsOpen());
         port.Close();
         second.Open(); // released at once by Close
@@ -220,7 +240,7 @@ private slots:
         QVERIFY(t.c_iflag & IXON);
 
         // What the platform lacks is refused, never approximated.
-        const QString dcb = QStringLiteral("Error writing dcb (%1), %2").arg(EINVAL).arg(spErrorText(EINVAL));
+        const QString dcb = QStringLiteral("Error writing dcb (%1), %2").arg(EINVAL).arg(QString::fromLocal8Bit(std::strerror(EINVAL)));
         QCOMPARE(errorOf([&] { port.SetUserBaudrate(14400); }), dcb);
         QCOMPARE(port.Baudrate(), brUser);
         QVERIFY(deviceAttributes(pty.SlavePath(), t));

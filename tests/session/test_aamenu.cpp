@@ -4,12 +4,13 @@
 #include "TestSupport.h"
 #include "session/AAMenu.h"
 #include "session/Comm.h"
-#include "serial/SpSystem.h"
+#include "serial/SpSync.h"
 
 #include <QtTest>
 
 #include <atomic>
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <mutex>
 #include <thread>
@@ -416,7 +417,7 @@ private slots:
         QCOMPARE(sink.Log(), QStringList({"E: COM2: Не удалось открыть порт.\nНет доступа к порту " + denied
                                           + ": войдите в группу dialout (sudo adduser $USER dialout) и войдите в "
                                             "систему заново.\nCan't open specified device " + denied + " (Error 13, "
-                                          + spErrorText(EACCES) + ")"}));
+                                          + QString::fromLocal8Bit(std::strerror(EACCES)) + ")"}));
         QCOMPARE(levels, QList<int>({1, 1, 0}));
 
         sink.Clear();

@@ -1,7 +1,7 @@
 // The generic parameter job: its cycle by state, its defaults, and the grid it
 // shows its value in.
 #include "TestSupport.h"
-#include "serial/SpSystem.h"
+#include "serial/SpSync.h"
 #include "session/Joint1.h"
 #include "ui/StringGrid.h"
 

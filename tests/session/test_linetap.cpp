@@ -3,7 +3,7 @@
 // played through it answers waits at once, lets one run out, or hangs up for
 // good, without any wait costing its time.
 #include "TestSupport.h"
-#include "serial/SpSystem.h"
+#include "serial/SpSync.h"
 #include "session/AAMenu.h"
 #include "session/Comm.h"
 #include "session/UnitDialog.h"

@@ -2,7 +2,7 @@
 // the busy bracket's nesting.
 #include "TestSupport.h"
 #include "session/Server.h"
-#include "serial/SpSystem.h"
+#include "serial/SpSync.h"
 
 #include <QCoreApplication>
 #include <QThread>

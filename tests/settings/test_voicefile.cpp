@@ -3,7 +3,7 @@
 // hook, and the unit's result line after it, each followed by a read-back
 // unless the line never came.
 #include "ScriptedUnit.h"
-#include "serial/SpSystem.h"
+#include "serial/SpSync.h"
 #include "session/UnitDialog.h"
 #include "settings/VoiceFile.h"
 #include "ui/StringGrid.h"

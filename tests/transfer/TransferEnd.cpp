@@ -1,6 +1,6 @@
 #include "TransferEnd.h"
 
-#include "serial/SpSystem.h"
+#include "serial/SpSync.h"
 
 #include <QFile>
 

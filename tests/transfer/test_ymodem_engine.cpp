@@ -5,7 +5,7 @@
 #include "ByteRelay.h"
 #include "TestSupport.h"
 #include "TransferEnd.h"
-#include "serial/SpSystem.h"
+#include "serial/SpSync.h"
 #include "transfer/SpCrc16.h"
 
 #include <QDir>

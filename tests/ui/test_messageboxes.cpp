@@ -2,7 +2,7 @@
 // as jobs raise them, and answered through the modal-dialog driver.
 #include "GuiTestSupport.h"
 #include "TestSupport.h"
-#include "serial/SpSystem.h"
+#include "serial/SpSync.h"
 #include "session/Password.h"
 #include "session/Server.h"
 #include "ui/WindowMessageSink.h"

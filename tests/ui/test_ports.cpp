@@ -3,7 +3,7 @@
 #include "GuiTestSupport.h"
 #include "ui/Ports.h"
 #include "ui/RadioGroup.h"
-#include "serial/SpSystem.h"
+#include "serial/SpDeviceNames.h"
 
 #include <QComboBox>
 #include <QRadioButton>

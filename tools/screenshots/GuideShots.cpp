@@ -3,7 +3,7 @@
 #include "GuiTestSupport.h"
 #include "TestFiles.h"
 #include "WindowRig.h"
-#include "serial/SpSystem.h"
+#include "serial/SpDeviceNames.h"
 #include "session/AAMenu.h"
 #include "session/MessageSink.h"
 #include "session/Password.h"

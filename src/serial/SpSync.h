@@ -1,10 +1,8 @@
 #pragma once
-// Platform layer of the serial library: running a call in the main thread while
-// the caller waits (plain, and through a gate that a closing port can shut), the
-// main thread's own waits that keep the window alive, thread priorities, and the
-// POSIX serial device calls behind the port.
-
-#include <QString>
+// The library's threads and the main thread: running a call in the main thread
+// while the caller waits (plain, and through a gate that a closing port can
+// shut), the main thread's own waits that keep the window alive, and thread
+// priorities. No device is touched here.
 
 #include <functional>
 #include <memory>
@@ -68,67 +66,3 @@ int spCurrentThreadId();
 // Best effort: raising a thread above normal needs privileges that a desktop
 // user usually lacks, and the line works the same without them.
 void spSetThreadPriority(int threadId, TSpThreadPriority priority);
-
-// "COM%d" with 2 gives "COM2": the first "%d" takes the number; a pattern
-// without it is used unchanged.
-QString spFormatDeviceName(const QString& pattern, int portNum);
-// The device a name stands for: "/..." as it stands; "COMn" through this run's
-// override (spOverrideDevice), else the setting Devices/COMn when present, else
-// {devRoot}/ttyUSB{n-1} when that exists, else {devRoot}/ttyS{n-1}; anything
-// else unchanged.
-QString spResolveDevice(const QString& name, const QString& devRoot = QStringLiteral("/dev"));
-// The device "COMn" stands for when nothing is assigned to it.
-QString spAutomaticComDevice(int port, const QString& devRoot = QStringLiteral("/dev"));
-// Points "COMn" at device for the rest of this run, ahead of the stored setting
-// and without touching it (the demo mode's emulated unit); an empty device
-// removes the override.
-void spOverrideDevice(int port, const QString& device);
-
-// The line settings as the device layer applies them.
-struct TSpLineSettings {
-    int BitRate = 19200;
-    int Parity = 0;   // 0 none, 1 odd, 2 even, 3 mark, 4 space
-    int DataBits = 8; // 5 to 8
-    int StopBits = 0; // 0 one, 1 one and a half, 2 two
-    bool HardwareFlow = false;
-    bool XonXoffOut = false;
-    bool XonXoffIn = false;
-    bool ParityCheck = false;
-    unsigned char XonChar = 17;
-    unsigned char XoffChar = 19;
-    bool Dtr = false; // line held on
-    bool Rts = false;
-};
-
-// Every function below returns 0 or the errno of the failed call.
-
-// Opens for exclusive use, non-blocking, with DTR and RTS dropped.
-int spOpenDevice(const QString& path, int& fd);
-// Gives up the exclusive use at once; the descriptor itself is closed by its
-// last user with ::close.
-void spReleaseDevice(int fd);
-// Raw mode with the given settings; EINVAL for a setting the platform lacks.
-int spApplyLineSettings(int fd, const TSpLineSettings& settings);
-// Reads return at once with whatever is waiting.
-int spSetImmediateReads(int fd);
-int spBytesWaiting(int fd, int& count);
-int spBytesUnsent(int fd, int& count);
-// code: 1 abort writes, 2 abort reads, 4 clear output, 8 clear input.
-int spPurgeDevice(int fd, int code);
-QString spErrorText(int err);
-
-// A descriptor that poll() sees readable once signalled: how another thread
-// wakes a thread that sleeps in poll() on the device.
-class TSpWakeFd {
-public:
-    TSpWakeFd();
-    ~TSpWakeFd();
-    TSpWakeFd(const TSpWakeFd&) = delete;
-    TSpWakeFd& operator=(const TSpWakeFd&) = delete;
-    int Fd() const { return m_fd; }
-    void Signal() const;
-    void Drain() const;
-
-private:
-    int m_fd = -1;
-};

@@ -1,0 +1,62 @@
+#include "SpDeviceNames.h"
+
+#include <QFileInfo>
+#include <QMap>
+#include <QRegularExpression>
+#include <QSettings>
+
+#include <mutex>
+
+QString spFormatDeviceName(const QString& pattern, int portNum)
+{
+    const qsizetype at = pattern.indexOf(QLatin1String("%d"));
+    if (at < 0)
+        return pattern;
+    return pattern.left(at) + QString::number(portNum) + pattern.mid(at + 2);
+}
+
+namespace {
+
+std::mutex g_overrideMutex;
+QMap<int, QString> g_overrides;
+
+QString overriddenDevice(int port)
+{
+    std::lock_guard lock(g_overrideMutex);
+    return g_overrides.value(port);
+}
+
+} // namespace
+
+void spOverrideDevice(int port, const QString& device)
+{
+    std::lock_guard lock(g_overrideMutex);
+    if (device.isEmpty())
+        g_overrides.remove(port);
+    else
+        g_overrides.insert(port, device);
+}
+
+QString spAutomaticComDevice(int port, const QString& devRoot)
+{
+    const QString usb = QStringLiteral("%1/ttyUSB%2").arg(devRoot).arg(port - 1);
+    if (QFileInfo::exists(usb))
+        return usb;
+    return QStringLiteral("%1/ttyS%2").arg(devRoot).arg(port - 1);
+}
+
+QString spResolveDevice(const QString& name, const QString& devRoot)
+{
+    static const QRegularExpression comName(QStringLiteral("^COM([1-9][0-9]*)$"));
+    const auto match = comName.match(name);
+    if (!match.hasMatch())
+        return name;
+    const int port = match.captured(1).toInt();
+    if (const QString overridden = overriddenDevice(port); !overridden.isEmpty())
+        return overridden;
+    QSettings settings(QStringLiteral("pt71qm"));
+    const QString mapped = settings.value(QStringLiteral("Devices/") + name).toString();
+    if (!mapped.isEmpty())
+        return mapped;
+    return spAutomaticComDevice(port, devRoot);
+}

@@ -85,7 +85,7 @@ std::vector<std::unique_ptr<TJoint1>> MakeSysParamJobs(TForm1& window)
             job = std::move(choice);
         }
         job->Code = code;
-        job->Mode = 6;
+        job->Mode = Unit::umSys;
         job->GridRef = &window.sgSysParams;
         job->Col = 2;
         job->Row = row++;

@@ -41,7 +41,8 @@ std::optional<TUnitSnapshot> LoadBackup(TForm1& window, const QString& path, QSt
 QString MenuName(int code)
 {
     static const char* const greetings[] = {"day greeting", "night greeting", "holiday greeting"};
-    return code >= 20 ? QString::fromLatin1(greetings[code - 20]) : QStringLiteral("menu %1").arg(code);
+    return Unit::Greetings.Contains(code) ? QString::fromLatin1(greetings[code - Unit::Greetings.First])
+                                          : QStringLiteral("menu %1").arg(code);
 }
 
 QString MenuText(const TUnitSnapshot::TMenu& menu)

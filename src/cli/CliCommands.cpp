@@ -3,6 +3,7 @@
 #include "Backup.h"
 #include "JobRunner.h"
 #include "ScalarSetting.h"
+#include "session/UnitDialog.h"
 #include "settings/ClockJob.h"
 #include "settings/Dialogue.h"
 #include "settings/ListDlg.h"
@@ -16,7 +17,6 @@
 namespace {
 
 const QString ClockFormat = QStringLiteral("yyyy-MM-dd HH:mm:ss");
-const QString SystemOnlyRefusal = QStringLiteral("Операция возможна только в системном режиме.");
 
 std::optional<TScalarSetting> SettingOf(TForm1& window, const QString& codeText, QString& error)
 {
@@ -52,7 +52,7 @@ std::optional<std::pair<TScalarSetting, QString>> Assignment(TForm1& window, con
 bool Reachable(const TJobRunner& runner, const TScalarSetting& setting, QString& error)
 {
     if (setting.SystemOnly() && !runner.SystemLevel()) {
-        error = SystemOnlyRefusal;
+        error = Unit::SystemOnlyRefusal;
         return false;
     }
     return true;

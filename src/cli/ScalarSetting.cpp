@@ -1,5 +1,6 @@
 #include "ScalarSetting.h"
 
+#include "session/UnitDialog.h"
 #include "settings/CheckJob.h"
 #include "settings/ChoiceJob.h"
 #include "settings/DirectoryJobs.h"
@@ -17,8 +18,6 @@ namespace {
 const QString NotAssignedCode = QStringLiteral("не назначен");
 const QString NotAssignedDigits = QStringLiteral("Не назначен");
 constexpr int KeyZero = 10; // the call code of the key 0
-constexpr int FirstAdminCode = 100; // 100 to 124: numbers, holiday flag, schedule
-constexpr int LastAdminCode = 124;
 
 // The kind of a catalogue job; nothing for the jobs that are no single setting.
 std::optional<TScalarSetting::TKind> KindOf(TJoint1* job)
@@ -87,12 +86,12 @@ int TScalarSetting::Code() const
 
 bool TScalarSetting::SystemOnly() const
 {
-    return Code() < FirstAdminCode || Code() > LastAdminCode;
+    return Unit::SystemOnly(m_job->Mode, Code());
 }
 
 QString TScalarSetting::CodeText() const
 {
-    return Code() < FirstAdminCode ? QString::asprintf("%.2d", Code()) : QString::number(Code());
+    return Code() < Unit::NumbersPage.First ? QString::asprintf("%.2d", Code()) : QString::number(Code());
 }
 
 QString TScalarSetting::Shown() const

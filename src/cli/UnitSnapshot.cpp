@@ -2,6 +2,7 @@
 
 #include "JobRunner.h"
 #include "ScalarSetting.h"
+#include "session/UnitDialog.h"
 #include "settings/ListDlg.h"
 #include "settings/MailDlg.h"
 #include "settings/MenuDlg.h"
@@ -22,11 +23,7 @@ namespace {
 
 const QString FormatName = QStringLiteral("parlotel-backup");
 constexpr int Keys = TMenuDlg::KeyCount;
-constexpr int LastMenuCode = 22; // greetings 20 to 22 after menus 0 to 19
-constexpr int LastMenuNumber = 19;
 constexpr int LongestMailbox = 120 * 60; // seconds; the dialogs offer 1 to 120 minutes
-constexpr int FirstRecording = 60; // the service messages 60 to 73
-constexpr int LastRecording = 73;
 
 std::vector<TFile*> RecordingJobs(TForm1& window)
 {
@@ -198,7 +195,7 @@ private:
     static bool ValidItem(const QString& item)
     {
         static const QRegularExpression form(QStringLiteral("^(-|M[0-9]{1,2}|[NLG][0-9]{1,8})$"));
-        return form.match(item).hasMatch() && (item[0] != QLatin1Char('M') || item.mid(1).toInt() <= LastMenuNumber);
+        return form.match(item).hasMatch() && (item[0] != QLatin1Char('M') || Unit::Menus.Contains(item.mid(1).toInt()));
     }
 
     bool Menus(const QJsonValue& value, TUnitSnapshot& s)
@@ -215,7 +212,7 @@ private:
             menu.File = json.value(QStringLiteral("file")).toString();
             for (const QJsonValue& item : json.value(QStringLiteral("items")).toArray())
                 menu.Items << item.toString();
-            const bool valid = number && code >= 0 && code <= LastMenuCode && menu.Tc >= 0
+            const bool valid = number && Unit::MenuCodes.Contains(code) && menu.Tc >= 0
                 && menu.Items.size() == Keys && std::all_of(menu.Items.cbegin(), menu.Items.cend(), ValidItem);
             if (!valid)
                 return Bad(QStringLiteral("menu \"%1\" is not a valid menu").arg(it.key()));
@@ -250,7 +247,7 @@ private:
         for (auto it = json.begin(); it != json.end(); ++it) {
             bool number = false;
             const int code = it.key().toInt(&number);
-            if (!number || code < FirstRecording || code > LastRecording || !it.value().isString())
+            if (!number || !Unit::ServiceMessages.Contains(code) || !it.value().isString())
                 return Bad(QStringLiteral("recording \"%1\" is not a service message").arg(it.key()));
             s.Recordings[code] = it.value().toString();
         }

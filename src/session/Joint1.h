@@ -5,10 +5,9 @@
 // steps; some add states of their own.
 
 #include "session/Server.h"
+#include "session/UnitDialog.h"
 
 #include <QString>
-
-#include <cstdint>
 
 class TStringGrid;
 
@@ -19,9 +18,9 @@ public:
     int Row = 0;
     // Where the window keeps the grid that shows the value; looked up at every use.
     TStringGrid* const* GridRef = nullptr;
-    // The unit menu the job needs (6 system, 7 list, 8 mail, 9 menus, 10 clock;
-    // 0 is undefined and refused by the session).
-    uint8_t Mode = 0;
+    // The unit menu the job needs (system, list, mail, menus or clock;
+    // undefined is refused by the session).
+    Unit::TUnitMode Mode = Unit::umUndefined;
 
     bool Process() override;
     bool NeedsMainThread() override;

@@ -24,7 +24,7 @@ int pairAt(const QByteArray& text, int pair)
 
 TClock::TClock()
 {
-    Mode = 10;
+    Mode = Unit::umTime;
 }
 
 bool TClock::Process()

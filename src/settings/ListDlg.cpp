@@ -19,7 +19,7 @@ constexpr int RemoveErrors = 215;
 
 TListDlg::TListDlg()
 {
-    Mode = 7;
+    Mode = Unit::umList;
 }
 
 bool TListDlg::Process()

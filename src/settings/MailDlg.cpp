@@ -19,7 +19,7 @@ constexpr int UnknownReply = 226;
 
 TMailDlg::TMailDlg()
 {
-    Mode = 8;
+    Mode = Unit::umMail;
 }
 
 bool TMailDlg::Process()

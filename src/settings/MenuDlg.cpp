@@ -17,8 +17,6 @@ constexpr int Writing = 2;
 constexpr int Showing = 4;
 constexpr int DeletingMessage = 21;
 constexpr int Uploading = 31;
-constexpr int NameColumn = 1;
-constexpr int FirstKeyColumn = 2;
 
 QByteArray keyDigit(int key)
 {
@@ -29,7 +27,7 @@ QByteArray keyDigit(int key)
 
 TMenuDlg::TMenuDlg()
 {
-    Mode = 9;
+    Mode = Unit::umMenu;
 }
 
 bool TMenuDlg::Process()

@@ -5,6 +5,7 @@
 #include "Unit1.h"
 #include "session/AAMenu.h"
 #include "session/MessageSink.h"
+#include "session/UnitDialog.h"
 #include "settings/CheckJob.h"
 #include "settings/DirectoryJobs.h"
 #include "settings/ListDlg.h"
@@ -21,10 +22,6 @@
 
 namespace {
 
-const QString SystemOnlyRefusal = QStringLiteral("Операция возможна только в системном режиме.");
-
-// Columns 2 to 11 of the greetings and menus stand for the keys 0 to 9.
-constexpr int FirstKeyColumn = 2;
 constexpr int FileNameColumn = 1;
 
 // Every job of one column of a grid, rows 1 to the last, skipping empty cells.
@@ -104,7 +101,7 @@ bool TForm1::SystemOnly() const
 {
     if (SystemLevel())
         return true;
-    ErrorBox(SystemOnlyRefusal);
+    ErrorBox(Unit::SystemOnlyRefusal);
     return false;
 }
 
@@ -225,7 +222,7 @@ void TForm1::KeyGridDblClick(TStringGrid* grid)
         UploadFlow(job);
         return;
     }
-    job->EditedKey = col - FirstKeyColumn;
+    job->EditedKey = col - TMenuDlg::FirstKeyColumn;
     Run(job, TMenuDlg::EditKey);
 }
 

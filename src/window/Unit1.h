@@ -268,7 +268,7 @@ private:
     void BindNumbersPage();
     void BindGreetings();
     void BindMenus();
-    void BindKeyGrid(TStringGrid* const* gridRef, int rows, int firstCode);
+    void BindKeyGrid(TStringGrid* const* gridRef, Unit::TCodeRange codes);
     void BindMailPage();
     void BindSysParams();
     void BindSchedule();

@@ -42,7 +42,7 @@ private slots:
         QVERIFY(TLine(unit.Pty()).LoginTo("1234", "SYS")); // the unit stays in its system menu
         TJobRunner runner(unit.Pty());
         auto run = [&](TJoint1& job, int state) {
-            job.Mode = 6;
+            job.Mode = Unit::umSys;
             return runner.Run(job, state);
         };
         TStringGrid grid;

@@ -143,7 +143,7 @@ int main(int argc, char** argv)
             std::fprintf(stderr, "bench_connect: no version shown\n");
         const TRun params = Measure(unit, gaps, [&] {
             for (const auto& job : jobs) {
-                job->State = 3;
+                job->State = TJoint1::Read;
                 window.Session()->Submit(job.get());
             }
             window.Server()->WaitIdle();

@@ -117,7 +117,7 @@ private:
             }
             Change(QStringLiteral("setting ") + setting->CodeText(), Shown(*setting, held), Shown(*setting, text), [&] {
                 setting->Assign(*wanted);
-                return m_runner.Run(setting->Job(), 2) && setting->Raw() == *wanted;
+                return m_runner.Run(setting->Job(), TJoint1::Write) && setting->Raw() == *wanted;
             });
         }
     }
@@ -206,7 +206,7 @@ private:
                 job->TC = menu.Tc;
                 for (int key = 0; key < TMenuDlg::KeyCount; ++key)
                     job->Items[key] = menu.Items[key].toLatin1();
-                if (!m_runner.Run(job, 2))
+                if (!m_runner.Run(job, TJoint1::Write))
                     return false;
                 TUnitSnapshot::TMenu read{job->TC, {}, {}};
                 for (const QByteArray& item : job->Items)

@@ -69,7 +69,7 @@ bool Get(TForm1& window, const QString& argument, QString& error)
     TJobRunner runner(window);
     if (!setting || !Reachable(runner, *setting, error))
         return false;
-    if (!runner.Run(setting->Job(), 3)) {
+    if (!runner.Run(setting->Job(), TJoint1::Read)) {
         error = QStringLiteral("Параметр %1 не прочитан").arg(setting->CodeText());
         return false;
     }
@@ -91,7 +91,7 @@ bool Set(TForm1& window, const QString& argument, QString& error)
     const auto& [setting, raw] = *assignment;
     setting.Assign(raw);
     // Written with the job's own write, then read back by it.
-    const bool ran = runner.Run(setting.Job(), 2);
+    const bool ran = runner.Run(setting.Job(), TJoint1::Write);
     if (!ran || setting.Raw() != raw) {
         error = QStringLiteral("Устройство не приняло значение параметра %1; в устройстве: \"%2\"")
                     .arg(setting.CodeText(), setting.Shown());
@@ -118,7 +118,7 @@ bool ReadClock(TJobRunner& runner, QString& error)
     TClock clock;
     QDate date;
     QTime time;
-    if (!runner.Run(&clock, 3) || !TClock::ParseClockString(clock.ClockString, date, time)) {
+    if (!runner.Run(&clock, TJoint1::Read) || !TClock::ParseClockString(clock.ClockString, date, time)) {
         error = QStringLiteral("Часы устройства не прочитаны");
         return false;
     }
@@ -145,7 +145,7 @@ bool ClockSet(TForm1& window, const QString& argument, QString& error)
     TJobRunner runner(window);
     TClock clock;
     clock.ClockString = TClock::MakeClockString(when->date(), when->time());
-    if (!runner.Run(&clock, 2)) {
+    if (!runner.Run(&clock, TJoint1::Write)) {
         error = QStringLiteral("Устройство не приняло время");
         return false;
     }
@@ -155,7 +155,7 @@ bool ClockSet(TForm1& window, const QString& argument, QString& error)
 bool List(TForm1& window, const QString&, QString& error)
 {
     TJobRunner runner(window);
-    if (!runner.Run(window.ListJob, 3)) {
+    if (!runner.Run(window.ListJob, TJoint1::Read)) {
         error = QStringLiteral("Добавочные номера не прочитаны");
         return false;
     }
@@ -168,7 +168,7 @@ bool Mailboxes(TForm1& window, const QString&, QString& error)
 {
     TJobRunner runner(window);
     const TMailDlg& mail = *window.MailJob;
-    if (!runner.Run(window.MailJob, 3)) {
+    if (!runner.Run(window.MailJob, TJoint1::Read)) {
         error = QStringLiteral("Почтовые ящики не прочитаны");
         return false;
     }

@@ -159,7 +159,7 @@ TCommandOutcome DownloadCommand(TForm1& window, const QStringList& arguments, QS
     if (!job)
         return false;
     // The name on the unit first: nothing recorded, nothing to receive.
-    job->State = 3;
+    job->State = TJoint1::Read;
     window.Session()->Submit(job);
     window.Server()->WaitIdle();
     if (job->FileName.isEmpty()) {

@@ -39,7 +39,7 @@ bool ReadSettings(TForm1& window, TJobRunner& runner, TUnitSnapshot& snapshot, Q
     for (const TScalarSetting& setting : TScalarSetting::All(window)) {
         if (setting.SystemOnly() && !snapshot.System)
             continue;
-        if (!runner.Run(setting.Job(), 3)) {
+        if (!runner.Run(setting.Job(), TJoint1::Read)) {
             error = QStringLiteral("Не удалось прочитать параметр %1").arg(setting.CodeText());
             return false;
         }
@@ -50,7 +50,7 @@ bool ReadSettings(TForm1& window, TJobRunner& runner, TUnitSnapshot& snapshot, Q
 
 bool ReadExtensions(TForm1& window, TJobRunner& runner, TUnitSnapshot& snapshot, QString& error)
 {
-    if (!runner.Run(window.ListJob, 3)) {
+    if (!runner.Run(window.ListJob, TJoint1::Read)) {
         error = QStringLiteral("Не удалось прочитать добавочные номера");
         return false;
     }
@@ -61,7 +61,7 @@ bool ReadExtensions(TForm1& window, TJobRunner& runner, TUnitSnapshot& snapshot,
 bool ReadMenus(TForm1& window, TJobRunner& runner, TUnitSnapshot& snapshot, QString& error)
 {
     for (const auto& [code, job] : MenuJobs(window)) {
-        if (!runner.Run(job, 3)) {
+        if (!runner.Run(job, TJoint1::Read)) {
             error = QStringLiteral("Не удалось прочитать меню %1").arg(code);
             return false;
         }
@@ -77,7 +77,7 @@ bool ReadMenus(TForm1& window, TJobRunner& runner, TUnitSnapshot& snapshot, QStr
 bool ReadMail(TForm1& window, TJobRunner& runner, TUnitSnapshot& snapshot, QString& error)
 {
     const TMailDlg& mail = *window.MailJob;
-    if (!runner.Run(window.MailJob, 3)) {
+    if (!runner.Run(window.MailJob, TJoint1::Read)) {
         error = QStringLiteral("Не удалось прочитать почтовые ящики");
         return false;
     }
@@ -90,7 +90,7 @@ bool ReadMail(TForm1& window, TJobRunner& runner, TUnitSnapshot& snapshot, QStri
 bool ReadRecordings(TForm1& window, TJobRunner& runner, TUnitSnapshot& snapshot, QString& error)
 {
     for (TFile* job : RecordingJobs(window)) {
-        if (!runner.Run(job, 3)) {
+        if (!runner.Run(job, TJoint1::Read)) {
             error = QStringLiteral("Не удалось прочитать запись %1").arg(job->Code);
             return false;
         }

@@ -6,30 +6,45 @@
 bool TJoint1::Process()
 {
     switch (State) {
-    case 1:
+    case Edit:
         Input();
         return false;
-    case 2:
+    case Write:
         SetP();
-        State = 3;
+        State = Read;
         return false;
-    case 3:
+    case Read:
         GetP();
-        State = 4;
+        State = Show;
         return false;
-    case 4:
+    case Show:
         Output();
         State = 0;
         return true;
     default:
-        State = 0;
+        EndRun();
         return true;
     }
 }
 
 bool TJoint1::NeedsMainThread()
 {
-    return State == 1 || State == 4;
+    return State == Edit || State == Show || State >= FirstErrorState;
+}
+
+QString TJoint1::ErrorText(int) const
+{
+    return {};
+}
+
+void TJoint1::EndRun()
+{
+    if (State >= FirstErrorState) {
+        const QString text = ErrorText(State);
+        if (!text.isEmpty())
+            ErrorBox(text);
+    }
+    State = 0;
 }
 
 void TJoint1::Input()

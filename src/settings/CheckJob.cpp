@@ -9,7 +9,7 @@ void TCheck::Input()
     State = 0;
     if (QCheckBox* box = CheckBox()) {
         Value = box->isChecked() ? 1 : 0;
-        State = 2;
+        State = Write;
     }
 }
 

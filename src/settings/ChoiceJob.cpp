@@ -16,7 +16,7 @@ void TChoice::Input()
         return;
     // Written even when unchanged: OK is how the user asks to set it again.
     ItemIndex = dialog.RadioGroup1->ItemIndex();
-    State = 2;
+    State = Write;
 }
 
 void TChoice::GetP()

@@ -30,35 +30,28 @@ TClock::TClock()
 bool TClock::Process()
 {
     switch (State) {
-    case 1:
+    case Edit:
         Input();
         break;
-    case 2:
+    case Write:
         SetP();
         break;
-    case 3:
+    case Read:
         GetP();
         break;
-    case 4:
+    case Show:
         Output();
         State = 0;
         break;
     default:
-        if (State >= 200)
-            Dialogue::ReportError(ErrorText(State));
-        State = 0;
+        EndRun();
     }
     return State == 0;
 }
 
-bool TClock::NeedsMainThread()
-{
-    return State == 1 || State == 4 || State >= 200;
-}
-
 void TClock::Input()
 {
-    State = 2;
+    State = Write;
 }
 
 // Both waits together stay below the clock window's reading interval.
@@ -75,7 +68,7 @@ void TClock::GetP()
         State = 202;
     else {
         ClockString = reply;
-        State = 4;
+        State = Show;
     }
 }
 
@@ -129,7 +122,7 @@ bool TClock::ParseClockString(const QByteArray& text, QDate& date, QTime& time)
     return date.isValid() && time.isValid();
 }
 
-QString TClock::ErrorText(int state)
+QString TClock::ErrorText(int state) const
 {
     switch (state) {
     case 200: return QStringLiteral("Time: No echo at command");

@@ -21,8 +21,9 @@ public:
     QTimeEdit* TimePicker = nullptr;     // not owned
     QCalendarWidget* Calendar = nullptr; // not owned
 
+    // The generic states, each step setting the next state itself: the write
+    // ends the job (the clock window's next reading shows the clock).
     bool Process() override;
-    bool NeedsMainThread() override;
     // Goes straight to the write.
     void Input() override;
     void GetP() override;
@@ -35,5 +36,5 @@ public:
     static bool ParseClockString(const QByteArray& text, QDate& date, QTime& time);
 
 private:
-    static QString ErrorText(int state);
+    QString ErrorText(int state) const override;
 };

@@ -28,7 +28,7 @@ void TDirectory::Input()
         return;
     }
     Value = text;
-    State = 2;
+    State = Write;
 }
 
 void TDirectory::GetP()

@@ -25,10 +25,10 @@ TListDlg::TListDlg()
 bool TListDlg::Process()
 {
     switch (State) {
-    case 3:
+    case Read:
         GetP();
         break;
-    case 4:
+    case Show:
         Output();
         State = 0;
         break;
@@ -51,9 +51,7 @@ bool TListDlg::Process()
         Change(Unit::Remove, RemoveErrors);
         break;
     default:
-        if (State >= 200)
-            Dialogue::ReportError(ErrorText(State));
-        State = 0;
+        EndRun();
     }
     return State == 0;
 }
@@ -61,15 +59,13 @@ bool TListDlg::Process()
 bool TListDlg::NeedsMainThread()
 {
     switch (State) {
-    case 1:
-    case 4:
     case AddNumber:
     case AddRange:
     case RemoveNumber:
     case RemoveRange:
         return true;
     default:
-        return State >= 200;
+        return TJoint1::NeedsMainThread();
     }
 }
 
@@ -85,7 +81,7 @@ void TListDlg::GetP()
     else if (!Dialogue::ReadLine(line, 1000))
         State = 231;
     else
-        State = 4;
+        State = Show;
 }
 
 bool TListDlg::ReadList()
@@ -163,7 +159,7 @@ void TListDlg::Change(const QByteArray& command, int errorBase)
     else if (reply == Unit::NoFreeMem)
         State = errorBase + ReplyNoMem;
     else if (reply == Unit::Ok)
-        State = 3;
+        State = Read;
     else
         State = errorBase + ReplyUnknown;
 }

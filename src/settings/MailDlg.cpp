@@ -11,7 +11,6 @@
 
 namespace {
 
-constexpr int Showing = 4;
 constexpr int NewBoxMinutes = 15;
 constexpr int UnknownReply = 226;
 
@@ -25,10 +24,10 @@ TMailDlg::TMailDlg()
 bool TMailDlg::Process()
 {
     switch (State) {
-    case 3:
+    case Read:
         GetP();
         break;
-    case Showing:
+    case Show:
         Output();
         State = 0;
         break;
@@ -51,9 +50,7 @@ bool TMailDlg::Process()
         Change(Unit::Edit);
         break;
     default:
-        if (State >= 200)
-            Dialogue::ReportError(ErrorText(State));
-        State = 0;
+        EndRun();
     }
     return State == 0;
 }
@@ -61,14 +58,12 @@ bool TMailDlg::Process()
 bool TMailDlg::NeedsMainThread()
 {
     switch (State) {
-    case 1:
-    case Showing:
     case CreateBox:
     case DeleteBox:
     case EditBox:
         return true;
     default:
-        return State >= 200;
+        return TJoint1::NeedsMainThread();
     }
 }
 
@@ -96,7 +91,7 @@ void TMailDlg::GetP()
             }
             Mailboxes = read;
             Count = index;
-            State = Showing;
+            State = Show;
             return;
         }
         if (Unit::IsRefusal(line)) {
@@ -252,7 +247,7 @@ void TMailDlg::FinishChange()
     else if (reply == Unit::NoFreeMem)
         State = 230;
     else
-        State = reply == Unit::Ok ? 3 : 231;
+        State = reply == Unit::Ok ? Read : 231;
 }
 
 void TMailDlg::ConfirmDelete()
@@ -279,7 +274,7 @@ void TMailDlg::DeleteSelected()
     else if (reply == Unit::NotFound)
         State = 244;
     else
-        State = reply == Unit::Ok ? 3 : UnknownReply;
+        State = reply == Unit::Ok ? Read : UnknownReply;
 }
 
 QString TMailDlg::ErrorText(int state) const

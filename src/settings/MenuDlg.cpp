@@ -13,8 +13,6 @@
 
 namespace {
 
-constexpr int Writing = 2;
-constexpr int Showing = 4;
 constexpr int DeletingMessage = 21;
 constexpr int Uploading = 31;
 
@@ -33,7 +31,7 @@ TMenuDlg::TMenuDlg()
 bool TMenuDlg::Process()
 {
     switch (State) {
-    case Writing:
+    case Write:
         SetP();
         break;
     case DeleteFile:
@@ -63,7 +61,7 @@ void TMenuDlg::GetP()
     if (TFormComm* comm = FormComm())
         comm->SendGet(Code);
     if (ReadHead() && ReadRecording() && ReadItems())
-        State = Showing;
+        State = Show;
 }
 
 bool TMenuDlg::ReadHead()
@@ -198,7 +196,7 @@ void TMenuDlg::EditItem()
     if (dialog.exec() != QDialog::Accepted)
         return;
     Items[EditedKey] = ItemFrom(dialog);
-    State = Writing;
+    State = Write;
 }
 
 void TMenuDlg::PresetItem(TFormMenuItm& dialog, const QByteArray& item) const

@@ -36,7 +36,7 @@ void TNumber::Input()
     if (position == shown)
         return;
     Value = position;
-    State = 2;
+    State = Write;
 }
 
 void TNumber::GetP()
@@ -63,7 +63,7 @@ void TVFCode::Input()
     if (dialog.exec() != QDialog::Accepted || !dialog.Changed)
         return;
     Value = dialog.ChosenCode;
-    State = 2;
+    State = Write;
 }
 
 void TVFCode::Output()

@@ -34,7 +34,7 @@ public:
     QString GetText() override;
 };
 
-// Value: major × 10000 + minor × 100 + build. Only ever refreshed (state 3).
+// Value: major × 10000 + minor × 100 + build. Only ever read (Read), never edited.
 class TVersion : public TNumber {
 public:
     QLabel* StatusPanel = nullptr;

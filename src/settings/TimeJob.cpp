@@ -20,7 +20,7 @@ void TTimeDlg::Input()
     const QTime picked = dialog.DateTimePicker1->time();
     Hours = picked.hour();
     Minutes = picked.minute();
-    State = 2;
+    State = Write;
 }
 
 void TTimeDlg::GetP()

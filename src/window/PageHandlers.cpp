@@ -85,7 +85,7 @@ bool TForm1::RunSeries(const std::vector<TJoint1*>& jobs)
         m_server->WaitIdle();
         if (m_session->Level == TAAMenu::lvOff)
             break;
-        Run(job, 3);
+        Run(job, TJoint1::Read);
     }
     m_server->WaitIdle();
     EndBusy();
@@ -146,7 +146,7 @@ void TForm1::tbsMenuShow()
 void TForm1::tbsMailShow()
 {
     if (m_session->Level != TAAMenu::lvOff)
-        Run(MailJob, 3);
+        Run(MailJob, TJoint1::Read);
 }
 
 // An administrator's session must not show what an earlier system session read
@@ -199,11 +199,11 @@ void TForm1::btnAddNumClick() { Run(ListJob, TListDlg::AddNumber); }
 void TForm1::btnAddGroupClick() { Run(ListJob, TListDlg::AddRange); }
 void TForm1::btnDelNumClick() { Run(ListJob, TListDlg::RemoveNumber); }
 void TForm1::btnDelGroupClick() { Run(ListJob, TListDlg::RemoveRange); }
-void TForm1::btnOpCodeClick() { Run(OpCodeJob, 1); }
-void TForm1::btnOpNumDayClick() { Run(OpNumDayJob, 1); }
-void TForm1::btnOpNumNightClick() { Run(OpNumNightJob, 1); }
-void TForm1::btnFaxNumClick() { Run(FaxNumJob, 1); }
-void TForm1::btnAdmPwdClick() { Run(AdmPwdJob, 1); }
+void TForm1::btnOpCodeClick() { Run(OpCodeJob, TJoint1::Edit); }
+void TForm1::btnOpNumDayClick() { Run(OpNumDayJob, TJoint1::Edit); }
+void TForm1::btnOpNumNightClick() { Run(OpNumNightJob, TJoint1::Edit); }
+void TForm1::btnFaxNumClick() { Run(FaxNumJob, TJoint1::Edit); }
+void TForm1::btnAdmPwdClick() { Run(AdmPwdJob, TJoint1::Edit); }
 
 // Greetings and menus: whatever cell is current, the row's job is on column 0.
 
@@ -239,7 +239,7 @@ void TForm1::btnMenuDeleteClick() { Run(KeyGridJob(sgMenu), TFile::DeleteFile); 
 
 void TForm1::sgTimeDblClick()
 {
-    Run(sgTime->Objects(sgTime->Col(), sgTime->Row()), 1);
+    Run(sgTime->Objects(sgTime->Col(), sgTime->Row()), TJoint1::Edit);
 }
 
 // The job shows a value read from the unit with the box disabled, so only a
@@ -247,7 +247,7 @@ void TForm1::sgTimeDblClick()
 void TForm1::cbHolidayClick()
 {
     if (cbHoliday->isEnabled())
-        Run(HolidayJob, 1);
+        Run(HolidayJob, TJoint1::Edit);
 }
 
 void TForm1::btnSetTimeClick()
@@ -272,7 +272,7 @@ void TForm1::btnMailEditClick() { Run(MailJob, TMailDlg::EditBox); }
 void TForm1::sgSysParamsDblClick()
 {
     if (SystemOnly())
-        Run(sgSysParams->Objects(2, sgSysParams->Row()), 1);
+        Run(sgSysParams->Objects(2, sgSysParams->Row()), TJoint1::Edit);
 }
 
 TFile* TForm1::MessageJob() const
@@ -306,7 +306,7 @@ void TForm1::btnMessageDeleteClick()
 void TForm1::sgGreetOverrideDblClick()
 {
     if (sgGreetOverride->Col() >= 2)
-        Run(sgGreetOverride->Objects(sgGreetOverride->Col(), sgGreetOverride->Row()), 1);
+        Run(sgGreetOverride->Objects(sgGreetOverride->Col(), sgGreetOverride->Row()), TJoint1::Edit);
 }
 
 // Voice files: the file dialogs; the transfer itself belongs to the transfer

@@ -210,7 +210,7 @@ bool TForm1::Connect()
 {
     BeginBusy();
     m_session->Password.clear(); // every fresh connection asks for it
-    m_versionJob->State = 3;
+    m_versionJob->State = TJoint1::Read;
     m_session->Submit(m_versionJob.get());
     m_server->WaitIdle();
     EndBusy();

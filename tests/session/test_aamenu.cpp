@@ -137,7 +137,7 @@ private:
 
     void submit(TJoint1& job)
     {
-        job.State = 3;
+        job.State = TJoint1::Read;
         session->Submit(&job);
         QVERIFY(server->WaitIdle(30000));
     }
@@ -237,7 +237,7 @@ private slots:
         scriptLogin(unit);
         unit.Start();
         TNoteJob undefined(Unit::umUndefined);
-        undefined.State = 3;
+        undefined.State = TJoint1::Read;
         session->Submit(&undefined);
         QVERIFY(server->IdleEvent.IsSet());
         QCOMPARE(sink.Log(), QStringList({"E: Menu mode is Undefined"}));

@@ -3,28 +3,32 @@
 #include "session/MessageSink.h"
 #include "ui/StringGrid.h"
 
+// A step that sets State itself (after the unit's reply: a state of the
+// kind's own, an error state, or done) is followed; else the cycle goes on.
 bool TJoint1::Process()
 {
     switch (State) {
     case Edit:
         Input();
-        return false;
+        break;
     case Write:
         SetP();
-        State = Read;
-        return false;
+        if (State == Write)
+            State = Read;
+        break;
     case Read:
         GetP();
-        State = Show;
-        return false;
+        if (State == Read)
+            State = Show;
+        break;
     case Show:
         Output();
         State = 0;
-        return true;
+        break;
     default:
         EndRun();
-        return true;
     }
+    return State == 0;
 }
 
 bool TJoint1::NeedsMainThread()

@@ -16,7 +16,8 @@ class TJoint1 : public TJoint {
 public:
     // The generic cycle's states; a page starts a job in Edit or Read, and 0
     // is done. A kind with a dialogue of its own numbers its states from 10
-    // on, and its error states from FirstErrorState on.
+    // on, and its error states from FirstErrorState on; its Process steps
+    // those and leaves the rest to this one's.
     enum : int { Edit = 1, Write = 2, Read = 3, Show = 4 };
     static constexpr int FirstErrorState = 200;
 
@@ -44,8 +45,10 @@ public:
 protected:
     // The message of an error state; empty for a state that has none.
     virtual QString ErrorText(int state) const;
-    // How a kind's own state machine ends in any state it does not step: an
-    // error state shows its message (in the main thread, as NeedsMainThread
-    // says), and the job is done.
+
+private:
+    // How the cycle ends in any state it does not step: an error state shows
+    // its message (in the main thread, as NeedsMainThread says), and the job
+    // is done.
     void EndRun();
 };

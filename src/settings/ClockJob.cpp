@@ -27,28 +27,6 @@ TClock::TClock()
     Mode = Unit::umTime;
 }
 
-bool TClock::Process()
-{
-    switch (State) {
-    case Edit:
-        Input();
-        break;
-    case Write:
-        SetP();
-        break;
-    case Read:
-        GetP();
-        break;
-    case Show:
-        Output();
-        State = 0;
-        break;
-    default:
-        EndRun();
-    }
-    return State == 0;
-}
-
 void TClock::Input()
 {
     State = Write;

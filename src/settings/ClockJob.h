@@ -21,9 +21,6 @@ public:
     QTimeEdit* TimePicker = nullptr;     // not owned
     QCalendarWidget* Calendar = nullptr; // not owned
 
-    // The generic states, each step setting the next state itself: the write
-    // ends the job (the clock window's next reading shows the clock).
-    bool Process() override;
     // Goes straight to the write.
     void Input() override;
     void GetP() override;

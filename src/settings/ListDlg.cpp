@@ -25,13 +25,6 @@ TListDlg::TListDlg()
 bool TListDlg::Process()
 {
     switch (State) {
-    case Read:
-        GetP();
-        break;
-    case Show:
-        Output();
-        State = 0;
-        break;
     case AddNumber:
         AskNumber(Adding);
         break;
@@ -51,7 +44,7 @@ bool TListDlg::Process()
         Change(Unit::Remove, RemoveErrors);
         break;
     default:
-        EndRun();
+        return TJoint1::Process();
     }
     return State == 0;
 }

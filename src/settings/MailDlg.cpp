@@ -24,13 +24,6 @@ TMailDlg::TMailDlg()
 bool TMailDlg::Process()
 {
     switch (State) {
-    case Read:
-        GetP();
-        break;
-    case Show:
-        Output();
-        State = 0;
-        break;
     case CreateBox:
         AskNew();
         break;
@@ -50,7 +43,7 @@ bool TMailDlg::Process()
         Change(Unit::Edit);
         break;
     default:
-        EndRun();
+        return TJoint1::Process();
     }
     return State == 0;
 }

@@ -27,7 +27,7 @@ private:
 };
 
 // A kind with states of its own: its one step (10) goes to Next, and every
-// state it does not step takes the shared ending.
+// state it does not step is left to the generic cycle.
 class TOwnStatesJob : public TJoint1 {
 public:
     int Next = 0;
@@ -35,11 +35,10 @@ public:
 
     bool Process() override
     {
-        if (State == 10)
-            State = Next;
-        else
-            EndRun();
-        return State == 0;
+        if (State != 10)
+            return TJoint1::Process();
+        State = Next;
+        return false;
     }
 
 protected:

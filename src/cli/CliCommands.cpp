@@ -30,8 +30,9 @@ std::optional<TScalarSetting> SettingOf(TForm1& window, const QString& codeText,
     return setting;
 }
 
-// CODE=VALUE: the setting and the raw value, checked against the catalogue.
-std::optional<std::pair<TScalarSetting, QString>> Assignment(TForm1& window, const QString& argument, QString& error)
+// CODE=VALUE: the setting and the value, checked against its limits.
+std::optional<std::pair<TScalarSetting, TScalarValue>> Assignment(TForm1& window, const QString& argument,
+                                                                  QString& error)
 {
     const qsizetype equals = argument.indexOf(QLatin1Char('='));
     if (equals < 0) {
@@ -41,12 +42,12 @@ std::optional<std::pair<TScalarSetting, QString>> Assignment(TForm1& window, con
     const auto setting = SettingOf(window, argument.left(equals), error);
     if (!setting)
         return std::nullopt;
-    const auto raw = setting->Parse(argument.mid(equals + 1), error);
-    if (!raw) {
+    const auto value = setting->Job()->Parse(argument.mid(equals + 1), error);
+    if (!value) {
         error = QStringLiteral("%1: the value must be %2").arg(setting->CodeText(), error);
         return std::nullopt;
     }
-    return std::make_pair(*setting, *raw);
+    return std::make_pair(*setting, *value);
 }
 
 bool Reachable(const TJobRunner& runner, const TScalarSetting& setting, QString& error)
@@ -73,7 +74,7 @@ bool Get(TForm1& window, const QString& argument, QString& error)
         error = QStringLiteral("Параметр %1 не прочитан").arg(setting->CodeText());
         return false;
     }
-    PrintLine(setting->Shown());
+    PrintLine(setting->Job()->HeldText());
     return true;
 }
 
@@ -88,16 +89,17 @@ bool Set(TForm1& window, const QString& argument, QString& error)
     TJobRunner runner(window);
     if (!assignment || !Reachable(runner, assignment->first, error))
         return false;
-    const auto& [setting, raw] = *assignment;
-    setting.Assign(raw);
+    const auto& [setting, value] = *assignment;
+    TScalarJob* job = setting.Job();
+    job->Assign(value);
     // Written with the job's own write, then read back by it.
-    const bool ran = runner.Run(setting.Job(), TJoint1::Write);
-    if (!ran || setting.Raw() != raw) {
+    const bool ran = runner.Run(job, TJoint1::Write);
+    if (!ran || job->Held() != value) {
         error = QStringLiteral("Устройство не приняло значение параметра %1; в устройстве: \"%2\"")
-                    .arg(setting.CodeText(), setting.Shown());
+                    .arg(setting.CodeText(), job->HeldText());
         return false;
     }
-    PrintLine(setting.Shown());
+    PrintLine(job->HeldText());
     return true;
 }
 

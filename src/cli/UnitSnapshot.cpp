@@ -43,7 +43,7 @@ bool ReadSettings(TForm1& window, TJobRunner& runner, TUnitSnapshot& snapshot, Q
             error = QStringLiteral("Не удалось прочитать параметр %1").arg(setting.CodeText());
             return false;
         }
-        snapshot.Settings[setting.Code()] = setting.Shown();
+        snapshot.Settings[setting.Code()] = setting.Job()->Held();
     }
     return true;
 }
@@ -172,10 +172,11 @@ private:
             if (!it.value().isString())
                 return Bad(QStringLiteral("setting \"%1\": the value must be a string in double quotes").arg(it.key()));
             QString why;
-            if (!setting->Parse(it.value().toString(), why))
+            const auto parsed = setting->Job()->Parse(it.value().toString(), why);
+            if (!parsed)
                 return Bad(QStringLiteral("setting %1: \"%2\" is out of its limits (%3)")
                                 .arg(it.key(), it.value().toString(), why));
-            s.Settings[code] = it.value().toString();
+            s.Settings[code] = *parsed;
         }
         return true;
     }
@@ -293,11 +294,12 @@ std::optional<TUnitSnapshot> TUnitSnapshot::Read(TForm1& window, TJobRunner& run
     return s;
 }
 
-QByteArray TUnitSnapshot::ToJson() const
+QByteArray TUnitSnapshot::ToJson(TForm1& window) const
 {
     QJsonObject settings;
-    for (const auto& [code, value] : Settings)
-        settings.insert(QString::number(code), value);
+    for (const TScalarSetting& setting : TScalarSetting::All(window))
+        if (const auto it = Settings.find(setting.Code()); it != Settings.end())
+            settings.insert(QString::number(setting.Code()), setting.Job()->Text(it->second));
     QJsonObject boxes;
     for (const auto& [owner, seconds] : Mailboxes)
         boxes.insert(owner, seconds);

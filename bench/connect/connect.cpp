@@ -85,7 +85,7 @@ std::vector<std::unique_ptr<TJoint1>> MakeSysParamJobs(TForm1& window)
             job = std::move(choice);
         }
         job->Code = code;
-        job->Mode = 6;
+        job->Mode = Unit::umSys;
         job->GridRef = &window.sgSysParams;
         job->Col = 2;
         job->Row = row++;
@@ -143,7 +143,7 @@ int main(int argc, char** argv)
             std::fprintf(stderr, "bench_connect: no version shown\n");
         const TRun params = Measure(unit, gaps, [&] {
             for (const auto& job : jobs) {
-                job->State = 3;
+                job->State = TJoint1::Read;
                 window.Session()->Submit(job.get());
             }
             window.Server()->WaitIdle();

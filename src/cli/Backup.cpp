@@ -41,7 +41,8 @@ std::optional<TUnitSnapshot> LoadBackup(TForm1& window, const QString& path, QSt
 QString MenuName(int code)
 {
     static const char* const greetings[] = {"day greeting", "night greeting", "holiday greeting"};
-    return code >= 20 ? QString::fromLatin1(greetings[code - 20]) : QStringLiteral("menu %1").arg(code);
+    return Unit::Greetings.Contains(code) ? QString::fromLatin1(greetings[code - Unit::Greetings.First])
+                                          : QStringLiteral("menu %1").arg(code);
 }
 
 QString MenuText(const TUnitSnapshot::TMenu& menu)
@@ -95,28 +96,28 @@ private:
     }
 
     // The passwords' values stay out of the report, as out of the line trace.
-    static QString Shown(const TScalarSetting& setting, const QString& value)
+    static QString Shown(const TScalarSetting& setting, const TScalarValue& value)
     {
-        return Unit::IsPasswordCode(setting.Code()) ? QStringLiteral("****") : value;
+        return Unit::IsPasswordCode(setting.Code()) ? QStringLiteral("****") : setting.Job()->Text(value);
     }
 
     void Settings(const TUnitSnapshot& unit)
     {
-        for (const auto& [code, text] : m_backup.Settings) {
-            const auto setting = TScalarSetting::Find(m_window, code);
-            QString why;
-            const auto wanted = setting->Parse(text, why);
+        for (const auto& entry : m_backup.Settings) {
+            const TScalarValue& wanted = entry.second; // a lambda below needs a plain name
+            const auto setting = TScalarSetting::Find(m_window, entry.first);
             if (setting->SystemOnly() && !m_runner.SystemLevel())
                 continue;
-            const auto it = unit.Settings.find(code);
-            const QString held = it == unit.Settings.end() ? QString() : it->second;
-            if (held == text || setting->Parse(held, why) == wanted) {
+            const auto it = unit.Settings.find(entry.first);
+            if (it != unit.Settings.end() && it->second == wanted) {
                 ++m_equal;
                 continue;
             }
-            Change(QStringLiteral("setting ") + setting->CodeText(), Shown(*setting, held), Shown(*setting, text), [&] {
-                setting->Assign(*wanted);
-                return m_runner.Run(setting->Job(), 2) && setting->Raw() == *wanted;
+            const QString held = it == unit.Settings.end() ? QString() : Shown(*setting, it->second);
+            TScalarJob* job = setting->Job();
+            Change(QStringLiteral("setting ") + setting->CodeText(), held, Shown(*setting, wanted), [&] {
+                job->Assign(wanted);
+                return m_runner.Run(job, TJoint1::Write) && job->Held() == wanted;
             });
         }
     }
@@ -205,7 +206,7 @@ private:
                 job->TC = menu.Tc;
                 for (int key = 0; key < TMenuDlg::KeyCount; ++key)
                     job->Items[key] = menu.Items[key].toLatin1();
-                if (!m_runner.Run(job, 2))
+                if (!m_runner.Run(job, TJoint1::Write))
                     return false;
                 TUnitSnapshot::TMenu read{job->TC, {}, {}};
                 for (const QByteArray& item : job->Items)
@@ -263,7 +264,7 @@ bool BackupCommand(TForm1& window, const QString& path, QString& error)
     if (!snapshot)
         return false;
     QString reason;
-    if (WriteOutputFile(path, snapshot->ToJson(), TFileAccess::Owner, reason))
+    if (WriteOutputFile(path, snapshot->ToJson(window), TFileAccess::Owner, reason))
         return true;
     error = QStringLiteral("Не удалось записать резервную копию в файл %1: %2").arg(path, reason);
     return false;

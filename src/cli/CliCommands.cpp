@@ -3,6 +3,7 @@
 #include "Backup.h"
 #include "JobRunner.h"
 #include "ScalarSetting.h"
+#include "session/UnitDialog.h"
 #include "settings/ClockJob.h"
 #include "settings/Dialogue.h"
 #include "settings/ListDlg.h"
@@ -16,7 +17,6 @@
 namespace {
 
 const QString ClockFormat = QStringLiteral("yyyy-MM-dd HH:mm:ss");
-const QString SystemOnlyRefusal = QStringLiteral("Операция возможна только в системном режиме.");
 
 std::optional<TScalarSetting> SettingOf(TForm1& window, const QString& codeText, QString& error)
 {
@@ -30,8 +30,9 @@ std::optional<TScalarSetting> SettingOf(TForm1& window, const QString& codeText,
     return setting;
 }
 
-// CODE=VALUE: the setting and the raw value, checked against the catalogue.
-std::optional<std::pair<TScalarSetting, QString>> Assignment(TForm1& window, const QString& argument, QString& error)
+// CODE=VALUE: the setting and the value, checked against its limits.
+std::optional<std::pair<TScalarSetting, TScalarValue>> Assignment(TForm1& window, const QString& argument,
+                                                                  QString& error)
 {
     const qsizetype equals = argument.indexOf(QLatin1Char('='));
     if (equals < 0) {
@@ -41,18 +42,18 @@ std::optional<std::pair<TScalarSetting, QString>> Assignment(TForm1& window, con
     const auto setting = SettingOf(window, argument.left(equals), error);
     if (!setting)
         return std::nullopt;
-    const auto raw = setting->Parse(argument.mid(equals + 1), error);
-    if (!raw) {
+    const auto value = setting->Job()->Parse(argument.mid(equals + 1), error);
+    if (!value) {
         error = QStringLiteral("%1: the value must be %2").arg(setting->CodeText(), error);
         return std::nullopt;
     }
-    return std::make_pair(*setting, *raw);
+    return std::make_pair(*setting, *value);
 }
 
 bool Reachable(const TJobRunner& runner, const TScalarSetting& setting, QString& error)
 {
     if (setting.SystemOnly() && !runner.SystemLevel()) {
-        error = SystemOnlyRefusal;
+        error = Unit::SystemOnlyRefusal;
         return false;
     }
     return true;
@@ -69,11 +70,11 @@ bool Get(TForm1& window, const QString& argument, QString& error)
     TJobRunner runner(window);
     if (!setting || !Reachable(runner, *setting, error))
         return false;
-    if (!runner.Run(setting->Job(), 3)) {
+    if (!runner.Run(setting->Job(), TJoint1::Read)) {
         error = QStringLiteral("Параметр %1 не прочитан").arg(setting->CodeText());
         return false;
     }
-    PrintLine(setting->Shown());
+    PrintLine(setting->Job()->HeldText());
     return true;
 }
 
@@ -88,16 +89,17 @@ bool Set(TForm1& window, const QString& argument, QString& error)
     TJobRunner runner(window);
     if (!assignment || !Reachable(runner, assignment->first, error))
         return false;
-    const auto& [setting, raw] = *assignment;
-    setting.Assign(raw);
+    const auto& [setting, value] = *assignment;
+    TScalarJob* job = setting.Job();
+    job->Assign(value);
     // Written with the job's own write, then read back by it.
-    const bool ran = runner.Run(setting.Job(), 2);
-    if (!ran || setting.Raw() != raw) {
+    const bool ran = runner.Run(job, TJoint1::Write);
+    if (!ran || job->Held() != value) {
         error = QStringLiteral("Устройство не приняло значение параметра %1; в устройстве: \"%2\"")
-                    .arg(setting.CodeText(), setting.Shown());
+                    .arg(setting.CodeText(), job->HeldText());
         return false;
     }
-    PrintLine(setting.Shown());
+    PrintLine(job->HeldText());
     return true;
 }
 
@@ -118,7 +120,7 @@ bool ReadClock(TJobRunner& runner, QString& error)
     TClock clock;
     QDate date;
     QTime time;
-    if (!runner.Run(&clock, 3) || !TClock::ParseClockString(clock.ClockString, date, time)) {
+    if (!runner.Run(&clock, TJoint1::Read) || !TClock::ParseClockString(clock.ClockString, date, time)) {
         error = QStringLiteral("Часы устройства не прочитаны");
         return false;
     }
@@ -145,7 +147,7 @@ bool ClockSet(TForm1& window, const QString& argument, QString& error)
     TJobRunner runner(window);
     TClock clock;
     clock.ClockString = TClock::MakeClockString(when->date(), when->time());
-    if (!runner.Run(&clock, 2)) {
+    if (!runner.Run(&clock, TJoint1::Write)) {
         error = QStringLiteral("Устройство не приняло время");
         return false;
     }
@@ -155,7 +157,7 @@ bool ClockSet(TForm1& window, const QString& argument, QString& error)
 bool List(TForm1& window, const QString&, QString& error)
 {
     TJobRunner runner(window);
-    if (!runner.Run(window.ListJob, 3)) {
+    if (!runner.Run(window.ListJob, TJoint1::Read)) {
         error = QStringLiteral("Добавочные номера не прочитаны");
         return false;
     }
@@ -168,7 +170,7 @@ bool Mailboxes(TForm1& window, const QString&, QString& error)
 {
     TJobRunner runner(window);
     const TMailDlg& mail = *window.MailJob;
-    if (!runner.Run(window.MailJob, 3)) {
+    if (!runner.Run(window.MailJob, TJoint1::Read)) {
         error = QStringLiteral("Почтовые ящики не прочитаны");
         return false;
     }

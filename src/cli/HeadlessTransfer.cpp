@@ -6,6 +6,7 @@
 #include "session/AAMenu.h"
 #include "session/MessageSink.h"
 #include "session/Server.h"
+#include "session/UnitDialog.h"
 #include "settings/VoiceFile.h"
 #include "support/OutputFile.h"
 #include "support/VoiceTransfer.h"
@@ -25,10 +26,6 @@ struct TTarget {
     int Code = 0;
 };
 
-constexpr int LastMenuCode = 22; // menus 0 to 19, then the three greetings
-constexpr int FirstMessageCode = 60;
-constexpr int LastMessageCode = 73;
-
 std::optional<TTarget> ParseTarget(const QString& text, QString& error)
 {
     static const QRegularExpression form(QStringLiteral("^(menu|message):(\\d{1,3})$"));
@@ -37,14 +34,14 @@ std::optional<TTarget> ParseTarget(const QString& text, QString& error)
     target.Message = match.captured(1) == QLatin1String("message");
     target.Code = match.captured(2).toInt();
     const bool known = match.hasMatch()
-        && (target.Message ? target.Code >= FirstMessageCode && target.Code <= LastMessageCode
-                           : target.Code <= LastMenuCode);
+        && (target.Message ? Unit::ServiceMessages.Contains(target.Code)
+                           : Unit::MenuCodes.Contains(target.Code));
     if (!known) {
         error = QStringLiteral("unknown target '%1': menu:N (N 0 to %2) or message:N (N %3 to %4)")
                     .arg(text)
-                    .arg(LastMenuCode)
-                    .arg(FirstMessageCode)
-                    .arg(LastMessageCode);
+                    .arg(Unit::MenuCodes.Last)
+                    .arg(Unit::ServiceMessages.First)
+                    .arg(Unit::ServiceMessages.Last);
         return std::nullopt;
     }
     return target;
@@ -110,7 +107,7 @@ TCommandOutcome DownloadCommand(TForm1& window, const QStringList& arguments, QS
     if (!job)
         return false;
     // The name on the unit first: nothing recorded, nothing to receive.
-    job->State = 3;
+    job->State = TJoint1::Read;
     window.Session()->Submit(job);
     window.Server()->WaitIdle();
     if (job->FileName.isEmpty()) {

@@ -2,6 +2,7 @@
 
 #include "JobRunner.h"
 #include "ScalarSetting.h"
+#include "session/UnitDialog.h"
 #include "settings/ListDlg.h"
 #include "settings/MailDlg.h"
 #include "settings/MenuDlg.h"
@@ -22,11 +23,7 @@ namespace {
 
 const QString FormatName = QStringLiteral("parlotel-backup");
 constexpr int Keys = TMenuDlg::KeyCount;
-constexpr int LastMenuCode = 22; // greetings 20 to 22 after menus 0 to 19
-constexpr int LastMenuNumber = 19;
 constexpr int LongestMailbox = 120 * 60; // seconds; the dialogs offer 1 to 120 minutes
-constexpr int FirstRecording = 60; // the service messages 60 to 73
-constexpr int LastRecording = 73;
 
 std::vector<TFile*> RecordingJobs(TForm1& window)
 {
@@ -42,18 +39,18 @@ bool ReadSettings(TForm1& window, TJobRunner& runner, TUnitSnapshot& snapshot, Q
     for (const TScalarSetting& setting : TScalarSetting::All(window)) {
         if (setting.SystemOnly() && !snapshot.System)
             continue;
-        if (!runner.Run(setting.Job(), 3)) {
+        if (!runner.Run(setting.Job(), TJoint1::Read)) {
             error = QStringLiteral("Не удалось прочитать параметр %1").arg(setting.CodeText());
             return false;
         }
-        snapshot.Settings[setting.Code()] = setting.Shown();
+        snapshot.Settings[setting.Code()] = setting.Job()->Held();
     }
     return true;
 }
 
 bool ReadExtensions(TForm1& window, TJobRunner& runner, TUnitSnapshot& snapshot, QString& error)
 {
-    if (!runner.Run(window.ListJob, 3)) {
+    if (!runner.Run(window.ListJob, TJoint1::Read)) {
         error = QStringLiteral("Не удалось прочитать добавочные номера");
         return false;
     }
@@ -64,7 +61,7 @@ bool ReadExtensions(TForm1& window, TJobRunner& runner, TUnitSnapshot& snapshot,
 bool ReadMenus(TForm1& window, TJobRunner& runner, TUnitSnapshot& snapshot, QString& error)
 {
     for (const auto& [code, job] : MenuJobs(window)) {
-        if (!runner.Run(job, 3)) {
+        if (!runner.Run(job, TJoint1::Read)) {
             error = QStringLiteral("Не удалось прочитать меню %1").arg(code);
             return false;
         }
@@ -80,7 +77,7 @@ bool ReadMenus(TForm1& window, TJobRunner& runner, TUnitSnapshot& snapshot, QStr
 bool ReadMail(TForm1& window, TJobRunner& runner, TUnitSnapshot& snapshot, QString& error)
 {
     const TMailDlg& mail = *window.MailJob;
-    if (!runner.Run(window.MailJob, 3)) {
+    if (!runner.Run(window.MailJob, TJoint1::Read)) {
         error = QStringLiteral("Не удалось прочитать почтовые ящики");
         return false;
     }
@@ -93,7 +90,7 @@ bool ReadMail(TForm1& window, TJobRunner& runner, TUnitSnapshot& snapshot, QStri
 bool ReadRecordings(TForm1& window, TJobRunner& runner, TUnitSnapshot& snapshot, QString& error)
 {
     for (TFile* job : RecordingJobs(window)) {
-        if (!runner.Run(job, 3)) {
+        if (!runner.Run(job, TJoint1::Read)) {
             error = QStringLiteral("Не удалось прочитать запись %1").arg(job->Code);
             return false;
         }
@@ -175,10 +172,11 @@ private:
             if (!it.value().isString())
                 return Bad(QStringLiteral("setting \"%1\": the value must be a string in double quotes").arg(it.key()));
             QString why;
-            if (!setting->Parse(it.value().toString(), why))
+            const auto parsed = setting->Job()->Parse(it.value().toString(), why);
+            if (!parsed)
                 return Bad(QStringLiteral("setting %1: \"%2\" is out of its limits (%3)")
                                 .arg(it.key(), it.value().toString(), why));
-            s.Settings[code] = it.value().toString();
+            s.Settings[code] = *parsed;
         }
         return true;
     }
@@ -198,7 +196,7 @@ private:
     static bool ValidItem(const QString& item)
     {
         static const QRegularExpression form(QStringLiteral("^(-|M[0-9]{1,2}|[NLG][0-9]{1,8})$"));
-        return form.match(item).hasMatch() && (item[0] != QLatin1Char('M') || item.mid(1).toInt() <= LastMenuNumber);
+        return form.match(item).hasMatch() && (item[0] != QLatin1Char('M') || Unit::Menus.Contains(item.mid(1).toInt()));
     }
 
     bool Menus(const QJsonValue& value, TUnitSnapshot& s)
@@ -215,7 +213,7 @@ private:
             menu.File = json.value(QStringLiteral("file")).toString();
             for (const QJsonValue& item : json.value(QStringLiteral("items")).toArray())
                 menu.Items << item.toString();
-            const bool valid = number && code >= 0 && code <= LastMenuCode && menu.Tc >= 0
+            const bool valid = number && Unit::MenuCodes.Contains(code) && menu.Tc >= 0
                 && menu.Items.size() == Keys && std::all_of(menu.Items.cbegin(), menu.Items.cend(), ValidItem);
             if (!valid)
                 return Bad(QStringLiteral("menu \"%1\" is not a valid menu").arg(it.key()));
@@ -250,7 +248,7 @@ private:
         for (auto it = json.begin(); it != json.end(); ++it) {
             bool number = false;
             const int code = it.key().toInt(&number);
-            if (!number || code < FirstRecording || code > LastRecording || !it.value().isString())
+            if (!number || !Unit::ServiceMessages.Contains(code) || !it.value().isString())
                 return Bad(QStringLiteral("recording \"%1\" is not a service message").arg(it.key()));
             s.Recordings[code] = it.value().toString();
         }
@@ -296,11 +294,12 @@ std::optional<TUnitSnapshot> TUnitSnapshot::Read(TForm1& window, TJobRunner& run
     return s;
 }
 
-QByteArray TUnitSnapshot::ToJson() const
+QByteArray TUnitSnapshot::ToJson(TForm1& window) const
 {
     QJsonObject settings;
-    for (const auto& [code, value] : Settings)
-        settings.insert(QString::number(code), value);
+    for (const TScalarSetting& setting : TScalarSetting::All(window))
+        if (const auto it = Settings.find(setting.Code()); it != Settings.end())
+            settings.insert(QString::number(setting.Code()), setting.Job()->Text(it->second));
     QJsonObject boxes;
     for (const auto& [owner, seconds] : Mailboxes)
         boxes.insert(owner, seconds);

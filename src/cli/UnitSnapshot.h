@@ -1,11 +1,13 @@
 #pragma once
 // Everything a login's level can read of one unit, held apart from the window:
-// the single settings as the window shows them, the extension list, the menus
-// and greetings (TC and the ten keys' actions), the mailboxes and the names of
-// the voice recordings. It is what a backup file holds (JSON with a format
-// version) and what a restore compares with the unit.
+// the single settings' values, the extension list, the menus and greetings (TC
+// and the ten keys' actions), the mailboxes and the names of the voice
+// recordings. It is what a backup file holds (JSON with a format version, each
+// single setting written as the window shows it) and what a restore compares
+// with the unit.
 
 #include "ProgressLine.h"
+#include "settings/ScalarJob.h"
 
 #include <QByteArray>
 #include <QString>
@@ -35,7 +37,7 @@ struct TUnitSnapshot {
     bool System = false; // read in system mode: the system sections are there
     QString Firmware;
     QString Date; // when it was read, UTC, ISO 8601
-    std::map<int, QString> Settings; // by code, as the window shows the value
+    std::map<int, TScalarValue> Settings; // by code
     QStringList Extensions;
     std::map<int, TMenu> Menus;         // menus 0 to 19, greetings 20 to 22
     std::map<QString, int> Mailboxes;   // owner: size in seconds
@@ -48,7 +50,8 @@ struct TUnitSnapshot {
     static std::optional<TUnitSnapshot> Read(TForm1& window, TJobRunner& runner, QString& error,
                                              const TReadProgress& progress = {});
 
-    QByteArray ToJson() const;
+    // The settings' texts are those of the window's catalogue.
+    QByteArray ToJson(TForm1& window) const;
     // A backup file's text, checked in full against the catalogue's limits:
     // nothing, with error saying what is wrong, when any of it cannot be used.
     static std::optional<TUnitSnapshot> FromJson(const QByteArray& json, TForm1& window, QString& error);

@@ -3,33 +3,52 @@
 #include "session/MessageSink.h"
 #include "ui/StringGrid.h"
 
+// A step that sets State itself (after the unit's reply: a state of the
+// kind's own, an error state, or done) is followed; else the cycle goes on.
 bool TJoint1::Process()
 {
     switch (State) {
-    case 1:
+    case Edit:
         Input();
-        return false;
-    case 2:
+        break;
+    case Write:
         SetP();
-        State = 3;
-        return false;
-    case 3:
+        if (State == Write)
+            State = Read;
+        break;
+    case Read:
         GetP();
-        State = 4;
-        return false;
-    case 4:
+        if (State == Read)
+            State = Show;
+        break;
+    case Show:
         Output();
         State = 0;
-        return true;
+        break;
     default:
-        State = 0;
-        return true;
+        EndRun();
     }
+    return State == 0;
 }
 
 bool TJoint1::NeedsMainThread()
 {
-    return State == 1 || State == 4;
+    return State == Edit || State == Show || State >= FirstErrorState;
+}
+
+QString TJoint1::ErrorText(int) const
+{
+    return {};
+}
+
+void TJoint1::EndRun()
+{
+    if (State >= FirstErrorState) {
+        const QString text = ErrorText(State);
+        if (!text.isEmpty())
+            ErrorBox(text);
+    }
+    State = 0;
 }
 
 void TJoint1::Input()

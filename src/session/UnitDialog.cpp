@@ -70,6 +70,8 @@ const QByteArray NoFreeMem = QByteArrayLiteral("NO_FREE_MEM");
 const QByteArray NotFound = QByteArrayLiteral("NOT_FOUND");
 const QByteArray NoFreeBoxTail = QByteArrayLiteral("O_FREE_BOX");
 
+const QString SystemOnlyRefusal = QStringLiteral("Операция возможна только в системном режиме.");
+
 bool IsRefusal(const QByteArray& line)
 {
     return line == Error || line == Busy || line == NoFreeMem || line == NotFound;

@@ -1,8 +1,10 @@
 #pragma once
 // What the program says to the unit and what it expects back, in one place:
 // the menus with their prompts and entry commands, the wake-up, access and
-// leave sequences, the commands of each menu and the reply words. All bytes as
-// the unit uses them (Windows-1251); every job takes its command bytes from here.
+// leave sequences, the commands of each menu and the reply words; the codes of
+// the unit's parameters and recordings, and which of them only the system user
+// reaches. All bytes as the unit uses them (Windows-1251); every job takes its
+// command bytes, and the program every code, from here.
 
 #include <QByteArray>
 #include <QString>
@@ -86,11 +88,53 @@ constexpr char ItemTransfer = 'N'; // transfer the call to the extension that fo
 constexpr char ItemLeave = 'L';    // leave a message in the mailbox that follows
 constexpr char ItemListen = 'G';   // listen to the messages of the mailbox that follows
 
+// The unit's codes. A code names a parameter or a recording within its menu:
+// the menu menu holds the voice menus and the greetings; the system menu the
+// system parameters (codes below the numbers page, not every one taken), the
+// service messages' recordings, the numbers page, the holiday flag, the weekly
+// schedule, the greeting overrides and the firmware version.
+struct TCodeRange {
+    int First;
+    int Last;
+    constexpr bool Contains(int code) const { return code >= First && code <= Last; }
+    constexpr int Count() const { return Last - First + 1; }
+};
+constexpr TCodeRange Menus{0, 19};
+constexpr TCodeRange Greetings{20, 22}; // day, night, holiday
+// Every code of the menu menu: a greeting is a voice menu too.
+constexpr TCodeRange MenuCodes{Menus.First, Greetings.Last};
+constexpr TCodeRange ServiceMessages{60, 73};
+// The operator's call code, the day and the night operator, the fax and the
+// administrator's password.
+constexpr TCodeRange NumbersPage{100, 104};
+constexpr int HolidayCode = 110;
+// Monday's start and end, then each day's in turn to Sunday's.
+constexpr TCodeRange Schedule{111, 124};
+// The greeting overrides, 501 to 546: row 0 says whether each line replaces
+// its greetings, rows 1 to 4 name the menus for the day, the night, the
+// holiday and the transfer; one code per line 0 to 5.
+constexpr int OverrideRows = 5;
+constexpr int OverrideLines = 6;
+constexpr int OverrideCode(int row, int line) { return 501 + 10 * row + line; }
+constexpr int VersionCode = 999;
+
 // The parameters that hold the unit's passwords: the system password and the
 // administrator's. Their values are typed by the user like a login password.
 constexpr int SystemPasswordCode = 0;
-constexpr int AdminPasswordCode = 104;
+constexpr int AdminPasswordCode = NumbersPage.Last;
 constexpr bool IsPasswordCode(int code) { return code == SystemPasswordCode || code == AdminPasswordCode; }
+
+// Of the system menu the administrator reaches the numbers page, the holiday
+// flag, the schedule and the firmware version; the rest of it (the system
+// parameters, the service messages, the greeting overrides) only the system
+// user. Every other menu is the administrator's too.
+constexpr bool SystemOnly(TUnitMode mode, int code)
+{
+    return mode == umSys && !(code >= NumbersPage.First && code <= Schedule.Last) && code != VersionCode;
+}
+// The program's refusal of what only the system user reaches, before the unit
+// is asked, in the window and on the command line alike.
+extern const QString SystemOnlyRefusal;
 
 // Reply words, compared with the text of a line before its CR.
 extern const QByteArray Ok;

@@ -4,7 +4,6 @@
 #include "session/MessageSink.h"
 #include "ui/Choice.h"
 #include "ui/RadioGroup.h"
-#include "ui/StringGrid.h"
 
 void TChoice::Input()
 {
@@ -16,7 +15,7 @@ void TChoice::Input()
         return;
     // Written even when unchanged: OK is how the user asks to set it again.
     ItemIndex = dialog.RadioGroup1->ItemIndex();
-    State = 2;
+    State = Write;
 }
 
 void TChoice::GetP()
@@ -34,8 +33,32 @@ void TChoice::SetP()
     NumberSet(Code, ItemIndex);
 }
 
-void TChoice::Output()
+TScalarValue TChoice::Held() const
 {
-    if (TStringGrid* grid = Grid())
-        grid->SetCells(Col, Row, Choices.value(ItemIndex));
+    return ItemIndex;
+}
+
+void TChoice::Assign(const TScalarValue& value)
+{
+    ItemIndex = ValueAs<int>(value);
+}
+
+QString TChoice::Text(const TScalarValue& value) const
+{
+    return Choices.value(ValueAs<int>(value));
+}
+
+std::optional<TScalarValue> TChoice::Parse(const QString& text, QString& error) const
+{
+    const std::optional<int> index = Decimal(text);
+    if (index && *index >= 0 && *index < Choices.size())
+        return *index;
+    for (int i = 0; i < Choices.size(); ++i)
+        if (Choices[i].compare(text, Qt::CaseInsensitive) == 0)
+            return i;
+    QStringList offered;
+    for (int i = 0; i < Choices.size(); ++i)
+        offered << QStringLiteral("%1 \"%2\"").arg(i).arg(Choices[i]);
+    error = QStringLiteral("one of ") + offered.join(QStringLiteral(", "));
+    return std::nullopt;
 }

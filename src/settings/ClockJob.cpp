@@ -24,41 +24,12 @@ int pairAt(const QByteArray& text, int pair)
 
 TClock::TClock()
 {
-    Mode = 10;
-}
-
-bool TClock::Process()
-{
-    switch (State) {
-    case 1:
-        Input();
-        break;
-    case 2:
-        SetP();
-        break;
-    case 3:
-        GetP();
-        break;
-    case 4:
-        Output();
-        State = 0;
-        break;
-    default:
-        if (State >= 200)
-            Dialogue::ReportError(ErrorText(State));
-        State = 0;
-    }
-    return State == 0;
-}
-
-bool TClock::NeedsMainThread()
-{
-    return State == 1 || State == 4 || State >= 200;
+    Mode = Unit::umTime;
 }
 
 void TClock::Input()
 {
-    State = 2;
+    State = Write;
 }
 
 // Both waits together stay below the clock window's reading interval.
@@ -75,7 +46,7 @@ void TClock::GetP()
         State = 202;
     else {
         ClockString = reply;
-        State = 4;
+        State = Show;
     }
 }
 
@@ -129,7 +100,7 @@ bool TClock::ParseClockString(const QByteArray& text, QDate& date, QTime& time)
     return date.isValid() && time.isValid();
 }
 
-QString TClock::ErrorText(int state)
+QString TClock::ErrorText(int state) const
 {
     switch (state) {
     case 200: return QStringLiteral("Time: No echo at command");

@@ -21,8 +21,6 @@ public:
     QTimeEdit* TimePicker = nullptr;     // not owned
     QCalendarWidget* Calendar = nullptr; // not owned
 
-    bool Process() override;
-    bool NeedsMainThread() override;
     // Goes straight to the write.
     void Input() override;
     void GetP() override;
@@ -35,5 +33,5 @@ public:
     static bool ParseClockString(const QByteArray& text, QDate& date, QTime& time);
 
 private:
-    static QString ErrorText(int state);
+    QString ErrorText(int state) const override;
 };

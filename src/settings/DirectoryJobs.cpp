@@ -3,11 +3,17 @@
 #include "ParamExchange.h"
 #include "session/MessageSink.h"
 #include "ui/Directory.h"
-#include "ui/StringGrid.h"
 
 #include <QLineEdit>
+#include <QRegularExpression>
 
 #include <algorithm>
+
+namespace {
+
+const QString NotAssigned = QStringLiteral("Не назначен");
+
+} // namespace
 
 void TDirectory::Input()
 {
@@ -28,7 +34,7 @@ void TDirectory::Input()
         return;
     }
     Value = text;
-    State = 2;
+    State = Write;
 }
 
 void TDirectory::GetP()
@@ -41,19 +47,48 @@ void TDirectory::SetP()
     DirectorySet(Code, Value);
 }
 
-void TDirectory::Output()
+TScalarValue TDirectory::Held() const
 {
-    if (TStringGrid* grid = Grid())
-        grid->SetCells(Col, Row, Value.isEmpty() ? QStringLiteral("Не назначен") : Value);
+    return Value;
+}
+
+void TDirectory::Assign(const TScalarValue& value)
+{
+    Value = ValueAs<QString>(value);
+}
+
+QString TDirectory::Text(const TScalarValue& value) const
+{
+    const QString digits = ValueAs<QString>(value);
+    return digits.isEmpty() ? NotAssigned : digits;
+}
+
+std::optional<TScalarValue> TDirectory::Parse(const QString& text, QString& error) const
+{
+    const QString value = text.compare(NotAssigned, Qt::CaseInsensitive) == 0 ? QString() : text;
+    const QRegularExpression allowed(StarAllowed ? QStringLiteral("^[0-9*]*$") : QStringLiteral("^[0-9]*$"));
+    if (value.size() < MinLength || value.size() > MaxLength || !allowed.match(value).hasMatch()) {
+        error = QStringLiteral("%1 to %2 digits%3")
+                    .arg(MinLength)
+                    .arg(MaxLength)
+                    .arg(StarAllowed ? QStringLiteral(" or \"*\"") : QString());
+        return std::nullopt;
+    }
+    return value;
 }
 
 void TVFDirectory::Output()
 {
     if (ValueEdit)
-        ValueEdit->setText(Value);
+        ValueEdit->setText(HeldText());
 }
 
 QString TVFDirectory::GetText()
 {
-    return ValueEdit ? ValueEdit->text() : QStringLiteral("Не определен");
+    return ValueEdit ? HeldText() : TJoint1::GetText();
+}
+
+QString TVFDirectory::Text(const TScalarValue& value) const
+{
+    return ValueAs<QString>(value);
 }

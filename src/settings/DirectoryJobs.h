@@ -1,13 +1,13 @@
 #pragma once
 // Settings that are dialling strings (operator numbers, passwords, dialling
-// combinations): TDirectory shows its value in a grid cell, TVFDirectory in an
-// edit field of the window.
+// combinations): TDirectory shows its value in a grid cell ("Не назначен" when
+// empty), TVFDirectory in an edit field of the window (empty when empty).
 
-#include "session/Joint1.h"
+#include "ScalarJob.h"
 
 class QLineEdit;
 
-class TDirectory : public TJoint1 {
+class TDirectory : public TScalarJob {
 public:
     int MinLength = 0;
     int MaxLength = 0;
@@ -17,7 +17,12 @@ public:
     void Input() override;
     void GetP() override;
     void SetP() override;
-    void Output() override;
+
+    TScalarValue Held() const override;
+    void Assign(const TScalarValue& value) override;
+    QString Text(const TScalarValue& value) const override;
+    // Digits (and "*" where allowed) within the lengths; "Не назначен" is empty.
+    std::optional<TScalarValue> Parse(const QString& text, QString& error) const override;
 };
 
 class TVFDirectory : public TDirectory {
@@ -26,4 +31,6 @@ public:
 
     void Output() override;
     QString GetText() override;
+
+    QString Text(const TScalarValue& value) const override;
 };

@@ -19,19 +19,12 @@ constexpr int RemoveErrors = 215;
 
 TListDlg::TListDlg()
 {
-    Mode = 7;
+    Mode = Unit::umList;
 }
 
 bool TListDlg::Process()
 {
     switch (State) {
-    case 3:
-        GetP();
-        break;
-    case 4:
-        Output();
-        State = 0;
-        break;
     case AddNumber:
         AskNumber(Adding);
         break;
@@ -51,9 +44,7 @@ bool TListDlg::Process()
         Change(Unit::Remove, RemoveErrors);
         break;
     default:
-        if (State >= 200)
-            Dialogue::ReportError(ErrorText(State));
-        State = 0;
+        return TJoint1::Process();
     }
     return State == 0;
 }
@@ -61,15 +52,13 @@ bool TListDlg::Process()
 bool TListDlg::NeedsMainThread()
 {
     switch (State) {
-    case 1:
-    case 4:
     case AddNumber:
     case AddRange:
     case RemoveNumber:
     case RemoveRange:
         return true;
     default:
-        return State >= 200;
+        return TJoint1::NeedsMainThread();
     }
 }
 
@@ -85,7 +74,7 @@ void TListDlg::GetP()
     else if (!Dialogue::ReadLine(line, 1000))
         State = 231;
     else
-        State = 4;
+        State = Show;
 }
 
 bool TListDlg::ReadList()
@@ -163,7 +152,7 @@ void TListDlg::Change(const QByteArray& command, int errorBase)
     else if (reply == Unit::NoFreeMem)
         State = errorBase + ReplyNoMem;
     else if (reply == Unit::Ok)
-        State = 3;
+        State = Read;
     else
         State = errorBase + ReplyUnknown;
 }

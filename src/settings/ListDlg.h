@@ -12,7 +12,7 @@ class QPlainTextEdit;
 
 class TListDlg : public TJoint1 {
 public:
-    // Start states besides 3 (read and show).
+    // Start states besides Read (read and show).
     enum : int { AddNumber = 10, AddRange = 15, RemoveNumber = 20, RemoveRange = 25 };
     // Start states that send Argument without asking for it.
     enum : int { Adding = 11, Removing = 21 };
@@ -39,7 +39,7 @@ private:
     // ADD or REMOVE; errorBase is the state of its first failure.
     void Change(const QByteArray& command, int errorBase);
     bool ReadList();
-    QString ErrorText(int state) const;
+    QString ErrorText(int state) const override;
 
     QByteArray m_refusal; // the reply word that refused the read
 };

@@ -11,7 +11,6 @@
 
 namespace {
 
-constexpr int Showing = 4;
 constexpr int NewBoxMinutes = 15;
 constexpr int UnknownReply = 226;
 
@@ -19,19 +18,12 @@ constexpr int UnknownReply = 226;
 
 TMailDlg::TMailDlg()
 {
-    Mode = 8;
+    Mode = Unit::umMail;
 }
 
 bool TMailDlg::Process()
 {
     switch (State) {
-    case 3:
-        GetP();
-        break;
-    case Showing:
-        Output();
-        State = 0;
-        break;
     case CreateBox:
         AskNew();
         break;
@@ -51,9 +43,7 @@ bool TMailDlg::Process()
         Change(Unit::Edit);
         break;
     default:
-        if (State >= 200)
-            Dialogue::ReportError(ErrorText(State));
-        State = 0;
+        return TJoint1::Process();
     }
     return State == 0;
 }
@@ -61,14 +51,12 @@ bool TMailDlg::Process()
 bool TMailDlg::NeedsMainThread()
 {
     switch (State) {
-    case 1:
-    case Showing:
     case CreateBox:
     case DeleteBox:
     case EditBox:
         return true;
     default:
-        return State >= 200;
+        return TJoint1::NeedsMainThread();
     }
 }
 
@@ -96,7 +84,7 @@ void TMailDlg::GetP()
             }
             Mailboxes = read;
             Count = index;
-            State = Showing;
+            State = Show;
             return;
         }
         if (Unit::IsRefusal(line)) {
@@ -252,7 +240,7 @@ void TMailDlg::FinishChange()
     else if (reply == Unit::NoFreeMem)
         State = 230;
     else
-        State = reply == Unit::Ok ? 3 : 231;
+        State = reply == Unit::Ok ? Read : 231;
 }
 
 void TMailDlg::ConfirmDelete()
@@ -279,7 +267,7 @@ void TMailDlg::DeleteSelected()
     else if (reply == Unit::NotFound)
         State = 244;
     else
-        State = reply == Unit::Ok ? 3 : UnknownReply;
+        State = reply == Unit::Ok ? Read : UnknownReply;
 }
 
 QString TMailDlg::ErrorText(int state) const

@@ -14,7 +14,7 @@ class QLineEdit;
 
 class TMailDlg : public TJoint1 {
 public:
-    // Start states besides 3 (read and show).
+    // Start states besides Read (read and show).
     enum : int { CreateBox = 10, DeleteBox = 20, EditBox = 80 };
     // Start states that change without asking: create or edit with Owner and
     // SizeSeconds, delete the Selected entry.
@@ -57,7 +57,7 @@ private:
     void FinishChange();
     void ConfirmDelete();
     void DeleteSelected();
-    QString ErrorText(int state) const;
+    QString ErrorText(int state) const override;
 
     QByteArray m_refusal; // the reply word that refused the read
 };

@@ -13,12 +13,8 @@
 
 namespace {
 
-constexpr int Writing = 2;
-constexpr int Showing = 4;
 constexpr int DeletingMessage = 21;
 constexpr int Uploading = 31;
-constexpr int NameColumn = 1;
-constexpr int FirstKeyColumn = 2;
 
 QByteArray keyDigit(int key)
 {
@@ -29,13 +25,13 @@ QByteArray keyDigit(int key)
 
 TMenuDlg::TMenuDlg()
 {
-    Mode = 9;
+    Mode = Unit::umMenu;
 }
 
 bool TMenuDlg::Process()
 {
     switch (State) {
-    case Writing:
+    case Write:
         SetP();
         break;
     case DeleteFile:
@@ -65,7 +61,7 @@ void TMenuDlg::GetP()
     if (TFormComm* comm = FormComm())
         comm->SendGet(Code);
     if (ReadHead() && ReadRecording() && ReadItems())
-        State = Showing;
+        State = Show;
 }
 
 bool TMenuDlg::ReadHead()
@@ -200,7 +196,7 @@ void TMenuDlg::EditItem()
     if (dialog.exec() != QDialog::Accepted)
         return;
     Items[EditedKey] = ItemFrom(dialog);
-    State = Writing;
+    State = Write;
 }
 
 void TMenuDlg::PresetItem(TFormMenuItm& dialog, const QByteArray& item) const

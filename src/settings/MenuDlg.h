@@ -18,6 +18,11 @@ public:
     // Start state besides those of TFile: edit the action of EditedKey.
     enum : int { EditKey = 60 };
     static constexpr int KeyCount = 10;
+    // Its row of the greetings and menus grids, which the window lays out by
+    // these: the job hangs on the row's first cell, shows the recording's name
+    // in NameColumn and key k's action in FirstKeyColumn + k.
+    static constexpr int NameColumn = 1;
+    static constexpr int FirstKeyColumn = 2;
 
     TMenuDlg();
 

@@ -4,7 +4,6 @@
 #include "session/MessageSink.h"
 #include "ui/Code.h"
 #include "ui/Number.h"
-#include "ui/StringGrid.h"
 #include "ui/UpDown.h"
 
 #include <QLabel>
@@ -13,6 +12,8 @@
 #include <algorithm>
 
 namespace {
+
+const QString NotAssigned = QStringLiteral("не назначен");
 
 int toDialogRange(int value)
 {
@@ -36,7 +37,7 @@ void TNumber::Input()
     if (position == shown)
         return;
     Value = position;
-    State = 2;
+    State = Write;
 }
 
 void TNumber::GetP()
@@ -49,10 +50,29 @@ void TNumber::SetP()
     NumberSet(Code, Value);
 }
 
-void TNumber::Output()
+TScalarValue TNumber::Held() const
 {
-    if (TStringGrid* grid = Grid())
-        grid->SetCells(Col, Row, QString::number(Value));
+    return Value;
+}
+
+void TNumber::Assign(const TScalarValue& value)
+{
+    Value = ValueAs<int>(value);
+}
+
+QString TNumber::Text(const TScalarValue& value) const
+{
+    return QString::number(ValueAs<int>(value));
+}
+
+std::optional<TScalarValue> TNumber::Parse(const QString& text, QString& error) const
+{
+    const std::optional<int> value = Decimal(text);
+    if (!value || *value < Min || *value > Max) {
+        error = QStringLiteral("a number from %1 to %2").arg(Min).arg(Max);
+        return std::nullopt;
+    }
+    return *value;
 }
 
 void TVFCode::Input()
@@ -63,24 +83,42 @@ void TVFCode::Input()
     if (dialog.exec() != QDialog::Accepted || !dialog.Changed)
         return;
     Value = dialog.ChosenCode;
-    State = 2;
+    State = Write;
 }
 
 void TVFCode::Output()
 {
     if (!Display)
         return;
-    if (Value == 0)
-        Display->setText(QStringLiteral("не назначен"));
-    else if (Value >= 1 && Value <= 10)
-        Display->setText(QString::number(Value % 10));
+    if (Value >= 0 && Value <= KeyZero)
+        Display->setText(HeldText());
     else
         ErrorBox(QStringLiteral("Incomprehensible: wrong code"));
 }
 
 QString TVFCode::GetText()
 {
-    return Display ? Display->text() : QStringLiteral("Не определен");
+    return Display ? HeldText() : TJoint1::GetText();
+}
+
+// A code that is no key (the screen refuses it) is shown as held.
+QString TVFCode::Text(const TScalarValue& value) const
+{
+    const int code = ValueAs<int>(value);
+    if (code == 0)
+        return NotAssigned;
+    return QString::number(code == KeyZero ? 0 : code);
+}
+
+// A key "0" to "9", or none.
+std::optional<TScalarValue> TVFCode::Parse(const QString& text, QString& error) const
+{
+    if (text.compare(NotAssigned, Qt::CaseInsensitive) == 0)
+        return 0;
+    if (text.size() == 1 && text[0].isDigit() && text[0].unicode() < 128)
+        return text == QLatin1String("0") ? KeyZero : text.toInt();
+    error = QStringLiteral("a key \"0\" to \"9\" or \"%1\"").arg(NotAssigned);
+    return std::nullopt;
 }
 
 void TVersion::Input()
@@ -95,10 +133,16 @@ void TVersion::SetP()
 void TVersion::Output()
 {
     if (StatusPanel)
-        StatusPanel->setText(QStringLiteral("Версия прошивки: ") + GetText());
+        StatusPanel->setText(QStringLiteral("Версия прошивки: ") + HeldText());
 }
 
 QString TVersion::GetText()
 {
-    return QString::asprintf("%d.%d.%d", Value / 10000, Value % 10000 / 100, Value % 100);
+    return HeldText();
+}
+
+QString TVersion::Text(const TScalarValue& value) const
+{
+    const int version = ValueAs<int>(value);
+    return QString::asprintf("%d.%d.%d", version / 10000, version % 10000 / 100, version % 100);
 }

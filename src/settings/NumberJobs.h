@@ -4,14 +4,14 @@
 // field of the window) and TVersion (the firmware version, read only, shown in
 // a status bar panel).
 
-#include "session/Joint1.h"
+#include "ScalarJob.h"
 
 #include <cstdint>
 
 class QLabel;
 class QLineEdit;
 
-class TNumber : public TJoint1 {
+class TNumber : public TScalarJob {
 public:
     int32_t Value = 0;
     // The dialog's limits; it offers them as 16-bit signed numbers.
@@ -21,20 +21,31 @@ public:
     void Input() override;
     void GetP() override;
     void SetP() override;
-    void Output() override;
+
+    TScalarValue Held() const override;
+    void Assign(const TScalarValue& value) override;
+    QString Text(const TScalarValue& value) const override;
+    std::optional<TScalarValue> Parse(const QString& text, QString& error) const override;
 };
 
-// Value: 0 not assigned, 1 to 9 the keys 1 to 9, 10 the key 0.
+// Value: 0 not assigned, 1 to 9 the keys 1 to 9, KeyZero the key 0; shown as
+// the key's digit, or "не назначен".
 class TVFCode : public TNumber {
 public:
+    static constexpr int KeyZero = 10;
+
     QLineEdit* Display = nullptr;
 
     void Input() override;
     void Output() override;
     QString GetText() override;
+
+    QString Text(const TScalarValue& value) const override;
+    std::optional<TScalarValue> Parse(const QString& text, QString& error) const override;
 };
 
-// Value: major × 10000 + minor × 100 + build. Only ever refreshed (state 3).
+// Value: major × 10000 + minor × 100 + build, shown as "major.minor.build".
+// Only ever read, never edited.
 class TVersion : public TNumber {
 public:
     QLabel* StatusPanel = nullptr;
@@ -43,4 +54,6 @@ public:
     void SetP() override;
     void Output() override;
     QString GetText() override;
+
+    QString Text(const TScalarValue& value) const override;
 };

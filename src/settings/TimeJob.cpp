@@ -1,9 +1,9 @@
 #include "TimeJob.h"
 
 #include "ParamExchange.h"
-#include "ui/StringGrid.h"
 #include "ui/Time.h"
 
+#include <QRegularExpression>
 #include <QTimeEdit>
 
 #include <algorithm>
@@ -20,7 +20,7 @@ void TTimeDlg::Input()
     const QTime picked = dialog.DateTimePicker1->time();
     Hours = picked.hour();
     Minutes = picked.minute();
-    State = 2;
+    State = Write;
 }
 
 void TTimeDlg::GetP()
@@ -35,8 +35,33 @@ void TTimeDlg::SetP()
     NumberSet(Code, Hours * 100 + Minutes);
 }
 
-void TTimeDlg::Output()
+TScalarValue TTimeDlg::Held() const
 {
-    if (TStringGrid* grid = Grid())
-        grid->SetCells(Col, Row, QString::asprintf("%.2d:%.2d", Hours, Minutes));
+    return TTimeOfDay{Hours, Minutes};
+}
+
+void TTimeDlg::Assign(const TScalarValue& value)
+{
+    const auto time = ValueAs<TTimeOfDay>(value);
+    Hours = time.Hours;
+    Minutes = time.Minutes;
+}
+
+QString TTimeDlg::Text(const TScalarValue& value) const
+{
+    const auto time = ValueAs<TTimeOfDay>(value);
+    return QString::asprintf("%.2d:%.2d", time.Hours, time.Minutes);
+}
+
+std::optional<TScalarValue> TTimeDlg::Parse(const QString& text, QString& error) const
+{
+    static const QRegularExpression form(QStringLiteral("^([0-9]{1,2}):([0-9]{2})$"));
+    const QRegularExpressionMatch match = form.match(text);
+    const int hours = match.captured(1).toInt();
+    const int minutes = match.captured(2).toInt();
+    if (!match.hasMatch() || hours > 23 || minutes > 59) {
+        error = QStringLiteral("a time of day hh:mm, 00:00 to 23:59");
+        return std::nullopt;
+    }
+    return TTimeOfDay{hours, minutes};
 }

@@ -21,10 +21,10 @@ constexpr int LastUnitError = 10;
 bool TFile::Process()
 {
     switch (State) {
-    case 3:
+    case Read:
         GetP();
         break;
-    case 4:
+    case Show:
         Output();
         State = 0;
         break;
@@ -64,8 +64,8 @@ bool TFile::Process()
 bool TFile::NeedsMainThread()
 {
     switch (State) {
-    case 1:
-    case 4:
+    case Edit:
+    case Show:
     case DeleteFile:
     case Uploading:
     case Downloading:
@@ -83,7 +83,7 @@ void TFile::GetP()
         comm->MessageGet(Code, name, Length);
         FileName = Dialogue::FromUnit(name);
     }
-    State = 4;
+    State = Show;
 }
 
 void TFile::Output()
@@ -151,7 +151,7 @@ void TFile::Clear()
 void TFile::CheckReply(const QByteArray& reply, int errorBase)
 {
     if (reply == Unit::Ok)
-        State = 3;
+        State = Read;
     else
         State = reply == Unit::Error ? errorBase : errorBase + 1;
 }
@@ -200,7 +200,7 @@ void TFile::ReadTransferResult()
         return;
     }
     if (line == Unit::Ok) {
-        State = 3;
+        State = Read;
     } else if (line.startsWith(Unit::YModemError)) {
         const QByteArray rest = line.mid(Unit::YModemError.size());
         const qsizetype end = rest.indexOf(Unit::YModemErrorEnd);
@@ -223,7 +223,7 @@ void TFile::ReportTransferResult()
         ErrorBox(QStringLiteral("YMODEM: Incorrect error number format"));
     else
         ErrorBox(QStringLiteral("YMODEM: Unknown error"));
-    State = TransferResult == ResultTimedOut ? 0 : 3;
+    State = TransferResult == ResultTimedOut ? 0 : Read;
 }
 
 QString TFile::ErrorText(int state) const

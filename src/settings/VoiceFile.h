@@ -12,7 +12,7 @@
 
 class TFile : public TJoint1 {
 public:
-    // Start states besides 3 (read and show).
+    // Start states besides Read (read and show).
     enum : int {
         DeleteFile = 20,
         UploadFile = 30,
@@ -49,7 +49,7 @@ public:
 
 protected:
     // The message of an error state; empty for a state that has none.
-    virtual QString ErrorText(int state) const;
+    QString ErrorText(int state) const override;
     // The reply line after a delete: "OK" reads the file back, anything else
     // goes to the error state for it (errorBase: "ERROR", errorBase + 1: other).
     void CheckReply(const QByteArray& reply, int errorBase);

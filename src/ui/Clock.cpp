@@ -116,7 +116,7 @@ void TFormClock::Timer1Timer()
     }
     if (!m_server.IdleEvent.IsSet())
         return;
-    m_job->State = 3;
+    m_job->State = TJoint1::Read;
     m_session.Submit(m_job.get());
 }
 
@@ -159,7 +159,7 @@ void TFormClock::Write(const QDate& date, const QTime& time)
     m_job->ClockString = clock;
     m_job->Following = true;
     m_job->Failed = false;
-    m_job->State = 2;
+    m_job->State = TJoint1::Write;
     m_session.Submit(m_job.get());
     Timer1->start(ReadIntervalMs);
 }

@@ -2,6 +2,7 @@
 
 #include "CharFilter.h"
 #include "UpDown.h"
+#include "session/UnitDialog.h"
 
 #include <QButtonGroup>
 #include <QGridLayout>
@@ -19,7 +20,7 @@ TFormMenuItm::TFormMenuItm(QWidget* parent)
     , rbXfer(new QRadioButton(QStringLiteral("Перевод вызова на абонента"), this))
     , rbMsgLeave(new QRadioButton(QStringLiteral("Запись сообщения в ящик"), this))
     , rbMsgGet(new QRadioButton(QStringLiteral("Чтение сообщений из ящика"), this))
-    , udMenu(new TUpDown(0, 19, this))
+    , udMenu(new TUpDown(Unit::Menus.First, Unit::Menus.Last, this))
     , edtMenu(udMenu->lineEdit())
     , edtExt(new QLineEdit(this))
 {

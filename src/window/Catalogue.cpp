@@ -94,7 +94,7 @@ const TNamedCode SysParams[] = {
     {98, "Принудительное отключение АРУ", Choice("АРУ включено", "АРУ отключено")},
 };
 
-// Rows 1 to 14 of the service messages; the code of row r is 59 + r.
+// One row per service message, in the order of their codes.
 const char* const Messages[] = {
     "\"Пожалуйста, подождите\"",
     "\"Извините, оператор сейчас занят\"",
@@ -111,29 +111,28 @@ const char* const Messages[] = {
     "\"Почтовый ящик не найден\"",
     "Сообщение перед соединением при переводе вызова",
 };
-constexpr int FirstMessageCode = 60;
+static_assert(int(std::size(Messages)) == Unit::ServiceMessages.Count());
 
-// Rows 1 to 5 of the greeting override: codes shown, and the name.
-const char* const OverrideRows[][2] = {
-    {"501..506", "Заменять приветствия"},
-    {"511..516", "Меню замены - день"},
-    {"521..526", "Меню замены - ночь"},
-    {"531..536", "Меню замены - праздник"},
-    {"541..546", "Меню замены - перевод вызова"},
+// The names of the greeting override's rows, in the order of their codes.
+const char* const OverrideRows[] = {
+    "Заменять приветствия",
+    "Меню замены - день",
+    "Меню замены - ночь",
+    "Меню замены - праздник",
+    "Меню замены - перевод вызова",
 };
+static_assert(int(std::size(OverrideRows)) == Unit::OverrideRows);
 
 constexpr TParamForm OverrideChoice =
     Choice("0 (Не заменять)", "1 (Только приветствия)", "2 (Приветствия + меню перевода вызова)");
 constexpr TParamForm OverrideMenu = Number(0, 39);
-constexpr int OverrideLines = 6;
 
+// Each day has a start and an end time.
 const char* const WeekDays[] = {"Понедельник", "Вторник", "Среда", "Четверг", "Пятница", "Суббота", "Воскресенье"};
+static_assert(2 * int(std::size(WeekDays)) == Unit::Schedule.Count());
 const char* const Greetings[] = {"Дневное", "Ночное", "Праздничное"};
-constexpr int DayGreetingCode = 20; // then night 21, holiday 22
-constexpr int MenuCount = 20;
-constexpr int OpCodeCode = 100; // then day and night operator, fax, administrator password
+static_assert(int(std::size(Greetings)) == Unit::Greetings.Count());
 constexpr int NumberMaxLength = 8;
-constexpr int HolidayCode = 110;
 constexpr int SysParamRowsDesigned = 40;
 
 void SetHeader(TStringGrid* grid, std::initializer_list<const char*> texts)
@@ -143,12 +142,12 @@ void SetHeader(TStringGrid* grid, std::initializer_list<const char*> texts)
         grid->SetCells(col++, 0, QString::fromUtf8(text));
 }
 
-// Key columns 2 to 11 are headed by the digits 0 to 9.
+// The keys' columns are headed by their digits.
 void SetKeyHeader(TStringGrid* grid, const char* first)
 {
     SetHeader(grid, {first, "Имя файла"});
-    for (int key = 0; key <= 9; ++key)
-        grid->SetCells(key + 2, 0, QString::number(key));
+    for (int key = 0; key < TMenuDlg::KeyCount; ++key)
+        grid->SetCells(TMenuDlg::FirstKeyColumn + key, 0, QString::number(key));
 }
 
 // A name that may be wider than its column: the tooltip shows all of it.
@@ -187,21 +186,21 @@ std::unique_ptr<TJoint1> MakeParamJob(const TParamForm& form)
 
 // Hangs a job on its grid cell: the job shows its value there, and the page
 // finds it there.
-void Attach(TJoint1* job, TStringGrid* const* gridRef, int col, int row, int code, uint8_t mode)
+void Attach(TJoint1* job, TStringGrid* const* gridRef, int col, int row)
 {
     job->GridRef = gridRef;
     job->Col = col;
     job->Row = row;
-    job->Code = code;
-    job->Mode = mode;
     (*gridRef)->SetObjects(col, row, job);
 }
 
+// A code of the system menu: a single setting or a service message. The
+// other kinds of job know their menu themselves.
 template <class T>
-T* Configure(T* job, int code, uint8_t mode)
+T* InSystemMenu(T* job, int code)
 {
     job->Code = code;
-    job->Mode = mode;
+    job->Mode = Unit::umSys;
     return job;
 }
 
@@ -236,15 +235,15 @@ void TForm1::BuildCatalogue()
 
 void TForm1::BindNumbersPage()
 {
-    ListJob = Configure(Own<TListDlg>(), 0, Unit::umList);
+    ListJob = Own<TListDlg>();
     ListJob->TargetLines = memNumbers;
-    OpCodeJob = Configure(Own<TVFCode>(), OpCodeCode, Unit::umSys);
+    int code = Unit::NumbersPage.First;
+    OpCodeJob = InSystemMenu(Own<TVFCode>(), code);
     OpCodeJob->Display = edtOpCode;
     const std::pair<TVFDirectory**, QLineEdit*> numbers[] = {
         {&OpNumDayJob, edtOpNumDay}, {&OpNumNightJob, edtOpNumNight}, {&FaxNumJob, edtFaxNum}, {&AdmPwdJob, edtAdmPwd}};
-    int code = OpCodeCode;
     for (const auto& [field, edit] : numbers) {
-        auto* job = Configure(Own<TVFDirectory>(), ++code, Unit::umSys);
+        auto* job = InSystemMenu(Own<TVFDirectory>(), ++code);
         job->MinLength = field == &AdmPwdJob ? 1 : 0;
         job->MaxLength = NumberMaxLength;
         job->ValueEdit = edit;
@@ -252,12 +251,15 @@ void TForm1::BindNumbersPage()
     }
 }
 
-// Greetings and menus: a row's job on column 0 shows the recording's name and
-// the ten keys' actions in columns 1 to 11 of its row.
-void TForm1::BindKeyGrid(TStringGrid* const* gridRef, int rows, int firstCode)
+// Greetings and menus, one row per code: a row's job on column 0 shows the
+// recording's name and the ten keys' actions in columns 1 to 11 of its row.
+void TForm1::BindKeyGrid(TStringGrid* const* gridRef, Unit::TCodeRange codes)
 {
-    for (int row = 1; row <= rows; ++row)
-        Attach(Own<TMenuDlg>(), gridRef, 0, row, firstCode + row - 1, Unit::umMenu);
+    for (int row = 1; row <= codes.Count(); ++row) {
+        auto* job = Own<TMenuDlg>();
+        job->Code = codes.First + row - 1;
+        Attach(job, gridRef, 0, row);
+    }
 }
 
 void TForm1::BindGreetings()
@@ -266,22 +268,22 @@ void TForm1::BindGreetings()
     for (int row = 1; row <= int(std::size(Greetings)); ++row)
         sgGreetings->SetCells(0, row, QString::fromUtf8(Greetings[row - 1]));
     lblGreetAct->hide();
-    BindKeyGrid(&sgGreetings, std::size(Greetings), DayGreetingCode);
+    BindKeyGrid(&sgGreetings, Unit::Greetings);
 }
 
 void TForm1::BindMenus()
 {
     SetKeyHeader(sgMenu, "№");
-    sgMenu->SetRowCount(MenuCount + 1);
-    for (int row = 1; row <= MenuCount; ++row)
-        sgMenu->SetCells(0, row, QString::number(row - 1));
+    sgMenu->SetRowCount(Unit::Menus.Count() + 1);
+    for (int row = 1; row <= Unit::Menus.Count(); ++row)
+        sgMenu->SetCells(0, row, QString::number(Unit::Menus.First + row - 1));
     lblMenuAct->hide();
-    BindKeyGrid(&sgMenu, MenuCount, 0);
+    BindKeyGrid(&sgMenu, Unit::Menus);
 }
 
 void TForm1::BindMailPage()
 {
-    MailJob = Configure(Own<TMailDlg>(), 0, Unit::umMail);
+    MailJob = Own<TMailDlg>();
     MailJob->GridRef = &sgMail;
     MailJob->FreeSpaceField = edtFreeSpace;
     SetHeader(sgMail, {"Владелец", "Размер", "Режим оповещения", "Период оповещения"});
@@ -293,38 +295,44 @@ void TForm1::BindSysParams()
     SetHeader(sgSysParams, {"Код", "Наименование Параметра", "Значение"});
     for (int row = 1; row <= int(std::size(SysParams)); ++row) {
         const TNamedCode& param = SysParams[row - 1];
-        Attach(Adopt(MakeParamJob(param.Form)), &sgSysParams, 2, row, param.Code, Unit::umSys);
+        Attach(InSystemMenu(Adopt(MakeParamJob(param.Form)), param.Code), &sgSysParams, 2, row);
         SetName(sgSysParams, 1, row, QString::fromUtf8(param.Name));
         sgSysParams->SetCells(0, row, QString::asprintf("%.2d", param.Code));
     }
     sgSysParams->SetRowCount(SysParamRowsDesigned - 1);
 }
 
-// Monday's start is 111 and end 112, Sunday's 123 and 124.
+// A day's start time, then its end.
 void TForm1::BindSchedule()
 {
     SetHeader(sgTime, {"День недели", "Начало", "Конец"});
     for (int row = 1; row <= int(std::size(WeekDays)); ++row) {
         sgTime->SetCells(0, row, QString::fromUtf8(WeekDays[row - 1]));
-        Attach(Own<TTimeDlg>(), &sgTime, 1, row, 109 + 2 * row, Unit::umSys);
-        Attach(Own<TTimeDlg>(), &sgTime, 2, row, 110 + 2 * row, Unit::umSys);
+        const int start = Unit::Schedule.First + 2 * (row - 1);
+        Attach(InSystemMenu(Own<TTimeDlg>(), start), &sgTime, 1, row);
+        Attach(InSystemMenu(Own<TTimeDlg>(), start + 1), &sgTime, 2, row);
     }
-    HolidayJob = Configure(Own<TCheck>(), HolidayCode, Unit::umSys);
+    HolidayJob = InSystemMenu(Own<TCheck>(), Unit::HolidayCode);
     HolidayJob->CheckBoxRef = &cbHoliday;
 }
 
-// Column k (2 to 7) belongs to line k − 1; row r's code for line n is 490 + 10·r + n.
+// Row r holds the codes of the override's row r − 1, its first and last
+// shown as "501..506"; column k (2 to 7) belongs to line k − 1.
 void TForm1::BindGreetOverride()
 {
     SetHeader(sgGreetOverride, {"Код", "Наименование параметра"});
-    for (int line = 1; line <= OverrideLines; ++line)
-        sgGreetOverride->SetCells(line + 1, 0, QStringLiteral("Линия ") + QString::number(line));
-    for (int row = 1; row <= int(std::size(OverrideRows)); ++row) {
-        sgGreetOverride->SetCells(0, row, QString::fromUtf8(OverrideRows[row - 1][0]));
-        SetName(sgGreetOverride, 1, row, QString::fromUtf8(OverrideRows[row - 1][1]));
-        const TParamForm& form = row == 1 ? OverrideChoice : OverrideMenu;
-        for (int line = 1; line <= OverrideLines; ++line)
-            Attach(Adopt(MakeParamJob(form)), &sgGreetOverride, line + 1, row, 490 + 10 * row + line, Unit::umSys);
+    for (int line = 0; line < Unit::OverrideLines; ++line)
+        sgGreetOverride->SetCells(line + 2, 0, QStringLiteral("Линия ") + QString::number(line + 1));
+    for (int row = 1; row <= Unit::OverrideRows; ++row) {
+        const int codes = row - 1;
+        sgGreetOverride->SetCells(0, row, QStringLiteral("%1..%2")
+                                              .arg(Unit::OverrideCode(codes, 0))
+                                              .arg(Unit::OverrideCode(codes, Unit::OverrideLines - 1)));
+        SetName(sgGreetOverride, 1, row, QString::fromUtf8(OverrideRows[codes]));
+        const TParamForm& form = codes == 0 ? OverrideChoice : OverrideMenu;
+        for (int line = 0; line < Unit::OverrideLines; ++line)
+            Attach(InSystemMenu(Adopt(MakeParamJob(form)), Unit::OverrideCode(codes, line)), &sgGreetOverride,
+                   line + 2, row);
     }
 }
 
@@ -332,9 +340,9 @@ void TForm1::BindMessages()
 {
     SetHeader(sgMessages, {"Сообщение", "Имя файла", "Длительность", "Размер файла"});
     for (int row = 1; row <= int(std::size(Messages)); ++row) {
-        const int code = FirstMessageCode + row - 1;
+        const int code = Unit::ServiceMessages.First + row - 1;
         SetName(sgMessages, 0, row, QString::fromUtf8(Messages[row - 1]) + QStringLiteral(": ") + QString::number(code));
-        Attach(Own<TFile>(), &sgMessages, 1, row, code, Unit::umSys);
+        Attach(InSystemMenu(Own<TFile>(), code), &sgMessages, 1, row);
     }
 }
 

@@ -120,8 +120,7 @@ QByteArray TForm1::SettingsText()
         }
         QString line = replace->GetText();
         for (int row = 2; row < sgGreetOverride->RowCount(); ++row)
-            line += QString::fromUtf8(OverrideMenuLabels[row - 2])
-                + QString::number(static_cast<TNumber*>(sgGreetOverride->Objects(col, row))->Value);
+            line += QString::fromUtf8(OverrideMenuLabels[row - 2]) + sgGreetOverride->Objects(col, row)->GetText();
         out.Line(line);
     }
     out.Line();

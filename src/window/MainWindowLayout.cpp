@@ -2,6 +2,7 @@
 // its member name as its object name. The window is fixed at a client area of
 // 664 × 488; grids scroll inside their pages.
 #include "Unit1.h"
+#include "settings/MenuDlg.h"
 #include "ui/StringGrid.h"
 
 #include <QCheckBox>
@@ -24,8 +25,6 @@ constexpr int ClientWidth = 664;
 constexpr int ClientHeight = 488;
 constexpr int StatusWidths[] = {100, 50, 200, 150};
 constexpr int GridRowHeight = 20;
-// Columns 2 to 11 of the greetings and menus hold the keys' actions.
-constexpr int FirstKeyColumn = 2;
 
 template <class T>
 T* Named(T* widget, const char* name)
@@ -69,12 +68,12 @@ TStringGrid* Grid(QWidget* parent, const char* name, int cols, int rows, std::in
 }
 
 // The keys' actions ("N219", "L101") read whole in any font: columns from
-// firstCol on follow their content, never narrower than designed.
-void FitKeyColumns(TStringGrid* grid, int firstCol)
+// the first key's on follow their content, never narrower than designed.
+void FitKeyColumns(TStringGrid* grid)
 {
     QHeaderView* header = grid->horizontalHeader();
-    header->setMinimumSectionSize(grid->columnWidth(firstCol));
-    for (int col = firstCol; col < grid->ColCount(); ++col)
+    header->setMinimumSectionSize(grid->columnWidth(TMenuDlg::FirstKeyColumn));
+    for (int col = TMenuDlg::FirstKeyColumn; col < grid->ColCount(); ++col)
         header->setSectionResizeMode(col, QHeaderView::ResizeToContents);
 }
 
@@ -197,7 +196,7 @@ QWidget* TForm1::CreateGreetingsPage()
 {
     auto* page = Named(new QWidget, "tbsGreetings");
     sgGreetings = Grid(page, "sgGreetings", 12, 4, {100, 120, 36, 36, 36, 36, 36, 36, 36, 36, 36});
-    FitKeyColumns(sgGreetings, FirstKeyColumn);
+    FitKeyColumns(sgGreetings);
     Label13 = Label(page, "Label13", QStringLiteral("Действия: М - вызов меню, N - перевод на абонента "));
     lblGreetAct = Label(page, "lblGreetAct",
                         QStringLiteral("L - записать сообщение в ящик, G - чтение сообщений из ящика"));
@@ -233,7 +232,7 @@ QWidget* TForm1::CreateMenuPage()
 {
     auto* page = Named(new QWidget, "tbsMenu");
     sgMenu = Grid(page, "sgMenu", 12, 21, {40, 120, 40, 40, 40, 40, 40, 40, 40, 40, 40});
-    FitKeyColumns(sgMenu, FirstKeyColumn);
+    FitKeyColumns(sgMenu);
     Label1 = Label(page, "Label1", QStringLiteral("Действия: М - вызов подменю, N - перевод на абонента"));
     lblMenuAct = Label(page, "lblMenuAct",
                        QStringLiteral("L - записать сообщение в ящик, G - чтение сообщений из ящика"));

@@ -5,6 +5,7 @@
 #include "Unit1.h"
 #include "session/AAMenu.h"
 #include "session/MessageSink.h"
+#include "session/UnitDialog.h"
 #include "settings/CheckJob.h"
 #include "settings/DirectoryJobs.h"
 #include "settings/ListDlg.h"
@@ -22,10 +23,6 @@
 
 namespace {
 
-const QString SystemOnlyRefusal = QStringLiteral("Операция возможна только в системном режиме.");
-
-// Columns 2 to 11 of the greetings and menus stand for the keys 0 to 9.
-constexpr int FirstKeyColumn = 2;
 constexpr int FileNameColumn = 1;
 
 // Every job of one column of a grid, rows 1 to the last, skipping empty cells.
@@ -91,7 +88,7 @@ bool TForm1::RunSeries(const std::vector<TJoint1*>& jobs)
         m_server->WaitIdle();
         if (m_session->Level == TAAMenu::lvOff)
             break;
-        Run(job, 3);
+        Run(job, TJoint1::Read);
     }
     m_server->WaitIdle();
     EndBusy();
@@ -107,7 +104,7 @@ bool TForm1::SystemOnly() const
 {
     if (SystemLevel())
         return true;
-    ErrorBox(SystemOnlyRefusal);
+    ErrorBox(Unit::SystemOnlyRefusal);
     return false;
 }
 
@@ -152,7 +149,7 @@ void TForm1::tbsMenuShow()
 void TForm1::tbsMailShow()
 {
     if (m_session->Level != TAAMenu::lvOff)
-        Run(MailJob, 3);
+        Run(MailJob, TJoint1::Read);
 }
 
 // An administrator's session must not show what an earlier system session read
@@ -205,11 +202,11 @@ void TForm1::btnAddNumClick() { Run(ListJob, TListDlg::AddNumber); }
 void TForm1::btnAddGroupClick() { Run(ListJob, TListDlg::AddRange); }
 void TForm1::btnDelNumClick() { Run(ListJob, TListDlg::RemoveNumber); }
 void TForm1::btnDelGroupClick() { Run(ListJob, TListDlg::RemoveRange); }
-void TForm1::btnOpCodeClick() { Run(OpCodeJob, 1); }
-void TForm1::btnOpNumDayClick() { Run(OpNumDayJob, 1); }
-void TForm1::btnOpNumNightClick() { Run(OpNumNightJob, 1); }
-void TForm1::btnFaxNumClick() { Run(FaxNumJob, 1); }
-void TForm1::btnAdmPwdClick() { Run(AdmPwdJob, 1); }
+void TForm1::btnOpCodeClick() { Run(OpCodeJob, TJoint1::Edit); }
+void TForm1::btnOpNumDayClick() { Run(OpNumDayJob, TJoint1::Edit); }
+void TForm1::btnOpNumNightClick() { Run(OpNumNightJob, TJoint1::Edit); }
+void TForm1::btnFaxNumClick() { Run(FaxNumJob, TJoint1::Edit); }
+void TForm1::btnAdmPwdClick() { Run(AdmPwdJob, TJoint1::Edit); }
 
 // Greetings and menus: whatever cell is current, the row's job is on column 0.
 
@@ -228,7 +225,7 @@ void TForm1::KeyGridDblClick(TStringGrid* grid)
         UploadFlow(job);
         return;
     }
-    job->EditedKey = col - FirstKeyColumn;
+    job->EditedKey = col - TMenuDlg::FirstKeyColumn;
     Run(job, TMenuDlg::EditKey);
 }
 
@@ -245,7 +242,7 @@ void TForm1::btnMenuDeleteClick() { Run(KeyGridJob(sgMenu), TFile::DeleteFile); 
 
 void TForm1::sgTimeDblClick()
 {
-    Run(sgTime->Objects(sgTime->Col(), sgTime->Row()), 1);
+    Run(sgTime->Objects(sgTime->Col(), sgTime->Row()), TJoint1::Edit);
 }
 
 // The job shows a value read from the unit with the box disabled, so only a
@@ -253,7 +250,7 @@ void TForm1::sgTimeDblClick()
 void TForm1::cbHolidayClick()
 {
     if (cbHoliday->isEnabled())
-        Run(HolidayJob, 1);
+        Run(HolidayJob, TJoint1::Edit);
 }
 
 void TForm1::btnSetTimeClick()
@@ -278,7 +275,7 @@ void TForm1::btnMailEditClick() { Run(MailJob, TMailDlg::EditBox); }
 void TForm1::sgSysParamsDblClick()
 {
     if (SystemOnly())
-        Run(sgSysParams->Objects(2, sgSysParams->Row()), 1);
+        Run(sgSysParams->Objects(2, sgSysParams->Row()), TJoint1::Edit);
 }
 
 TFile* TForm1::MessageJob() const
@@ -312,7 +309,7 @@ void TForm1::btnMessageDeleteClick()
 void TForm1::sgGreetOverrideDblClick()
 {
     if (sgGreetOverride->Col() >= 2)
-        Run(sgGreetOverride->Objects(sgGreetOverride->Col(), sgGreetOverride->Row()), 1);
+        Run(sgGreetOverride->Objects(sgGreetOverride->Col(), sgGreetOverride->Row()), TJoint1::Edit);
 }
 
 // Voice files: the file dialogs; the transfer itself belongs to the transfer

@@ -17,8 +17,6 @@
 
 namespace {
 
-// The firmware version job: parameter 999 of the system menu.
-constexpr int VersionCode = 999;
 // How long closing the window waits for the unit to be told goodbye; the
 // leave sequence itself waits at most 200 ms for its echo.
 constexpr int CloseDisconnectMs = 2000;
@@ -78,7 +76,7 @@ void TForm1::FormCreate(const QString& executablePath)
     ShowLevel(TAAMenu::lvOff);
 
     m_versionJob = std::make_unique<TVersion>();
-    m_versionJob->Code = VersionCode;
+    m_versionJob->Code = Unit::VersionCode;
     m_versionJob->Mode = Unit::umSys;
     m_versionJob->StatusPanel = StatusPanels[3];
 
@@ -211,7 +209,7 @@ bool TForm1::Connect()
 {
     BeginBusy();
     m_session->Password.clear(); // every fresh connection asks for it
-    m_versionJob->State = 3;
+    m_versionJob->State = TJoint1::Read;
     m_session->Submit(m_versionJob.get());
     m_server->WaitIdle();
     EndBusy();

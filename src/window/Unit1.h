@@ -268,7 +268,7 @@ private:
     void BindNumbersPage();
     void BindGreetings();
     void BindMenus();
-    void BindKeyGrid(TStringGrid* const* gridRef, int rows, int firstCode);
+    void BindKeyGrid(TStringGrid* const* gridRef, Unit::TCodeRange codes);
     void BindMailPage();
     void BindSysParams();
     void BindSchedule();
@@ -289,7 +289,7 @@ private:
     void RunTransfer(TFile* job, const QString& file, bool upload);
     // Sets the job's start state and submits it; no job, nothing.
     void Run(TJoint1* job, int state);
-    // Reads each job in turn (state 3) inside one busy bracket; stops when the
+    // Reads each job in turn (Read) inside one busy bracket; stops when the
     // connection is gone, so that a lost unit is not logged in again per job.
     // True when every job ran without a message and the session stayed.
     bool RunSeries(const std::vector<TJoint1*>& jobs);

@@ -2,8 +2,9 @@
 // of every kind read and written, values refused before anything is sent, the
 // clock, the list and the mailboxes, a backup of one unit (for its owner only,
 // also to standard output) restored onto a second one in another state (as
-// administrator, as a dry run, in full, the passwords' values masked), bad
-// backup files and targets, and the line trace of a login.
+// administrator, as a dry run, in full, the passwords' values masked), a
+// backup kept as an earlier version wrote it restored, bad backup files and
+// targets, and the line trace of a login.
 #include "UnitClient.h"
 
 #include <QFile>
@@ -365,6 +366,31 @@ private slots:
             QVERIFY2(!r.Out.contains(QLatin1String("5678")) && !r.Out.contains(AdminPassword), qPrintable(r.Out));
         }
         QCOMPARE(run(unit, {QStringLiteral("--get"), QStringLiteral("104")}).Out, AdminPassword + QLatin1Char('\n'));
+    }
+
+    // A backup kept as an earlier version of the program wrote it, with a
+    // value of every kind away from the factory's, restores onto a factory
+    // unit: each value is read back as written, and the unit's new backup holds
+    // what the old one did.
+    void earlierBackupRestored()
+    {
+        const QString earlier = qEnvironmentVariable("PARLOTEL_TEST_DATA") + QStringLiteral("/backup_v1_system.json");
+        TUnit unit(path(QStringLiteral("earlier.json")));
+        QVERIFY(!unit.Pty().isEmpty());
+        TRun r = run(unit, {QStringLiteral("--restore"), earlier});
+        QVERIFY2(r.Exit == 0, qPrintable(r.Errors + r.Out));
+        for (const char* line : {"changed setting 12: 100 -> 555",
+                                 "changed setting 01: Нет ограничения -> Запрет тонального набора",
+                                 "changed setting 21: *2 -> Не назначен", "changed setting 100: 0 -> не назначен",
+                                 "changed setting 102: 101 -> ", "changed setting 110: 0 -> 1",
+                                 "changed setting 111: 09:00 -> 08:30",
+                                 "changed setting 501: 0 (Не заменять) -> 2 (Приветствия + меню перевода вызова)",
+                                 "changed setting 94: Нет -> Да", "changed menu 0: TC 3"})
+            QVERIFY2(r.Out.contains(QString::fromUtf8(line)), qPrintable(QString::fromUtf8(line) + QLatin1Char('\n') + r.Out));
+        QVERIFY2(r.Out.contains(QLatin1String(" 0 refused")), qPrintable(r.Out));
+        r = run(unit, {QStringLiteral("--backup"), path(QStringLiteral("earlier.backup"))});
+        QCOMPARE(r.Exit, 0);
+        QCOMPARE(comparable(readJson(path(QStringLiteral("earlier.backup")))), comparable(readJson(earlier)));
     }
 
     void unusableBackupsRefused()

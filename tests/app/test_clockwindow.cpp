@@ -74,7 +74,7 @@ private slots:
         QVERIFY(clock->btnApply->isDefault());
         QVERIFY(clock->Timer1->isActive());
         QCOMPARE(clock->Timer1->interval(), 500);
-        QCOMPARE(clock->ClockJob().Mode, uint8_t(10));
+        QCOMPARE(clock->ClockJob().Mode, Unit::umTime);
     }
 
     void appliesWhatIsShownAndFollowsTheUnit()

@@ -194,11 +194,11 @@ private slots:
     {
         connectWith({QStringLiteral("1234")});
         TStrayLineJob stray;
-        stray.State = 3;
+        stray.State = TJoint1::Read;
         window->Session()->Submit(&stray);
         QVERIFY(window->Server()->WaitIdle(20000));
         TMailNoteJob mail;
-        mail.State = 3;
+        mail.State = TJoint1::Read;
         window->Session()->Submit(&mail);
         QVERIFY(window->Server()->WaitIdle(20000));
         QCOMPARE(mail.Runs, 1);

@@ -289,7 +289,7 @@ private slots:
         auto* job = static_cast<TMenuDlg*>(w.sgMenu->Objects(0, 3));
         job->Items[3] = "?";
         w.sgMenu->SetCells(5, 3, QString());
-        job->State = 3;
+        job->State = TJoint1::Read;
         w.Session()->Submit(job);
         QVERIFY(rig.Settle());
         QCOMPARE(w.sgMenu->Cells(5, 3), QStringLiteral("N101"));

@@ -42,7 +42,7 @@ public:
         QVERIFY(QTest::qWaitFor([] { return FormComm()->RxText().endsWith("PC TIME>"); }, 10000)
                 || rig.Window->Session()->UnitMode != Unit::umTime);
         Job.ClockString.clear();
-        Job.State = 3;
+        Job.State = TJoint1::Read;
         rig.Window->Session()->Submit(&Job);
         QVERIFY(rig.Settle());
     }
@@ -143,7 +143,7 @@ private slots:
         QVERIFY(rig.Connect(QStringLiteral("1234")));
         TForm1& w = *rig.Window;
         QVERIFY(rig.Fault("fault garbage on"));
-        w.HolidayJob->State = 3;
+        w.HolidayJob->State = TJoint1::Read;
         w.Session()->Submit(w.HolidayJob);
         QVERIFY(rig.Settle());
         QCOMPARE(rig.Sink.Errors(), QStringList({QStringLiteral("NumberGet: parameter (%1): ").arg(w.HolidayJob->Code)

@@ -56,7 +56,7 @@ TScreen& screen()
 }
 
 template <class T>
-std::unique_ptr<T> shown(int code, uint8_t mode = Unit::umSys)
+std::unique_ptr<T> shown(int code, Unit::TUnitMode mode = Unit::umSys)
 {
     auto job = std::make_unique<T>();
     job->Code = code;

@@ -82,7 +82,7 @@ private:
 // A job that only notes that it ran, optionally sending one command first.
 class TNoteJob : public TJoint1 {
 public:
-    explicit TNoteJob(uint8_t mode, QByteArray command = {}) : m_command(std::move(command)) { Mode = mode; }
+    explicit TNoteJob(Unit::TUnitMode mode, QByteArray command = {}) : m_command(std::move(command)) { Mode = mode; }
     std::atomic<int> Runs{0};
     void GetP() override
     {
@@ -138,7 +138,7 @@ private:
 
     void submit(TJoint1& job)
     {
-        job.State = 3;
+        job.State = TJoint1::Read;
         session->Submit(&job);
         QVERIFY(server->WaitIdle(30000));
     }
@@ -185,7 +185,7 @@ private slots:
         unit.On("A\r", echo("A\r") + "PC SYS>").On("B\r", echo("B\r") + "PC SYS>");
         unit.Start();
         sink.QueuePassword(QStringLiteral("1234"));
-        TNoteJob job(6, "A\r");
+        TNoteJob job(Unit::umSys, "A\r");
         submit(job);
 
         QCOMPARE(job.Runs.load(), 1);
@@ -200,7 +200,7 @@ private slots:
 
         // Same menu: the job runs without any navigation; its own command
         // discards the prompt the previous one left.
-        TNoteJob again(6, "B\r");
+        TNoteJob again(Unit::umSys, "B\r");
         submit(again);
         QCOMPARE(again.Runs.load(), 1);
         QCOMPARE(unit.Received(), expected + "B\r");
@@ -219,7 +219,7 @@ private slots:
             .On("A\r", echo("A\r") + "PC SYS>");
         unit.Start();
         sink.QueuePassword(QStringLiteral("1234"));
-        TNoteJob sys(6, "A\r"), mail(8, "A\r");
+        TNoteJob sys(Unit::umSys, "A\r"), mail(Unit::umMail, "A\r");
         submit(sys);
         QCOMPARE(int(session->Level), 2);
         submit(mail);
@@ -237,8 +237,8 @@ private slots:
         TScript unit(*pty);
         scriptLogin(unit);
         unit.Start();
-        TNoteJob undefined(0);
-        undefined.State = 3;
+        TNoteJob undefined(Unit::umUndefined);
+        undefined.State = TJoint1::Read;
         session->Submit(&undefined);
         QVERIFY(server->IdleEvent.IsSet());
         QCOMPARE(sink.Log(), QStringList({"E: Menu mode is Undefined"}));
@@ -246,7 +246,7 @@ private slots:
         QVERIFY(!comm->SpComm1.IsOpen());
 
         sink.QueuePassword(QStringLiteral("1234"));
-        TNoteJob job(6);
+        TNoteJob job(Unit::umSys);
         submit(job);
         QCOMPARE(job.Runs.load(), 1);
         QVERIFY(unit.Received().startsWith(QByteArray(9, '\x18')));
@@ -266,7 +266,7 @@ private slots:
             .On("MAIL\r", echo("MAIL\r") + "PC MAIL>");
         unit.Start();
         sink.QueuePassword(QStringLiteral("1234"));
-        TNoteJob leavesLine(6, "X\r"), mail(8);
+        TNoteJob leavesLine(Unit::umSys, "X\r"), mail(Unit::umMail);
         submit(leavesLine);
         submit(mail);
         QCOMPARE(mail.Runs.load(), 1);
@@ -291,7 +291,7 @@ private slots:
             .On("MAIL\r", echo("MAIL\r") + "JUNK\r\nPC MAIL>");
         unit.Start();
         sink.QueuePassword(QStringLiteral("1234"));
-        TNoteJob leavesLine(6, "X\r"), mail(8);
+        TNoteJob leavesLine(Unit::umSys, "X\r"), mail(Unit::umMail);
         submit(leavesLine);
         submit(mail);
         QCOMPARE(mail.Runs.load(), 0);
@@ -310,7 +310,7 @@ private slots:
         unit.On("X\r", echo("X\r") + "STRAY\r\nPC SYS>");
         unit.Start();
         sink.QueuePassword(QStringLiteral("1234"));
-        TNoteJob leavesLine(6, "X\r"), mail(8);
+        TNoteJob leavesLine(Unit::umSys, "X\r"), mail(Unit::umMail);
         submit(leavesLine);
         submit(mail);
         QCOMPARE(sink.Log(), QStringList({"P", "E: Probably incorrect finishing the previous command",
@@ -337,7 +337,7 @@ private slots:
         unit.On(AccessWord, echo(AccessWord)).On("\r", "\r\nPassword:").On("1234\r", reply);
         unit.Start();
         sink.QueuePassword(QStringLiteral("1234"));
-        TNoteJob job(6);
+        TNoteJob job(Unit::umSys);
         submit(job);
         QCOMPARE(job.Runs.load(), 0);
         QCOMPARE(sink.Log(), QStringList({"P", error}));
@@ -360,7 +360,7 @@ private slots:
         sink.QueuePassword(QStringLiteral("1234"));
         sink.QueuePassword(QStringLiteral("0000"));
         sink.QueuePassword(QStringLiteral("1234"));
-        TNoteJob job(6);
+        TNoteJob job(Unit::umSys);
         submit(job);
         QCOMPARE(job.Runs.load(), 1);
         QCOMPARE(sink.Log(), QStringList({"P",
@@ -378,7 +378,7 @@ private slots:
         sink.QueuePasswordAnswer(TPasswordAnswer::Untouched);
         sink.QueuePassword(QString()); // emptied: nothing to send, asked again
         sink.QueuePasswordAnswer(TPasswordAnswer::Cancelled);
-        TNoteJob job(6);
+        TNoteJob job(Unit::umSys);
         submit(job);
         QCOMPARE(sink.Log(), QStringList({"P", "P", "P"}));
         QCOMPARE(levels, QList<int>({1, 1, 0}));
@@ -391,7 +391,7 @@ private slots:
         comm->SpComm1.SetDeviceName(QStringLiteral("COM%d"));
         session->PortNumber = 3;
         QSettings(QStringLiteral("pt71qm")).setValue(QStringLiteral("Devices/COM3"), "/dev/parlotel-missing");
-        TNoteJob job(6);
+        TNoteJob job(Unit::umSys);
         submit(job);
         QCOMPARE(sink.Log(), QStringList({"E: COM3: Не удалось открыть порт.\nSpecified device not found (/dev/parlotel-missing)."}));
         QCOMPARE(session->ConnectError, int(TAAMenu::cePortFailed));
@@ -412,7 +412,7 @@ private slots:
         QSettings settings(QStringLiteral("pt71qm"));
         settings.setValue(QStringLiteral("Devices/COM2"), denied);
         settings.sync();
-        TNoteJob job(6);
+        TNoteJob job(Unit::umSys);
         submit(job);
         QCOMPARE(sink.Log(), QStringList({"E: COM2: Не удалось открыть порт.\nНет доступа к порту " + denied
                                           + ": войдите в группу dialout (sudo adduser $USER dialout) и войдите в "

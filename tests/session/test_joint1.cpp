@@ -1,5 +1,5 @@
-// The generic parameter job: its cycle by state, its defaults, and the grid it
-// shows its value in.
+// The generic parameter job: its cycle by state, the shared ending of the
+// kinds' own states, its defaults, and the grid it shows its value in.
 #include "TestSupport.h"
 #include "serial/SpSync.h"
 #include "session/Joint1.h"
@@ -26,6 +26,29 @@ private:
     }
 };
 
+// A kind with states of its own: its one step (10) goes to Next, and every
+// state it does not step is left to the generic cycle.
+class TOwnStatesJob : public TJoint1 {
+public:
+    int Next = 0;
+    mutable QStringList Worded; // the error states worded, and in which thread
+
+    bool Process() override
+    {
+        if (State != 10)
+            return TJoint1::Process();
+        State = Next;
+        return false;
+    }
+
+protected:
+    QString ErrorText(int state) const override
+    {
+        Worded << QString::number(state) + (spIsMainThread() ? "@main" : "@worker");
+        return state == 250 ? QStringLiteral("Probe: refused") : QString();
+    }
+};
+
 void runToEnd(TCOMServer& server, TJoint* job)
 {
     QVERIFY(server.WaitIdle(10000));
@@ -43,7 +66,7 @@ private slots:
     {
         TCOMServer server;
         TProbeJob job;
-        job.State = 1;
+        job.State = TJoint1::Edit;
         runToEnd(server, &job);
         QCOMPARE(job.Steps, QStringList({"Input@main", "SetP@worker", "GetP@worker", "Output@main"}));
         QCOMPARE(job.State, 0);
@@ -53,15 +76,43 @@ private slots:
     {
         TCOMServer server;
         TProbeJob job;
-        job.State = 3;
+        job.State = TJoint1::Read;
         runToEnd(server, &job);
         QCOMPARE(job.Steps, QStringList({"GetP@worker", "Output@main"}));
 
         job.Steps.clear();
         job.NextAfterInput = 0; // the user cancelled: nothing is sent
-        job.State = 1;
+        job.State = TJoint1::Edit;
         runToEnd(server, &job);
         QCOMPARE(job.Steps, QStringList({"Input@main"}));
+    }
+
+    // An error state is worded in the main thread and shown when it has words;
+    // any state ends the job.
+    void ownStatesEndThroughTheSharedEnding_data()
+    {
+        QTest::addColumn<int>("next");
+        QTest::addColumn<QStringList>("worded");
+        QTest::addColumn<QStringList>("shown");
+        QTest::newRow("error with words") << 250 << QStringList{"250@main"} << QStringList{"E: Probe: refused"};
+        QTest::newRow("error without") << 251 << QStringList{"251@main"} << QStringList();
+        QTest::newRow("no state of its") << 5 << QStringList() << QStringList();
+    }
+    void ownStatesEndThroughTheSharedEnding()
+    {
+        QFETCH(int, next);
+        QFETCH(QStringList, worded);
+        QFETCH(QStringList, shown);
+        TRecordingSink sink;
+        TSinkGuard guard(&sink);
+        TCOMServer server;
+        TOwnStatesJob job;
+        job.Next = next;
+        job.State = 10;
+        runToEnd(server, &job);
+        QCOMPARE(job.Worded, worded);
+        QCOMPARE(sink.Log(), shown);
+        QCOMPARE(job.State, 0);
     }
 
     void defaultsNameTheMissingStep()

@@ -35,7 +35,7 @@ private slots:
     {
         TClockRig c;
         c.Rig.Unit.On(Unit::Get, "311224235959\rPC TIME>");
-        QVERIFY(c.Rig.Run(c.Job, 3));
+        QVERIFY(c.Rig.Run(c.Job, TJoint1::Read));
         QCOMPARE(c.Rig.Sink.Log(), QStringList());
         QCOMPARE(c.Calendar.selectedDate(), QDate(2024, 12, 31));
         QCOMPARE(c.Picker.time(), QTime(23, 59, 59));
@@ -49,14 +49,14 @@ private slots:
         for (const QByteArray& reply : replies) {
             c.Rig.Sink.Clear();
             c.Rig.Unit.On(Unit::Get, reply + "\rPC TIME>");
-            QVERIFY(c.Rig.Run(c.Job, 3));
+            QVERIFY(c.Rig.Run(c.Job, TJoint1::Read));
             QCOMPARE(c.Rig.Sink.Errors(), QStringList({"Time: Empty or incorrect reply"}));
             QCOMPARE(c.Calendar.selectedDate(), QDate(2020, 6, 15));
             QCOMPARE(c.Picker.time(), QTime(1, 2, 3));
         }
         c.Rig.Sink.Clear();
         c.Rig.Unit.On(Unit::Get, {}); // no reply line within its time
-        QVERIFY(c.Rig.Run(c.Job, 3));
+        QVERIFY(c.Rig.Run(c.Job, TJoint1::Read));
         QCOMPARE(c.Rig.Sink.Errors(), QStringList({"Time: Time-out on reply"}));
     }
 
@@ -75,7 +75,7 @@ private slots:
             c.Rig.Unit.ClearReceived();
             c.Rig.Unit.On(Unit::Set, "T");
             c.Rig.Unit.On("050309070809\r", reply + "\rPC TIME>");
-            QVERIFY(c.Rig.Run(c.Job, 1)); // state 1 goes straight to the write
+            QVERIFY(c.Rig.Run(c.Job, TJoint1::Edit)); // an edit goes straight to the write
             QCOMPARE(c.Rig.Sink.Errors(), errors);
             QCOMPARE(c.Rig.Unit.Received(), QByteArray("SET\r050309070809\r"));
         }

@@ -81,7 +81,7 @@ private slots:
         QPlainTextEdit memo;
         TListDlg job;
         job.TargetLines = &memo;
-        QVERIFY(rig.Runner.Run(job, 3));
+        QVERIFY(rig.Runner.Run(job, TJoint1::Read));
         QVERIFY(job.List.contains(QStringLiteral("200-219")));
         AnswerNextModal<TFormDirectory>([](TFormDirectory* d) {
             QTest::keyClicks(d->Edit1, QStringLiteral("300"));
@@ -110,7 +110,7 @@ private slots:
         TMailDlg job;
         job.GridRef = &gridVar;
         job.FreeSpaceField = &free;
-        QVERIFY(rig.Runner.Run(job, 3));
+        QVERIFY(rig.Runner.Run(job, TJoint1::Read));
         QCOMPARE(job.GetText(), QStringLiteral("101: 15:00\r\n102: 10:00\r\n"));
         QCOMPARE(free.text(), QStringLiteral("35:00"));
 
@@ -145,7 +145,7 @@ private slots:
         job.Code = 3;
         job.GridRef = &gridVar;
         job.Row = 1;
-        QVERIFY(rig.Runner.Run(job, 3));
+        QVERIFY(rig.Runner.Run(job, TJoint1::Read));
         AnswerNextModal<TFormMenuItm>([](TFormMenuItm* d) {
             ClickIndicator(d->rbXfer);
             QTest::keyClicks(d->edtExt, QStringLiteral("101"));
@@ -155,7 +155,7 @@ private slots:
         QVERIFY(rig.Runner.Run(job, TMenuDlg::EditKey));
         QCOMPARE(grid.Cells(11, 1), QStringLiteral("N101"));
         job.Items[9].clear(); // the read must bring it back from the unit
-        QVERIFY(rig.Runner.Run(job, 3));
+        QVERIFY(rig.Runner.Run(job, TJoint1::Read));
         QCOMPARE(job.Items[9], QByteArray("N101"));
         QCOMPARE(rig.Runner.Sink.Log(), QStringList());
     }
@@ -170,8 +170,8 @@ private slots:
         job.TimePicker = &picker;
         job.Calendar = &calendar;
         job.ClockString = TClock::MakeClockString(QDate(2009, 3, 5), QTime(7, 8, 9));
-        QVERIFY(rig.Runner.Run(job, 2));
-        QVERIFY(rig.Runner.Run(job, 3));
+        QVERIFY(rig.Runner.Run(job, TJoint1::Write));
+        QVERIFY(rig.Runner.Run(job, TJoint1::Read));
         QCOMPARE(rig.Runner.Sink.Log(), QStringList());
         QCOMPARE(calendar.selectedDate(), QDate(2009, 3, 5));
         QVERIFY(picker.time() >= QTime(7, 8, 9) && picker.time() < QTime(7, 9));
@@ -190,7 +190,7 @@ private slots:
         job.GridRef = &gridVar;
         job.Col = 1;
         job.Row = 1;
-        QVERIFY(rig.Runner.Run(job, 3));
+        QVERIFY(rig.Runner.Run(job, TJoint1::Read));
         QVERIFY(!job.FileName.isEmpty() && job.Length > 0);
         rig.Runner.Sink.QueueConfirm(true);
         QVERIFY(rig.Runner.Run(job, TFile::DeleteFile));

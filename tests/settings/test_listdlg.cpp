@@ -49,13 +49,13 @@ private slots:
         TListDlg job;
         job.TargetLines = &memo;
         scriptRead(rig.Unit, {});
-        QVERIFY(rig.Run(job, 3));
+        QVERIFY(rig.Run(job, TJoint1::Read));
         QCOMPARE(memo.toPlainText(), QString());
         QCOMPARE(job.GetText(), QString());
         QCOMPARE(rig.Unit.Received(), Unit::GetAll + Unit::AccessWord);
 
         scriptRead(rig.Unit, "101\r200-219\r");
-        QVERIFY(rig.Run(job, 3));
+        QVERIFY(rig.Run(job, TJoint1::Read));
         QCOMPARE(memo.toPlainText(), QStringLiteral("101\n200-219"));
         QCOMPARE(job.GetText(), QStringLiteral("101, 200-219"));
         QCOMPARE(rig.Sink.Log(), QStringList());
@@ -68,12 +68,12 @@ private slots:
         TListDlg job;
         job.TargetLines = &memo;
         rig.Unit.On(Unit::GetAll, "101\r" + Prompt, false);
-        QVERIFY(rig.Run(job, 3));
+        QVERIFY(rig.Run(job, TJoint1::Read));
         rig.Unit.SetEcho(true);
         rig.Unit.On(Unit::GetAll, "102\r" + Prompt); // the word is echoed, no line follows
-        QVERIFY(rig.Run(job, 3));
+        QVERIFY(rig.Run(job, TJoint1::Read));
         rig.Unit.SetEcho(false);
-        QVERIFY(rig.Run(job, 3));
+        QVERIFY(rig.Run(job, TJoint1::Read));
         QCOMPARE(rig.Sink.Errors(), QStringList({"List (GETALL): No echo", "List (GETALL): No final reply",
                                                  "List: No echo at GETALL command"}));
         QCOMPARE(job.List, QStringList({"102"}));

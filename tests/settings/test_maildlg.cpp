@@ -41,7 +41,7 @@ struct TMailRig {
     bool Load()
     {
         scriptRead(Rig.Unit, TwoBoxes);
-        const bool done = Rig.Run(Job, 3);
+        const bool done = Rig.Run(Job, TJoint1::Read);
         Rig.Unit.ClearReceived();
         return done && Job.Count == 2;
     }
@@ -65,7 +65,7 @@ private slots:
         QCOMPARE(m.Job.GetText(), QStringLiteral("101: 15:00\r\n202: 12:05\r\n"));
 
         scriptRead(m.Rig.Unit, "FREE=3600\r");
-        QVERIFY(m.Rig.Run(m.Job, 3));
+        QVERIFY(m.Rig.Run(m.Job, TJoint1::Read));
         QCOMPARE(m.Grid.RowCount(), 2);
         QCOMPARE(m.Grid.Cells(0, 1), QString());
         QCOMPARE(m.Grid.Cells(1, 1), QString());
@@ -92,7 +92,7 @@ private slots:
         for (const auto& [lines, error] : cases) {
             m.Rig.Sink.Clear();
             scriptRead(m.Rig.Unit, lines);
-            QVERIFY(m.Rig.Run(m.Job, 3));
+            QVERIFY(m.Rig.Run(m.Job, TJoint1::Read));
             QCOMPARE(m.Rig.Sink.Errors(), QStringList({error}));
             QCOMPARE(m.Grid.RowCount(), 3);
             QCOMPARE(m.Grid.Cells(0, 1), QStringLiteral("101"));
@@ -103,7 +103,7 @@ private slots:
         }
         // A line without its size keeps the size the entry had.
         scriptRead(m.Rig.Unit, "N=101 X\rFREE=5\r");
-        QVERIFY(m.Rig.Run(m.Job, 3));
+        QVERIFY(m.Rig.Run(m.Job, TJoint1::Read));
         QCOMPARE(m.Job.Count, 1);
         QCOMPARE(m.Grid.Cells(1, 1), QStringLiteral("15:00"));
     }

@@ -72,7 +72,7 @@ private slots:
     {
         TMenuRig m;
         scriptRead(m.Rig.Unit, "TC=12\rMSG=\r");
-        QVERIFY(m.Rig.Run(m.Job, 3));
+        QVERIFY(m.Rig.Run(m.Job, TJoint1::Read));
         QCOMPARE(m.Rig.Sink.Log(), QStringList());
         QCOMPARE(m.Row(), QStringList({"не назначен", "-", "M3", "N101", "-", "L200", "G200", "", "-", "-", "-"}));
         QCOMPARE(m.Job.TC, 12);
@@ -80,7 +80,7 @@ private slots:
         QVERIFY(m.Job.GetText().endsWith(QStringLiteral("Действие на 9: -\r\n")));
 
         scriptRead(m.Rig.Unit, "TC=12\rMSG=m5 7\r");
-        QVERIFY(m.Rig.Run(m.Job, 3));
+        QVERIFY(m.Rig.Run(m.Job, TJoint1::Read));
         QCOMPARE(m.Job.FileName, QStringLiteral("m5"));
         QCOMPARE(m.Job.Length, 7);
         QCOMPARE(m.Row().first(), QStringLiteral("m5"));
@@ -98,7 +98,7 @@ private slots:
         for (const auto& [head, error] : cases) {
             m.Rig.Sink.Clear();
             scriptRead(m.Rig.Unit, head, {});
-            QVERIFY(m.Rig.Run(m.Job, 3));
+            QVERIFY(m.Rig.Run(m.Job, TJoint1::Read));
             QCOMPARE(m.Rig.Sink.Errors(), QStringList({error}));
             QCOMPARE(m.Row().first(), QString()); // nothing shown
         }
@@ -163,13 +163,13 @@ private slots:
         TMenuRig m;
         QList<QByteArray> items = m.ItemList().mid(0, 5);
         scriptWrite(m.Rig.Unit, items, "ERROR\r");
-        QVERIFY(m.Rig.Run(m.Job, 2));
+        QVERIFY(m.Rig.Run(m.Job, TJoint1::Write));
         QCOMPARE(m.Rig.Sink.Errors(), QStringList({"Menu (SET): 'ERROR' instead of item prompt"}));
         QCOMPARE(m.Rig.Unit.Received(), "SET\r5\r7\r" + items.join('\r') + "\r");
 
         m.Rig.Sink.Clear();
         scriptWrite(m.Rig.Unit, m.ItemList(), "FINE\r");
-        QVERIFY(m.Rig.Run(m.Job, 2));
+        QVERIFY(m.Rig.Run(m.Job, TJoint1::Write));
         QCOMPARE(m.Rig.Sink.Errors(), QStringList({"Menu (SET):Unknown final reply"}));
     }
 

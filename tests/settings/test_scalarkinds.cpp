@@ -1,7 +1,7 @@
 // The eight kinds of single setting run as the pages run them: handed to the
-// worker in state 1 (edit) or 3 (refresh), their real dialogs answered as a
-// user would, the scripted unit at the far end. What the unit receives, what
-// the screen shows afterwards, and what is exported.
+// worker to edit or to read, their real dialogs answered as a user would, the
+// scripted unit at the far end. What the unit receives, what the screen shows
+// afterwards, and what is exported.
 #include "GuiTestSupport.h"
 #include "ParamUnit.h"
 #include "settings/CheckJob.h"
@@ -58,7 +58,7 @@ TLines edit(TParamRig& rig, TJoint& job, std::function<void(D*)> answer = {})
             d->accept();
     });
     rig.Unit.TakeLines();
-    return rig.Run(job, 1) ? rig.Unit.TakeLines() : TLines{"the edit never ended"};
+    return rig.Run(job, TJoint1::Edit) ? rig.Unit.TakeLines() : TLines{"the edit never ended"};
 }
 
 void clearText(TFormDirectory* d)
@@ -85,7 +85,7 @@ private slots:
         TCell cell(job, 13);
         job.Max = 24;
         rig.Unit.Set(13, "10", TFaults{.StoreInstead = QByteArray("20")});
-        QVERIFY(rig.Run(job, 3));
+        QVERIFY(rig.Run(job, TJoint1::Read));
         QCOMPARE(cell.Text(), QStringLiteral("10"));
         int opened = -1;
         QCOMPARE(edit<TFormNumber>(rig, job, [&](TFormNumber* d) {
@@ -124,7 +124,7 @@ private slots:
         TCell cell(job, 16);
         job.Max = max;
         rig.Unit.Set(16, held);
-        QVERIFY(rig.Run(job, 3));
+        QVERIFY(rig.Run(job, TJoint1::Read));
         int shown = -1;
         QCOMPARE(edit<TFormNumber>(rig, job, [&](TFormNumber* d) {
                      shown = d->UpDown1->value();
@@ -146,7 +146,7 @@ private slots:
             TCell cell(job, 20);
             job.MaxLength = 24;
             job.StarAllowed = allowStar;
-            QVERIFY(rig.Run(job, 3));
+            QVERIFY(rig.Run(job, TJoint1::Read));
             QCOMPARE(cell.Text(), QStringLiteral("Не назначен"));
             const QByteArray sent = allowStar ? "1*23" : "123";
             QCOMPARE(edit<TFormDirectory>(rig, job, [](TFormDirectory* d) {
@@ -165,7 +165,7 @@ private slots:
         job.MinLength = 1;
         job.MaxLength = 8;
         rig.Unit.Set(0, "1234567890"); // longer than the limit for typing
-        QVERIFY(rig.Run(job, 3));
+        QVERIFY(rig.Run(job, TJoint1::Read));
         QString opened;
         QCOMPARE(edit<TFormDirectory>(rig, job, [&](TFormDirectory* d) { opened = d->Edit1->text(); }), TLines());
         QCOMPARE(opened, QStringLiteral("1234567890"));
@@ -195,7 +195,7 @@ private slots:
         QCOMPARE(job.GetText(), QStringLiteral("Не определен"));
         job.ValueEdit = &field;
         rig.Unit.Set(101, "5550101");
-        QVERIFY(rig.Run(job, 3));
+        QVERIFY(rig.Run(job, TJoint1::Read));
         QCOMPARE(field.text(), QStringLiteral("5550101"));
         QCOMPARE(job.GetText(), QStringLiteral("5550101"));
     }
@@ -207,7 +207,7 @@ private slots:
         TCell cell(job, 1);
         job.Choices = QStringList{"Нет ограничения", "Запрет настройки с телефона", "Запрет тонального набора"};
         rig.Unit.Set(1, "1");
-        QVERIFY(rig.Run(job, 3));
+        QVERIFY(rig.Run(job, TJoint1::Read));
         QCOMPARE(cell.Text(), job.Choices[1]);
         QStringList items;
         int opened = -1;
@@ -224,7 +224,7 @@ private slots:
         // Past the list, and below it: refused, the index stays.
         for (const QByteArray& held : {QByteArray("3"), QByteArray("-1")}) {
             rig.Unit.Set(1, held);
-            QVERIFY(rig.Run(job, 3));
+            QVERIFY(rig.Run(job, TJoint1::Read));
             QCOMPARE(cell.Text(), job.Choices[2]);
         }
         QCOMPARE(rig.Sink.Errors(), QStringList(2, QStringLiteral("Choice: Invalid value received from device")));
@@ -241,13 +241,13 @@ private slots:
         for (const auto& [held, shown] : QList<std::pair<QByteArray, QString>>{
                  {"0", "не назначен"}, {"7", "7"}, {"10", "0"}, {"11", "0"}, {"-1", "0"}}) {
             rig.Unit.Set(100, held);
-            QVERIFY(rig.Run(job, 3));
+            QVERIFY(rig.Run(job, TJoint1::Read));
             QCOMPARE(display.text(), shown);
         }
         QCOMPARE(rig.Sink.Errors(), QStringList(2, QStringLiteral("Incomprehensible: wrong code")));
 
         rig.Unit.Set(100, "10");
-        QVERIFY(rig.Run(job, 3));
+        QVERIFY(rig.Run(job, TJoint1::Read));
         QCOMPARE(edit<TFormCode>(rig, job, [](TFormCode* d) { ClickIndicator(d->RadioButton[10]); }), TLines());
         QCOMPARE(edit<TFormCode>(rig, job, [](TFormCode* d) { ClickIndicator(d->RadioButton[3]); }),
                  TLines({"SET", "100", "3", "GET", "100"}));
@@ -262,12 +262,12 @@ private slots:
         job.Code = 999;
         job.StatusPanel = &panel;
         rig.Unit.Set(999, "10203");
-        QVERIFY(rig.Run(job, 3));
+        QVERIFY(rig.Run(job, TJoint1::Read));
         QCOMPARE(panel.text(), QStringLiteral("Версия прошивки: 1.2.3"));
         QCOMPARE(job.GetText(), QStringLiteral("1.2.3"));
         // Read only: an edit ends at once without a word to the unit.
         rig.Unit.TakeLines();
-        QVERIFY(rig.Run(job, 1, 5000));
+        QVERIFY(rig.Run(job, TJoint1::Edit, 5000));
         QCOMPARE(rig.Unit.TakeLines(), TLines());
     }
 
@@ -277,7 +277,7 @@ private slots:
         TTimeDlg job;
         TCell cell(job, 111);
         rig.Unit.Set(111, "730");
-        QVERIFY(rig.Run(job, 3));
+        QVERIFY(rig.Run(job, TJoint1::Read));
         QCOMPARE(cell.Text(), QStringLiteral("07:30"));
         QTime opened;
         QCOMPARE(edit<TFormTime>(rig, job, [&](TFormTime* d) { opened = d->DateTimePicker1->time(); }), TLines());
@@ -307,7 +307,7 @@ private slots:
         TTimeDlg job;
         TCell cell(job, 124);
         rig.Unit.Set(124, held);
-        QVERIFY(rig.Run(job, 3));
+        QVERIFY(rig.Run(job, TJoint1::Read));
         QCOMPARE(cell.Text(), shown);
         QTime picker;
         QCOMPARE(edit<TFormTime>(rig, job, [&](TFormTime* d) { picker = d->DateTimePicker1->time(); }), TLines());
@@ -327,18 +327,18 @@ private slots:
         int clicks = 0; // the page's handler: only an enabled box starts an edit
         connect(&box, &QCheckBox::toggled, this, [&] { clicks += box.isEnabled(); });
         rig.Unit.Set(110, "2");
-        QVERIFY(rig.Run(job, 3));
+        QVERIFY(rig.Run(job, TJoint1::Read));
         QVERIFY(box.isChecked() && box.isEnabled());
         QCOMPARE(clicks, 0);
         QCOMPARE(job.GetText(), QStringLiteral("Установлен"));
 
         rig.Unit.TakeLines();
-        QVERIFY(rig.Run(job, 2)); // 2 is no value to write
+        QVERIFY(rig.Run(job, TJoint1::Write)); // 2 is no value to write
         QCOMPARE(rig.Unit.TakeLines(), TLines({"GET", "110"}));
 
         for (const QByteArray written : {"0", "1"}) {
             ClickIndicator(&box);
-            QVERIFY(rig.Run(job, 1));
+            QVERIFY(rig.Run(job, TJoint1::Edit));
             QCOMPARE(rig.Unit.TakeLines(), TLines({"SET", "110", written, "GET", "110"}));
             QCOMPARE(box.isChecked(), written == "1");
         }

@@ -42,7 +42,7 @@ private slots:
         QVERIFY(TLine(unit.Pty()).LoginTo("1234", "SYS")); // the unit stays in its system menu
         TJobRunner runner(unit.Pty());
         auto run = [&](TJoint1& job, int state) {
-            job.Mode = 6;
+            job.Mode = Unit::umSys;
             return runner.Run(job, state);
         };
         TStringGrid grid;
@@ -60,24 +60,24 @@ private slots:
         TVersion version;
         version.Code = 999;
         version.StatusPanel = &panel;
-        QVERIFY(run(version, 3));
+        QVERIFY(run(version, TJoint1::Read));
         QCOMPARE(panel.text(), QStringLiteral("Версия прошивки: 1.4.4"));
 
         // The dialog offers more than the unit takes: 30 is refused, 22 kept.
         TNumber gain;
         place(gain, 13, 1);
         gain.Max = 99;
-        QVERIFY(run(gain, 3));
+        QVERIFY(run(gain, TJoint1::Read));
         const QString before = grid.Cells(2, 1);
         for (int typed : {30, 22})
             AnswerNextModal<TFormNumber>([typed](TFormNumber* d) {
                 d->UpDown1->setValue(typed);
                 d->accept();
             });
-        QVERIFY(run(gain, 1));
+        QVERIFY(run(gain, TJoint1::Edit));
         QCOMPARE(runner.Sink.Errors(), QStringList({"NumberSet: reply: ERROR\r"}));
         QCOMPARE(grid.Cells(2, 1), before);
-        QVERIFY(run(gain, 1));
+        QVERIFY(run(gain, TJoint1::Edit));
         QCOMPARE(grid.Cells(2, 1), QStringLiteral("22"));
 
         TDirectory transfer;
@@ -88,7 +88,7 @@ private slots:
             QTest::keyClicks(d->Edit1, "*58");
             d->accept();
         });
-        QVERIFY(run(transfer, 1));
+        QVERIFY(run(transfer, TJoint1::Edit));
         QCOMPARE(grid.Cells(2, 2), QStringLiteral("*58"));
 
         TChoice dialling;
@@ -98,7 +98,7 @@ private slots:
             ClickIndicator(d->RadioGroup1->Button(1));
             d->accept();
         });
-        QVERIFY(run(dialling, 1));
+        QVERIFY(run(dialling, TJoint1::Edit));
         QCOMPARE(grid.Cells(2, 3), QStringLiteral("Импульсный"));
 
         TTimeDlg monday;
@@ -107,7 +107,7 @@ private slots:
             d->DateTimePicker1->setTime(QTime(18, 5, 59));
             d->accept();
         });
-        QVERIFY(run(monday, 1));
+        QVERIFY(run(monday, TJoint1::Edit));
         QCOMPARE(grid.Cells(2, 4), QStringLiteral("18:05"));
 
         QLineEdit display;
@@ -118,7 +118,7 @@ private slots:
             ClickIndicator(d->RadioButton[10]);
             d->accept();
         });
-        QVERIFY(run(operatorCode, 1));
+        QVERIFY(run(operatorCode, TJoint1::Edit));
         QCOMPARE(display.text(), QStringLiteral("0"));
 
         QCheckBox box;
@@ -126,11 +126,11 @@ private slots:
         TCheck holiday;
         holiday.Code = 110;
         holiday.CheckBoxRef = &boxVar;
-        QVERIFY(run(holiday, 3));
+        QVERIFY(run(holiday, TJoint1::Read));
         const bool wasChecked = box.isChecked();
         box.setChecked(!wasChecked);
-        QVERIFY(run(holiday, 1));
-        QVERIFY(run(holiday, 3));
+        QVERIFY(run(holiday, TJoint1::Edit));
+        QVERIFY(run(holiday, TJoint1::Read));
         QCOMPARE(box.isChecked(), !wasChecked);
         QCOMPARE(runner.Sink.Errors().size(), 1);
     }

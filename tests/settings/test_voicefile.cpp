@@ -49,11 +49,11 @@ private slots:
     {
         TFileRig f;
         scriptRead(f.Rig.Unit, "MSG=greet1 96000");
-        QVERIFY(f.Rig.Run(f.Job, 3));
+        QVERIFY(f.Rig.Run(f.Job, TJoint1::Read));
         QCOMPARE(f.Row(), QStringList({"greet1", "00:12", "96000"}));
         QCOMPARE(f.Job.GetText(), QStringLiteral("greet1"));
         scriptRead(f.Rig.Unit, "MSG=");
-        QVERIFY(f.Rig.Run(f.Job, 3));
+        QVERIFY(f.Rig.Run(f.Job, TJoint1::Read));
         QCOMPARE(f.Row(), QStringList({"Не записано", "", ""}));
         QCOMPARE(f.Job.GetText(), QStringLiteral("Не записано"));
         QCOMPARE(f.Rig.Sink.Log(), QStringList());

@@ -1,7 +1,6 @@
 #include "Dialogue.h"
 
 #include "session/Comm.h"
-#include "session/MessageSink.h"
 #include "session/UnitDialog.h"
 
 namespace Dialogue {
@@ -34,12 +33,6 @@ bool ReadLine(QByteArray& text, int timeoutMs)
         return false;
     text.chop(Unit::LineEnd.size());
     return true;
-}
-
-void ReportError(const QString& text)
-{
-    if (!text.isEmpty())
-        ErrorBox(text);
 }
 
 QString MinutesSeconds(int seconds)

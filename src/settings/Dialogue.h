@@ -20,10 +20,6 @@ bool ReadThrough(const QByteArray& terminator, QByteArray& text, int timeoutMs);
 // Worker thread: read one reply line; text is what came before its CR.
 bool ReadLine(QByteArray& text, int timeoutMs);
 
-// Main thread: the error box of a job's error state; states without a text
-// show nothing.
-void ReportError(const QString& text);
-
 // The unit's number format and code page, as the line exchange reads them.
 using Unit::FromUnit;
 using Unit::ParseDecimal;

@@ -21,13 +21,6 @@ constexpr int LastUnitError = 10;
 bool TFile::Process()
 {
     switch (State) {
-    case Read:
-        GetP();
-        break;
-    case Show:
-        Output();
-        State = 0;
-        break;
     case DeleteFile:
         ConfirmDelete();
         break;
@@ -54,9 +47,7 @@ bool TFile::Process()
         ReportTransferResult();
         break;
     default:
-        if (State >= 200)
-            Dialogue::ReportError(ErrorText(State));
-        State = 0;
+        return TJoint1::Process();
     }
     return State == 0;
 }
@@ -64,15 +55,13 @@ bool TFile::Process()
 bool TFile::NeedsMainThread()
 {
     switch (State) {
-    case Edit:
-    case Show:
     case DeleteFile:
     case Uploading:
     case Downloading:
     case ReportResult:
         return true;
     default:
-        return State >= 200;
+        return TJoint1::NeedsMainThread();
     }
 }
 

@@ -38,6 +38,8 @@
 #include <thread>
 #include <unistd.h>
 
+using namespace TestSupport;
+
 namespace {
 
 struct TResult {

@@ -14,6 +14,8 @@
 #include <QTabWidget>
 #include <QtTest>
 
+namespace TestSupport {
+
 namespace {
 
 constexpr int JobsMs = 30000;
@@ -91,3 +93,5 @@ void TWindowRig::ChooseFile(const QString& path)
         static_cast<QDialog*>(d)->done(QDialog::Accepted);
     });
 }
+
+} // namespace TestSupport

@@ -14,6 +14,8 @@ class TFormComm;
 class TStringGrid;
 class QWidget;
 
+namespace TestSupport {
+
 class TWindowRig {
 public:
     // Starts the unit unpaced with extra arguments; the window is shown
@@ -43,3 +45,5 @@ public:
     // A user's double click on a data cell.
     static void DoubleClick(TStringGrid* grid, int col, int row);
 };
+
+} // namespace TestSupport

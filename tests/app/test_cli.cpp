@@ -17,6 +17,8 @@
 
 #include <sys/stat.h>
 
+using namespace TestSupport;
+
 namespace {
 
 constexpr int ProgramMs = 90000;

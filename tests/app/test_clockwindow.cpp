@@ -15,6 +15,8 @@
 #include <QTimer>
 #include <QtTest>
 
+using namespace TestSupport;
+
 namespace {
 
 constexpr int FollowMs = 10000;

@@ -20,6 +20,8 @@
 #include <QTimer>
 #include <QtTest>
 
+using namespace TestSupport;
+
 namespace {
 
 // Reads parameter 999 and leaves its reply line unread, as a command that

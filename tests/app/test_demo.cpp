@@ -13,6 +13,8 @@
 
 #include <csignal>
 
+using namespace TestSupport;
+
 namespace {
 
 void makeExecutable(const QString& path)

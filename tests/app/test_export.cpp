@@ -25,6 +25,8 @@
 #include <cstring>
 #include <sys/resource.h>
 
+using namespace TestSupport;
+
 namespace {
 
 constexpr int ProgramMs = 60000;

@@ -16,6 +16,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+using namespace TestSupport;
+
 namespace {
 
 constexpr int ProgramMs = 120000;

@@ -17,6 +17,8 @@
 #include <atomic>
 #include <csignal>
 
+using namespace TestSupport;
+
 namespace {
 
 constexpr int ProgramMs = 120000;

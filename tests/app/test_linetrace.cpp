@@ -35,6 +35,8 @@
 
 #include <functional>
 
+using namespace TestSupport;
+
 namespace {
 
 QByteArray readFile(const QString& path)

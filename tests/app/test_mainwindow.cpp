@@ -27,6 +27,8 @@
 #include <QTabWidget>
 #include <QtTest>
 
+using namespace TestSupport;
+
 namespace {
 
 QSettings settings()

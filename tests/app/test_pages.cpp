@@ -36,6 +36,8 @@
 #include <QTimeEdit>
 #include <QtTest>
 
+using namespace TestSupport;
+
 namespace {
 
 const QString Refusal = QStringLiteral("E: Операция возможна только в системном режиме.");

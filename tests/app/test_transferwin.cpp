@@ -23,6 +23,8 @@
 
 #include <sys/stat.h>
 
+using namespace TestSupport;
+
 namespace {
 
 constexpr int BytesPerSecond = 8000;

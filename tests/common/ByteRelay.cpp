@@ -13,6 +13,8 @@
 #include <time.h>
 #include <unistd.h>
 
+namespace TestSupport {
+
 namespace {
 
 using TClock = std::chrono::steady_clock;
@@ -177,3 +179,5 @@ TByteRelay::TEnd StartPeer(TChildProcess& peer, const QStringList& command, cons
         throw std::runtime_error(peer.ErrorText().toStdString());
     return {peer.OutputFd(), peer.InputFd()};
 }
+
+} // namespace TestSupport

@@ -15,6 +15,8 @@
 #include <functional>
 #include <thread>
 
+namespace TestSupport {
+
 class TByteRelay {
 public:
     // One end: where its bytes are read and where bytes for it are written.
@@ -64,3 +66,5 @@ private:
 // the relay end that reaches it. Throws when it cannot start.
 TByteRelay::TEnd StartPeer(TChildProcess& peer, const QStringList& command, const QString& folder,
                            const QString& errorFile, bool terminal = false);
+
+} // namespace TestSupport

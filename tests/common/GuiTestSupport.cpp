@@ -11,6 +11,8 @@
 
 #include <deque>
 
+namespace TestSupport {
+
 namespace {
 
 QString Describe(QWidget* w)
@@ -159,3 +161,5 @@ void SetUnansweredModalGraceMs(int ms)
 {
     Driver().GraceMs = ms;
 }
+
+} // namespace TestSupport

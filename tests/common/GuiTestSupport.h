@@ -12,6 +12,10 @@
 
 #include <functional>
 
+class QAbstractButton;
+
+namespace TestSupport {
+
 void AnswerNextModalOf(const QMetaObject& type, std::function<void(QWidget*)> action);
 
 // e.g. AnswerNextModal<TFormNumber>([](TFormNumber* d) { d->UpDown1->setValue(12); d->accept(); });
@@ -23,7 +27,6 @@ void AnswerNextModal(std::function<void(T*)> action)
                       [action = std::move(action)](QWidget* w) { action(static_cast<T*>(w)); });
 }
 
-class QAbstractButton;
 // Clicks a radio button or check box on its indicator, where a user would; the
 // middle of a button stretched by its layout lies outside its clickable area.
 void ClickIndicator(QAbstractButton* button);
@@ -40,3 +43,5 @@ QStringList CloseLeftoverModals();
 // How long a modal dialog with no matching answer may stay open before the
 // watchdog closes it (default 10 s).
 void SetUnansweredModalGraceMs(int ms);
+
+} // namespace TestSupport

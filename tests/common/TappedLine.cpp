@@ -6,6 +6,8 @@
 #include <termios.h>
 #include <unistd.h>
 
+namespace TestSupport {
+
 namespace {
 
 constexpr char SOH = 0x01, STX = 0x02, EOT = 0x04;
@@ -59,3 +61,5 @@ TByteRelay::THook YModemLeads(const QByteArray& name, std::function<char(int blo
         return out;
     };
 }
+
+} // namespace TestSupport

@@ -11,6 +11,8 @@
 
 #include <functional>
 
+namespace TestSupport {
+
 class TTappedLine {
 public:
     // Relays between a fresh pseudo-terminal for the program (Device()) and
@@ -34,3 +36,5 @@ private:
 // on, and returns the byte passed on in its place. The walk stops at the end of
 // file, or at a byte that leads no block.
 TByteRelay::THook YModemLeads(const QByteArray& name, std::function<char(int block, char lead)> onLead);
+
+} // namespace TestSupport

@@ -15,6 +15,8 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+namespace TestSupport {
+
 // Random bytes, repeatable by seed, that end in the padding byte 0x1A: a
 // receiver that keeps a last block's padding or drops real bytes shows it.
 inline QByteArray SoundBytes(int size, quint32 seed)
@@ -106,3 +108,5 @@ public:
 private:
     int m_fd = -1;
 };
+
+} // namespace TestSupport

@@ -10,6 +10,8 @@
 #include <termios.h>
 #include <unistd.h>
 
+namespace TestSupport {
+
 void TRecordingSink::ShowMessage(TMsgKind kind, const QString& text)
 {
     std::lock_guard lock(m_mutex);
@@ -159,3 +161,5 @@ QByteArray TPtyPair::ReadUntil(const QByteArray& needle, int timeoutMs)
     }
     return out;
 }
+
+} // namespace TestSupport

@@ -11,6 +11,8 @@
 #include <deque>
 #include <mutex>
 
+namespace TestSupport {
+
 // Records every message box; answers confirmations and password prompts from
 // queues filled by the test (an empty queue declines / cancels). Install it for
 // the lifetime of a test with TSinkGuard.
@@ -66,3 +68,5 @@ private:
     int m_slaveKeep = -1; // keeps the line up while the program reopens it
     QString m_slavePath;
 };
+
+} // namespace TestSupport

@@ -15,6 +15,8 @@
 
 #include <algorithm>
 
+using namespace TestSupport;
+
 namespace {
 
 const QString Docs = QStringLiteral(PARLOTEL_SOURCE_DIR "/docs");

@@ -13,6 +13,8 @@
 #include <unistd.h>
 #include <vector>
 
+namespace TestSupport {
+
 namespace {
 
 const QByteArray AccessWord = QByteArrayLiteral("\xEA\xE4\xEB");
@@ -270,3 +272,5 @@ QList<qint64> ChildProcesses(qint64 pid)
     }
     return children;
 }
+
+} // namespace TestSupport

@@ -12,6 +12,8 @@
 
 #include <optional>
 
+namespace TestSupport {
+
 class TUnitProcess {
 public:
     // Starts `parlotel-unit --pty` with args (without --pty when pty is false);
@@ -97,3 +99,5 @@ private:
 bool ProcessAlive(qint64 pid);
 // Ids of the processes whose parent is pid.
 QList<qint64> ChildProcesses(qint64 pid);
+
+} // namespace TestSupport

@@ -8,6 +8,8 @@
 
 #include <memory>
 
+using namespace TestSupport;
+
 namespace {
 
 const QByteArray System = "1234";

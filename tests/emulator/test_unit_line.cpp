@@ -14,6 +14,8 @@
 #include <csignal>
 #include <memory>
 
+using namespace TestSupport;
+
 namespace {
 
 const QByteArray System = "1234";

@@ -13,6 +13,8 @@
 #include <memory>
 #include <unistd.h>
 
+using namespace TestSupport;
+
 namespace {
 
 const QByteArray System = "1234";

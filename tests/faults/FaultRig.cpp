@@ -14,6 +14,8 @@
 
 #include <csignal>
 
+namespace TestSupport {
+
 TKillOnSend::TKillOnSend(qint64 pid, const QByteArray& trigger, int count)
     : m_pid(pid), m_trigger(trigger), m_left(count)
 {
@@ -110,3 +112,5 @@ QString UnitText(const QByteArray& bytes)
 {
     return QStringDecoder("windows-1251").decode(bytes);
 }
+
+} // namespace TestSupport

@@ -13,6 +13,8 @@
 
 #include <atomic>
 
+namespace TestSupport {
+
 // Kills the unit the count-th time the program sends bytes that contain trigger.
 class TKillOnSend : public TLineTap {
 public:
@@ -55,3 +57,5 @@ private:
 
 // The text of a reply line as a message box shows it.
 QString UnitText(const QByteArray& bytes);
+
+} // namespace TestSupport

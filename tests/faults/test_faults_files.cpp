@@ -26,6 +26,8 @@
 #include <sys/mount.h>
 #include <sys/stat.h>
 
+using namespace TestSupport;
+
 namespace {
 
 QByteArray readFile(const QString& path)

@@ -21,6 +21,8 @@
 #include <QTimeEdit>
 #include <QtTest>
 
+using namespace TestSupport;
+
 namespace {
 
 void typeNumber(const QString& text)

@@ -27,6 +27,8 @@
 
 #include <functional>
 
+using namespace TestSupport;
+
 namespace {
 
 const QStringList Words{QStringLiteral("BUSY"), QStringLiteral("ERROR"), QStringLiteral("HUH")};

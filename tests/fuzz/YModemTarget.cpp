@@ -25,6 +25,8 @@
 #include <algorithm>
 #include <cstdio>
 
+using namespace TestSupport;
+
 namespace Fuzz {
 namespace {
 

@@ -20,6 +20,8 @@
 #include <algorithm>
 #include <csignal>
 
+using namespace TestSupport;
+
 namespace {
 
 const QList<int> IconSizes = {16, 24, 32, 48, 64, 128, 256};

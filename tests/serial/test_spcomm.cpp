@@ -22,6 +22,8 @@
 #include <termios.h>
 #include <unistd.h>
 
+using namespace TestSupport;
+
 namespace {
 
 bool waitFor(const std::function<bool()>& done, int ms = 10000)

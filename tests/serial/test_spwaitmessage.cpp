@@ -6,6 +6,8 @@
 
 #include <QtTest>
 
+using namespace TestSupport;
+
 namespace {
 
 class TWatcher : public TSpWaitMessage {

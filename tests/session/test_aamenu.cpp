@@ -16,6 +16,8 @@
 #include <thread>
 #include <unistd.h>
 
+using namespace TestSupport;
+
 namespace {
 
 // The unit's side: answers each expected text with its reply, in order, and

@@ -9,6 +9,8 @@
 #include <future>
 #include <thread>
 
+using namespace TestSupport;
+
 namespace {
 
 // Runs fn as a job step would, on another thread, while the main thread keeps

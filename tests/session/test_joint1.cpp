@@ -8,6 +8,8 @@
 #include <QApplication>
 #include <QtTest>
 
+using namespace TestSupport;
+
 namespace {
 
 class TProbeJob : public TJoint1 {

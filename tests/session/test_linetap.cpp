@@ -15,6 +15,8 @@
 #include <future>
 #include <variant>
 
+using namespace TestSupport;
+
 namespace {
 
 template <class F>

@@ -10,6 +10,8 @@
 
 #include <vector>
 
+using namespace TestSupport;
+
 namespace {
 
 // A job of three steps: 1 (main) → 2 (worker) → 3 (main) → done.

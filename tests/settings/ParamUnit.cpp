@@ -1,5 +1,7 @@
 #include "ParamUnit.h"
 
+namespace TestSupport {
+
 namespace {
 
 const QByteArray MenuPrompt = QByteArrayLiteral("PC SYS>");
@@ -95,3 +97,5 @@ bool TParamRig::RunOnWorker(std::function<void()> fn)
     m_calls.push_back(std::make_unique<TCallJob>(std::move(fn)));
     return Run(*m_calls.back(), 1);
 }
+
+} // namespace TestSupport

@@ -14,6 +14,8 @@
 #include <optional>
 #include <vector>
 
+namespace TestSupport {
+
 struct TFaults {
     std::optional<QByteArray> GetReply{};     // instead of "=" value CR LF
     std::optional<QByteArray> SetPrompt{};    // instead of "="
@@ -21,7 +23,6 @@ struct TFaults {
     std::optional<QByteArray> StoreInstead{}; // kept instead of the value written
     bool EchoValue = true;                    // false: the value written is not echoed
 };
-Q_DECLARE_METATYPE(TFaults)
 
 using TLines = QList<QByteArray>;
 
@@ -73,3 +74,7 @@ public:
     TJobRunner Runner{Pty.SlavePath()};
     TRecordingSink& Sink = Runner.Sink;
 };
+
+} // namespace TestSupport
+
+Q_DECLARE_METATYPE(TestSupport::TFaults)

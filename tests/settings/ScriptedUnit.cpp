@@ -6,6 +6,8 @@
 #include <string_view>
 #include <unistd.h>
 
+namespace TestSupport {
+
 TScriptedUnit::TScriptedUnit(TPtyPair& pty)
     : m_pty(pty)
     , m_thread([this] { Run(); })
@@ -113,3 +115,5 @@ bool TJobRunner::Run(TJoint& job, int state, int timeoutMs)
     m_server->Start(&job);
     return m_server->WaitIdle(timeoutMs);
 }
+
+} // namespace TestSupport

@@ -18,6 +18,8 @@
 #include <mutex>
 #include <thread>
 
+namespace TestSupport {
+
 class TScriptedUnit {
 public:
     explicit TScriptedUnit(TPtyPair& pty);
@@ -83,3 +85,5 @@ public:
     TJobRunner Runner{Pty.SlavePath()};
     TRecordingSink& Sink = Runner.Sink;
 };
+
+} // namespace TestSupport

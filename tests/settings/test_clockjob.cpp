@@ -9,6 +9,8 @@
 #include <QTimeEdit>
 #include <QtTest>
 
+using namespace TestSupport;
+
 namespace {
 
 struct TClockRig {

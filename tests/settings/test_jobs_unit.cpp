@@ -25,6 +25,8 @@
 #include <QTemporaryFile>
 #include <QtTest>
 
+using namespace TestSupport;
+
 namespace {
 
 // Logs in with the system password and enters one menu, as the session will.

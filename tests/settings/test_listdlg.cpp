@@ -13,6 +13,8 @@
 #include <QPushButton>
 #include <QtTest>
 
+using namespace TestSupport;
+
 namespace {
 
 const QByteArray Prompt = "PC LIST>";

@@ -14,6 +14,8 @@
 #include <QPushButton>
 #include <QtTest>
 
+using namespace TestSupport;
+
 namespace {
 
 const QByteArray TwoBoxes = "N=101 S=900\rN=202 S=725\rFREE=725\r";

@@ -15,6 +15,8 @@
 #include <QTemporaryFile>
 #include <QtTest>
 
+using namespace TestSupport;
+
 namespace {
 
 const QByteArray Items = "0-\r1M3\r2N101\r3-\r4L200\r5G200\r6\r7-\r8-\r9-\r";

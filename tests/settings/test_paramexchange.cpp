@@ -6,6 +6,8 @@
 
 #include <QtTest>
 
+using namespace TestSupport;
+
 class TestParamExchange : public QObject {
     Q_OBJECT
 private slots:

@@ -25,6 +25,8 @@
 #include <QTimeEdit>
 #include <QtTest>
 
+using namespace TestSupport;
+
 namespace {
 
 // The job's cell (2, 1) in a grid, as the catalogue places it.

@@ -26,6 +26,8 @@
 #include <QTimeEdit>
 #include <QtTest>
 
+using namespace TestSupport;
+
 class TestScalarsOnTheUnit : public QObject {
     Q_OBJECT
 private slots:

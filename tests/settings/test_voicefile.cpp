@@ -11,6 +11,8 @@
 #include <QTemporaryFile>
 #include <QtTest>
 
+using namespace TestSupport;
+
 namespace {
 
 // The read of code 60: "GET", the "N" prompt, the code, the unit's MSG= line.

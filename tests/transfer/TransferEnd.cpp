@@ -4,6 +4,8 @@
 
 #include <QFile>
 
+namespace TestSupport {
+
 TTransferEnd::TTransferEnd(const QString& device)
 {
     Port.SetDeviceName(device);
@@ -68,3 +70,5 @@ void writeFile(const QString& path, const QByteArray& data)
     if (!f.open(QIODevice::WriteOnly) || f.write(data) != data.size())
         qFatal("cannot write %s", qPrintable(path));
 }
+
+} // namespace TestSupport

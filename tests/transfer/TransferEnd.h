@@ -11,6 +11,8 @@
 
 #include <utility>
 
+namespace TestSupport {
+
 class TTransferEnd {
 public:
     explicit TTransferEnd(const QString& device);
@@ -35,3 +37,5 @@ public:
 QByteArray testPattern(qsizetype size, int seed = 1);
 QByteArray readFile(const QString& path);
 void writeFile(const QString& path, const QByteArray& data);
+
+} // namespace TestSupport

@@ -19,6 +19,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+using namespace TestSupport;
+
 namespace {
 
 dev_t deviceOf(const QString& path)

@@ -20,6 +20,8 @@
 #include <mutex>
 #include <utility>
 
+using namespace TestSupport;
+
 namespace {
 
 constexpr char SOH = 0x01, STX = 0x02, EOT = 0x04, ACK = 0x06, NAK = 0x15, CAN = 0x18;

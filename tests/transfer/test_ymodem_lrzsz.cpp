@@ -11,6 +11,8 @@
 
 #include <memory>
 
+using namespace TestSupport;
+
 namespace {
 
 // lrzsz behind pipes, relayed to the far side of a pseudo-terminal whose near

@@ -22,6 +22,8 @@
 #include <QTimeEdit>
 #include <QtTest>
 
+using namespace TestSupport;
+
 namespace {
 
 void paste(QLineEdit* edit, const QString& text)

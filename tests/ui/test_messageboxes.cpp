@@ -16,6 +16,8 @@
 #include <atomic>
 #include <thread>
 
+using namespace TestSupport;
+
 namespace {
 
 // Runs fn on a thread of its own and serves the main thread until it is done.

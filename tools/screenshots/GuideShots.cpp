@@ -36,6 +36,8 @@
 
 #include <cstdio>
 
+using namespace TestSupport;
+
 namespace {
 
 // The factory passwords of the emulated unit.

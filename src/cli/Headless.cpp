@@ -108,6 +108,7 @@ bool PreparePort(const TConnectionOptions& c, TForm1& window, TDemoUnit& unit, c
         spOverrideDevice(session.PortNumber, unit.Device());
     } else if (!c.Device.isEmpty()) {
         spOverrideDevice(session.PortNumber, c.Device);
+        session.PortLabel = c.Device;
     }
     return true;
 }

@@ -212,7 +212,8 @@ void TAAMenu::ReportConnect()
     }
     const QString reason = ConnectError == cePortFailed ? QStringLiteral("Не удалось открыть порт.")
                                                         : QStringLiteral("Устройство не обнаружено.");
-    QString text = QStringLiteral("COM") + QString::number(PortNumber) + QStringLiteral(": ") + reason;
+    const QString port = PortLabel.isEmpty() ? QStringLiteral("COM") + QString::number(PortNumber) : PortLabel;
+    QString text = port + QStringLiteral(": ") + reason;
     if (!m_openHint.isEmpty())
         text += u'\n' + m_openHint;
     ErrorBox(text);

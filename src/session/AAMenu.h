@@ -62,6 +62,9 @@ public:
     uint8_t UnitMode = 0; // Unit::TUnitMode: where the unit is believed to be
     TJoint1* PendingJob = nullptr;
     int PortNumber = 1;
+    // What the connect failure names the port by; empty: "COMn". The command
+    // line's --device gives no COM number, so it names the device it was given.
+    QString PortLabel;
     int ConnectError = ceNone;
     // Main thread: the level changed.
     std::function<void(uint8_t level)> OnLevelChanged;

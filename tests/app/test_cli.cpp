@@ -515,7 +515,7 @@ private slots:
         TRun r = runProgram({QStringLiteral("--get"), QStringLiteral("15"), QStringLiteral("--device"), device,
                              QStringLiteral("--password"), SystemPassword});
         QCOMPARE(r.Exit, 1);
-        QCOMPARE(r.Errors, QStringLiteral("parlotel: COM1: Не удалось открыть порт.\n"
+        QCOMPARE(r.Errors, QStringLiteral("parlotel: %1: Не удалось открыть порт.\n"
                                           "parlotel: Specified device not found (%1).\n").arg(device));
         r = runProgram({QStringLiteral("--get"), QStringLiteral("15"), QStringLiteral("--device"), dir.path(),
                         QStringLiteral("--password"), SystemPassword});

@@ -425,6 +425,7 @@ private slots:
     {
         for (const QStringList& wrong : {QStringList{QStringLiteral("--password"), QStringLiteral("1")},
                                          QStringList{QStringLiteral("x.txt"), QStringLiteral("--port"), QStringLiteral("0")},
+                                         QStringList{QStringLiteral("x.txt"), QStringLiteral("--port"), QStringLiteral("256")},
                                          QStringList{QStringLiteral("x.txt"), QStringLiteral("--demo"),
                                                      QStringLiteral("--device"), QStringLiteral("/dev/null")}}) {
             TChildProcess program;
@@ -433,6 +434,13 @@ private slots:
                                                                                      : QStringList{"--export"} + wrong));
             QCOMPARE(program.Wait(ProgramMs), 3);
         }
+        // The command line reaches COM255, beyond the port dialog's four: it
+        // tries the port (and fails here) instead of refusing the number.
+        TChildProcess farPort;
+        QVERIFY(farPort.Start(QStringLiteral(PARLOTEL_EXE), {QStringLiteral("--get"), QStringLiteral("15"),
+                                                            QStringLiteral("--port"), QStringLiteral("255"),
+                                                            QStringLiteral("--password"), QStringLiteral("1")}));
+        QCOMPARE(farPort.Wait(ProgramMs), 1);
         TChildProcess help;
         QVERIFY(help.Start(QStringLiteral(PARLOTEL_EXE), {QStringLiteral("--help")}));
         QByteArray text;

@@ -232,23 +232,33 @@ private slots:
 
     // The unit refusing to enter a menu: told once, the connection stays, the
     // next job goes on from the menu the unit stayed at.
+    void menuCommandRefused_data()
+    {
+        QTest::addColumn<QByteArray>("menu");
+        QTest::newRow("mailboxes") << QByteArray("MAIL");
+        QTest::newRow("extensions") << QByteArray("LIST");
+    }
+
     void menuCommandRefused()
     {
+        QFETCH(QByteArray, menu);
         TFaultRig rig;
         QVERIFY(rig.Started());
         QVERIFY(rig.Connect(QStringLiteral("1234")));
         TForm1& w = *rig.Window;
+        TJoint1* job = menu == "MAIL" ? static_cast<TJoint1*>(w.MailJob) : static_cast<TJoint1*>(w.ListJob);
         rig.Sink.Clear();
-        QVERIFY(rig.Fault("fault refuse MAIL"));
-        submit(rig, w.MailJob, 3);
-        QCOMPARE(rig.Sink.Log(), QStringList{QStringLiteral("E: AAMenu (MAIL): Reply: ERROR")});
+        QVERIFY(rig.Fault("fault refuse " + menu));
+        submit(rig, job, 3);
+        QCOMPARE(rig.Sink.Log(), QStringList{QStringLiteral("E: AAMenu (%1): Reply: ERROR").arg(menu)});
         QCOMPARE(w.Session()->Level, uint8_t(TAAMenu::lvSystem));
         QVERIFY(rig.Fault("fault none"));
         rig.Sink.Clear();
         w.MailJob->Count = 0;
-        submit(rig, w.MailJob, 3);
+        submit(rig, job, 3);
         QCOMPARE(rig.Sink.Log(), QStringList());
-        QCOMPARE(w.MailJob->Count, 2);
+        if (menu == "MAIL")
+            QCOMPARE(w.MailJob->Count, 2);
     }
 
     void replyReplaced_data()
@@ -264,7 +274,26 @@ private slots:
     {
         QFETCH(int, step);
         QFETCH(QString, word);
-        const TStep& s = steps()[size_t(step)];
+        checkReply(steps()[size_t(step)], word);
+    }
+
+    // The readers of replies of several lines take every refusing word for
+    // a refusal, not only the common ones.
+    void listRefusals_data()
+    {
+        QTest::addColumn<int>("step");
+        QTest::addColumn<QString>("word");
+        for (size_t i = 0; i < steps().size(); ++i)
+            if (QByteArray(steps()[i].Name) == "mailboxes read" || QByteArray(steps()[i].Name) == "extensions read")
+                for (const char* word : {"NO_FREE_MEM", "NOT_FOUND"})
+                    QTest::addRow("%s: %s", steps()[i].Name, word) << int(i) << QString::fromLatin1(word);
+    }
+
+    void listRefusals() { replyReplaced(); }
+
+private:
+    void checkReply(const TStep& s, const QString& word)
+    {
         TFaultRig rig;
         QVERIFY(rig.Started());
         QVERIFY(rig.Connect(QStringLiteral("1234")));

@@ -39,6 +39,19 @@ QString readText(const QString& path)
     return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
 }
 
+// A trace with the pieces of each run of received bytes on one line: a reply
+// the line delivered in two reads ("T", then "RANSFER_RESULT…") reads whole.
+QString readTrace(const QString& path)
+{
+    static const QRegularExpression continued(QStringLiteral("(^\\S+ < [^\n]*)\n\\S+ < "),
+                                              QRegularExpression::MultilineOption);
+    QString text = readText(path);
+    for (QString joined = QString(text).replace(continued, QStringLiteral("\\1")); joined != text;
+         joined = QString(text).replace(continued, QStringLiteral("\\1")))
+        text = joined;
+    return text;
+}
+
 // The sent lines of a trace, in order.
 QStringList sentLines(const QString& trace)
 {
@@ -53,7 +66,7 @@ QStringList sentLines(const QString& trace)
 // result line after it.
 QStringList sentDuringTransfer(const QString& trace)
 {
-    const QString text = readText(trace);
+    const QString text = readTrace(trace);
     const qsizetype first = text.indexOf(QStringLiteral("YMODEM block"));
     const qsizetype result = text.indexOf(QStringLiteral("TRANSFER_RESULT"), first);
     if (first < 0 || result < 0)
@@ -187,7 +200,7 @@ private slots:
         QCOMPARE(ReadTestFile(target), QByteArray("earlier"));
         QCOMPARE(leftIn(tmp), QStringList());
         // The unit's report was read before the goodbye, and nothing came after it.
-        const QString text = readText(trace);
+        const QString text = readTrace(trace);
         QVERIFY2(text.indexOf(QStringLiteral("TRANSFER_RESULT")) >= 0, qPrintable(text.right(1500)));
         QVERIFY2(text.lastIndexOf(Goodbye) > text.indexOf(QStringLiteral("TRANSFER_RESULT")), qPrintable(text.right(1500)));
         QVERIFY2(sentLines(trace).constLast().contains(Goodbye), qPrintable(text.right(1500)));
@@ -285,7 +298,7 @@ private slots:
                                  StartedMs);
         program.Signal(SIGINT);
         QCOMPARE(program.Process.Wait(ProgramMs), Interrupted);
-        const QString text = readText(trace);
+        const QString text = readTrace(trace);
         QVERIFY2(!text.contains(QStringLiteral("TRANSFER_RESULT")), qPrintable(text.right(1500)));
         QVERIFY2(sentLines(trace).constLast().contains(QStringLiteral("<CAN>")), qPrintable(text.right(1500)));
         QVERIFY(text.endsWith(QLatin1Char('\n')));

@@ -1,6 +1,5 @@
 #include "SpDeviceNames.h"
 
-#include <QFileInfo>
 #include <QMap>
 #include <QRegularExpression>
 #include <QSettings>
@@ -35,14 +34,6 @@ void spOverrideDevice(int port, const QString& device)
         g_overrides.remove(port);
     else
         g_overrides.insert(port, device);
-}
-
-QString spAutomaticComDevice(int port, const QString& devRoot)
-{
-    const QString usb = QStringLiteral("%1/ttyUSB%2").arg(devRoot).arg(port - 1);
-    if (QFileInfo::exists(usb))
-        return usb;
-    return QStringLiteral("%1/ttyS%2").arg(devRoot).arg(port - 1);
 }
 
 QString spResolveDevice(const QString& name, const QString& devRoot)

@@ -1,8 +1,9 @@
 #include "SpDeviceNames.h"
 
+#include "support/ProgramSettings.h"
+
 #include <QMap>
 #include <QRegularExpression>
-#include <QSettings>
 
 #include <mutex>
 
@@ -45,8 +46,7 @@ QString spResolveDevice(const QString& name, const QString& devRoot)
     const int port = match.captured(1).toInt();
     if (const QString overridden = overriddenDevice(port); !overridden.isEmpty())
         return overridden;
-    QSettings settings(QStringLiteral("pt71qm"));
-    const QString mapped = settings.value(QStringLiteral("Devices/") + name).toString();
+    const QString mapped = ProgramSettings().value(QStringLiteral("Devices/") + name).toString();
     if (!mapped.isEmpty())
         return mapped;
     return spAutomaticComDevice(port, devRoot);

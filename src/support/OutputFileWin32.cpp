@@ -12,6 +12,8 @@
 #include <QRandomGenerator>
 
 #include <cstdio>
+#include <string>
+#include <vector>
 #include <windows.h>
 #include <sddl.h>
 
@@ -62,21 +64,48 @@ bool CopyInto(QIODevice& from, HANDLE handle, QString& reason)
     return true;
 }
 
-// The access list of a private file: its owner and the system, nothing inherited.
+// The access list of a private file: the user who runs the program and the
+// system, nothing inherited. Named by the user's own SID: the "owner rights"
+// SID would also lock out the owner's later replacement of the file where it
+// is not honoured.
 class TPrivateAccess {
 public:
     TPrivateAccess()
     {
-        ::ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:P(A;;FA;;;OW)(A;;FA;;;SY)", SDDL_REVISION_1,
-                                                               &m_descriptor, nullptr);
-        m_attributes.lpSecurityDescriptor = m_descriptor;
+        const std::wstring sid = UserSid();
+        if (sid.empty())
+            return;
+        const std::wstring sddl = L"D:P(A;;FA;;;" + sid + L")(A;;FA;;;SY)";
+        if (::ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl.c_str(), SDDL_REVISION_1, &m_descriptor,
+                                                                   nullptr))
+            m_attributes.lpSecurityDescriptor = m_descriptor;
     }
     ~TPrivateAccess() { ::LocalFree(m_descriptor); }
     TPrivateAccess(const TPrivateAccess&) = delete;
     TPrivateAccess& operator=(const TPrivateAccess&) = delete;
+    // Null (the folder's inherited access) when the user could not be told.
     SECURITY_ATTRIBUTES* Attributes() { return m_descriptor ? &m_attributes : nullptr; }
 
 private:
+    static std::wstring UserSid()
+    {
+        HANDLE token = nullptr;
+        if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token))
+            return {};
+        std::wstring result;
+        DWORD size = 0;
+        ::GetTokenInformation(token, TokenUser, nullptr, 0, &size);
+        std::vector<BYTE> buffer(size);
+        wchar_t* text = nullptr;
+        if (size && ::GetTokenInformation(token, TokenUser, buffer.data(), size, &size)
+            && ::ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid, &text)) {
+            result = text;
+            ::LocalFree(text);
+        }
+        ::CloseHandle(token);
+        return result;
+    }
+
     PSECURITY_DESCRIPTOR m_descriptor = nullptr;
     SECURITY_ATTRIBUTES m_attributes{sizeof m_attributes, nullptr, FALSE};
 };

@@ -2,8 +2,6 @@
 // the waker as an auto-reset event.
 #include "SpDevice.h"
 
-#include <QRegularExpression>
-
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -43,6 +41,8 @@ constexpr DWORD WatchedEvents = EV_RXCHAR | EV_ERR;
 constexpr DWORD BusyRestMs = 1;
 constexpr DWORD QuietRestMs = 100;
 constexpr std::chrono::milliseconds BusySpell{500};
+// How long a closing device waits for a cancelled call to come back.
+constexpr DWORD CancelGraceMs = 2000;
 
 using TClock = std::chrono::steady_clock;
 
@@ -66,9 +66,11 @@ struct TOverlapped {
 // "COMn" opens as \\.\COMn: the plain name reaches only COM1 to COM9.
 std::wstring deviceName(const QString& name)
 {
-    static const QRegularExpression comName(QStringLiteral("^COM[1-9][0-9]*$"), QRegularExpression::CaseInsensitiveOption);
-    const QString full = comName.match(name).hasMatch() ? QStringLiteral("\\\\.\\") + name : name;
-    return full.toStdWString();
+    const QStringView number = QStringView(name).mid(3);
+    const bool comName = name.startsWith(QLatin1String("COM"), Qt::CaseInsensitive) && !number.isEmpty()
+        && number.front() != QLatin1Char('0')
+        && std::all_of(number.begin(), number.end(), [](QChar c) { return c.isDigit(); });
+    return (comName ? QStringLiteral("\\\\.\\") + name : name).toStdWString();
 }
 
 class TSpWin32Comm final : public TSpDevice {
@@ -76,13 +78,15 @@ public:
     ~TSpWin32Comm() override
     {
         if (m_handle != INVALID_HANDLE_VALUE) {
-            // The OVERLAPPED blocks must outlive the calls they describe.
-            ::CancelIo(m_handle);
-            DWORD n = 0;
-            if (m_eventPending)
-                ::GetOverlappedResult(m_handle, &m_event.Block, &n, TRUE);
-            if (m_writePending)
-                ::GetOverlappedResult(m_handle, &m_write.Block, &n, TRUE);
+            // The event thread's wait was started by that thread: only
+            // CancelIoEx reaches it. The blocks must outlive the calls they
+            // describe; one that a driver never gives back is left to the
+            // process rather than freed under it.
+            ::CancelIoEx(m_handle, nullptr);
+            if (m_eventPending && !Settled(*m_event))
+                m_event.release();
+            if (m_writePending && !Settled(*m_write))
+                m_write.release();
             ::CloseHandle(m_handle);
         }
         ::CloseHandle(m_activity);
@@ -188,9 +192,13 @@ public:
         DWORD n = 0;
         OVERLAPPED* block = m_read.Start();
         if (!::ReadFile(m_handle, buffer, DWORD(count), &n, block)) {
-            const DWORD code = ::GetLastError();
-            if (code != ERROR_IO_PENDING || !::GetOverlappedResult(m_handle, block, &n, TRUE))
-                return Failed(code == ERROR_IO_PENDING ? ::GetLastError() : code);
+            DWORD code = ::GetLastError();
+            if (code == ERROR_IO_PENDING)
+                code = ::GetOverlappedResult(m_handle, block, &n, TRUE) ? ERROR_SUCCESS : ::GetLastError();
+            if (code == ERROR_OPERATION_ABORTED) // purged meanwhile: nothing to give
+                return 0;
+            if (code != ERROR_SUCCESS)
+                return Failed(code);
         }
         if (n > 0)
             NoteActivity();
@@ -210,7 +218,7 @@ public:
             return 0;
         m_writeBuffer.assign(data, data + n);
         DWORD written = 0;
-        OVERLAPPED* block = m_write.Start();
+        OVERLAPPED* block = m_write->Start();
         if (::WriteFile(m_handle, m_writeBuffer.data(), DWORD(n), &written, block)) {
             m_writePending = false;
         } else if (const DWORD code = ::GetLastError(); code == ERROR_IO_PENDING) {
@@ -242,7 +250,7 @@ public:
         std::lock_guard lock(m_writeMutex);
         // A write in flight may or may not be in the driver's count yet.
         count = int(status.cbOutQue);
-        if (m_writePending && !HasOverlappedIoCompleted(&m_write.Block))
+        if (m_writePending && !HasOverlappedIoCompleted(&m_write->Block))
             count = std::max(count, int(m_writeBuffer.size()));
         return 0;
     }
@@ -284,6 +292,13 @@ public:
     }
 
 private:
+    bool Settled(TOverlapped& call)
+    {
+        DWORD n = 0;
+        return ::WaitForSingleObject(call.Block.hEvent, CancelGraceMs) == WAIT_OBJECT_0
+            && (::GetOverlappedResult(m_handle, &call.Block, &n, FALSE) || ::GetLastError() != ERROR_IO_INCOMPLETE);
+    }
+
     // The event thread's wait: bytes waiting, or the device gone.
     int WaitEvent(HANDLE wake, int wanted, const std::function<DWORD()>& remaining)
     {
@@ -299,7 +314,7 @@ private:
             }
             if (!m_eventPending) {
                 m_eventMask = 0;
-                OVERLAPPED* block = m_event.Start();
+                OVERLAPPED* block = m_event->Start();
                 if (::WaitCommEvent(m_handle, &m_eventMask, block)) {
                     ::SetEvent(block->hEvent);
                 } else if (const DWORD code = ::GetLastError(); code != ERROR_IO_PENDING) {
@@ -308,7 +323,7 @@ private:
                 }
                 m_eventPending = true;
             }
-            const HANDLE handles[] = {m_event.Block.hEvent, wake};
+            const HANDLE handles[] = {m_event->Block.hEvent, wake};
             const DWORD got = ::WaitForMultipleObjects(wake ? 2 : 1, handles, FALSE, remaining());
             if (got == WAIT_OBJECT_0 + 1 || got == WAIT_TIMEOUT)
                 return 0;
@@ -316,9 +331,13 @@ private:
                 return -int(::GetLastError());
             DWORD unused = 0;
             m_eventPending = false;
-            if (!::GetOverlappedResult(m_handle, &m_event.Block, &unused, FALSE)) {
-                Failed(::GetLastError());
-                return Woken(wake, rdFailed);
+            if (!::GetOverlappedResult(m_handle, &m_event->Block, &unused, FALSE)) {
+                // A purge may end the wait; only the device's own failure counts.
+                if (const DWORD code = ::GetLastError(); code != ERROR_OPERATION_ABORTED) {
+                    Failed(code);
+                    return Woken(wake, rdFailed);
+                }
+                continue;
             }
             if (m_eventMask == 0 && Rest(wake, remaining) != 0)
                 return 0;
@@ -348,7 +367,7 @@ private:
             std::lock_guard lock(m_writeMutex);
             if (!m_writePending)
                 return Woken(wake, rdWritable);
-            done = m_write.Block.hEvent;
+            done = m_write->Block.hEvent;
         }
         const HANDLE handles[] = {done, wake};
         const DWORD got = ::WaitForMultipleObjects(wake ? 2 : 1, handles, FALSE, remaining());
@@ -364,7 +383,7 @@ private:
     int FinishWrite(bool wait)
     {
         DWORD written = 0;
-        if (::GetOverlappedResult(m_handle, &m_write.Block, &written, wait)) {
+        if (::GetOverlappedResult(m_handle, &m_write->Block, &written, wait)) {
             m_writePending = false;
             return 1;
         }
@@ -372,7 +391,8 @@ private:
         if (code == ERROR_IO_INCOMPLETE)
             return 0;
         m_writePending = false;
-        return Failed(code);
+        // Purged (PURGE_TXABORT): the bytes were meant to go, and are gone.
+        return code == ERROR_OPERATION_ABORTED ? 1 : Failed(code);
     }
 
     int Status(COMSTAT& status)
@@ -407,12 +427,12 @@ private:
     // Set by every write: a resting event thread looks at the line again.
     HANDLE m_activity = ::CreateEventW(nullptr, FALSE, FALSE, nullptr);
     // The event thread's WaitCommEvent, kept across Wait calls while pending.
-    TOverlapped m_event;
+    std::unique_ptr<TOverlapped> m_event = std::make_unique<TOverlapped>();
     DWORD m_eventMask = 0;
     bool m_eventPending = false;
     TOverlapped m_read;
     std::mutex m_writeMutex;
-    TOverlapped m_write;
+    std::unique_ptr<TOverlapped> m_write = std::make_unique<TOverlapped>();
     std::vector<uint8_t> m_writeBuffer;
     bool m_writePending = false;
 };

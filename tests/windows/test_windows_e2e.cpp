@@ -23,7 +23,7 @@ using namespace TestSupport;
 
 namespace {
 
-constexpr int ProgramMs = 180000;
+constexpr int ProgramMs = 120000;
 constexpr int ComPort = 5;
 const QString WindowsBuild = QStringLiteral(PARLOTEL_WINDOWS_BUILD);
 
@@ -123,6 +123,16 @@ private slots:
         // The prefix is made by the first program run in it.
         const TRun made = wine({QStringLiteral("wineboot"), QStringLiteral("--init")});
         QCOMPARE(made.Exit, 0);
+    }
+
+    // The prefix's own server and services end with the test.
+    void cleanupTestCase()
+    {
+        TChildProcess server;
+        TChildOptions options;
+        options.Environment = {QStringLiteral("WINEPREFIX=") + prefix()};
+        if (server.Start(QStringLiteral("/usr/lib/wine/wineserver"), {QStringLiteral("-k")}, options))
+            server.Wait(30000);
     }
 
     void init() { startUnit(); }

@@ -5,6 +5,8 @@
 ; Program Files. Built by the Windows build's "installer" target:
 ;   makensis -DVERSION=x.y.z -DSTAGE=<files> -DOUTFILE=<setup.exe> parlotel.nsi
 Unicode true
+; A 64-bit installer for a 64-bit program (and wine64 runs it in the tests).
+Target amd64-unicode
 SetCompressor /SOLID lzma
 
 !ifndef VERSION | STAGE | OUTFILE

@@ -3,7 +3,6 @@
 #include "support/ProgramSettings.h"
 
 #include <QMap>
-#include <QRegularExpression>
 
 #include <mutex>
 
@@ -39,11 +38,15 @@ void spOverrideDevice(int port, const QString& device)
 
 QString spResolveDevice(const QString& name, const QString& devRoot)
 {
-    static const QRegularExpression comName(QStringLiteral("^COM([1-9][0-9]*)$"));
-    const auto match = comName.match(name);
-    if (!match.hasMatch())
+    // "COM" and a number without leading zeros, as the port names them.
+    const QStringView digits = QStringView(name).mid(3);
+    bool number = name.startsWith(QLatin1String("COM")) && !digits.isEmpty() && digits.front() != u'0'
+        && digits.size() <= 9;
+    for (const QChar c : digits)
+        number = number && c >= u'0' && c <= u'9';
+    if (!number)
         return name;
-    const int port = match.captured(1).toInt();
+    const int port = digits.toInt();
     if (const QString overridden = overriddenDevice(port); !overridden.isEmpty())
         return overridden;
     const QString mapped = ProgramSettings().value(QStringLiteral("Devices/") + name).toString();

@@ -38,7 +38,9 @@ void spOverrideDevice(int port, const QString& device)
 
 QString spResolveDevice(const QString& name, const QString& devRoot)
 {
-    // "COM" and a number without leading zeros, as the port names them.
+    // "COM" and a number without leading zeros. Read by hand: the worker
+    // thread resolves names, and under mingw a QRegularExpression used in a
+    // thread other than the main one crashes that thread's end.
     const QStringView digits = QStringView(name).mid(3);
     bool number = name.startsWith(QLatin1String("COM")) && !digits.isEmpty() && digits.front() != u'0'
         && digits.size() <= 9;

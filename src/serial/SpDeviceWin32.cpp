@@ -2,6 +2,8 @@
 // the waker as an auto-reset event.
 #include "SpDevice.h"
 
+#include "support/SystemErrorText.h"
+
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -265,16 +267,11 @@ public:
 
     QString ErrorText(int code) const override
     {
-        wchar_t* text = nullptr;
-        const DWORD n = ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM
-                                             | FORMAT_MESSAGE_IGNORE_INSERTS,
-                                         nullptr, DWORD(code), 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-        QString result = n ? QString::fromWCharArray(text, int(n)).trimmed() : QStringLiteral("error %1").arg(code);
-        ::LocalFree(text);
         // FormatMessage's texts end with a full stop; the port's formats add their own.
-        if (result.endsWith(QLatin1Char('.')))
-            result.chop(1);
-        return result;
+        QString text = SystemErrorText(DWORD(code));
+        if (text.endsWith(QLatin1Char('.')))
+            text.chop(1);
+        return text;
     }
 
     TSpFailure Classify(int code) const override

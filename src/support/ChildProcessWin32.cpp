@@ -2,6 +2,7 @@
 // pipes' ends kept as C runtime descriptors. Windows has no pseudo-terminals,
 // so a child on a terminal cannot be started here.
 #include "ChildProcess.h"
+#include "SystemErrorText.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -18,17 +19,6 @@ namespace {
 
 // An anonymous pipe has nothing to wait on for data: it is looked at this often.
 constexpr std::chrono::milliseconds PeekSlice{2};
-
-QString systemText(DWORD code)
-{
-    wchar_t* text = nullptr;
-    const DWORD n = ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM
-                                         | FORMAT_MESSAGE_IGNORE_INSERTS,
-                                     nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-    QString result = n ? QString::fromWCharArray(text, int(n)).trimmed() : QStringLiteral("error %1").arg(code);
-    ::LocalFree(text);
-    return result;
-}
 
 // A pipe whose child end is inheritable and our end is not.
 bool makePipe(HANDLE& ours, HANDLE& theirs, bool theyRead)
@@ -105,12 +95,12 @@ bool TChildProcess::Start(const QString& program, const QStringList& args, const
         return Fail(QStringLiteral("В Windows нет псевдотерминалов."));
     HANDLE inOurs, inTheirs, outOurs, outTheirs, errTheirs = INVALID_HANDLE_VALUE;
     if (!makePipe(inOurs, inTheirs, true))
-        return Fail(systemText(::GetLastError()));
+        return Fail(SystemErrorText(::GetLastError()));
     if (!makePipe(outOurs, outTheirs, false)) {
         const DWORD code = ::GetLastError();
         ::CloseHandle(inOurs);
         ::CloseHandle(inTheirs);
-        return Fail(systemText(code));
+        return Fail(SystemErrorText(code));
     }
     m_in = descriptorOf(inOurs, _O_WRONLY);
     m_out = descriptorOf(outOurs, _O_RDONLY);
@@ -149,7 +139,7 @@ bool TChildProcess::Start(const QString& program, const QStringList& args, const
             ::CloseHandle(h);
     if (!started) {
         m_pid = -1;
-        return Fail(QStringLiteral("%1: %2").arg(program, systemText(code)));
+        return Fail(QStringLiteral("%1: %2").arg(program, SystemErrorText(code)));
     }
     ::CloseHandle(process.hThread);
     m_process = std::intptr_t(process.hProcess);

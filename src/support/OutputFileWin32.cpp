@@ -5,6 +5,7 @@
 // system alone, and that inherits nothing from the folder; administrators can
 // still take ownership of it, which Windows does not let a user prevent.
 #include "OutputFileSystem.h"
+#include "SystemErrorText.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -27,20 +28,9 @@ std::wstring Native(const QString& path)
     return QDir::toNativeSeparators(path).toStdWString();
 }
 
-QString SystemText(DWORD code)
-{
-    wchar_t* text = nullptr;
-    const DWORD n = ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM
-                                         | FORMAT_MESSAGE_IGNORE_INSERTS,
-                                     nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-    QString result = n ? QString::fromWCharArray(text, int(n)).trimmed() : QStringLiteral("error %1").arg(code);
-    ::LocalFree(text);
-    return result;
-}
-
 QString LastError()
 {
-    return SystemText(::GetLastError());
+    return SystemErrorText(::GetLastError());
 }
 
 // Writes all of from into handle, however the system splits it.
@@ -137,7 +127,7 @@ TOutputTarget LookAtOutput(const QString& path)
     if (handle == INVALID_HANDLE_VALUE) {
         const DWORD code = ::GetLastError();
         const bool missing = code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND;
-        return {TOutputKind::New, path, missing ? QString() : SystemText(code)};
+        return {TOutputKind::New, path, missing ? QString() : SystemErrorText(code)};
     }
     const DWORD type = ::GetFileType(handle);
     BY_HANDLE_FILE_INFORMATION information{};
@@ -161,7 +151,7 @@ std::optional<QString> WriteRefusal(const QString& path, bool folder)
     const DWORD attributes = ::GetFileAttributesW(Native(path).c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)
         && !(attributes & FILE_ATTRIBUTE_DIRECTORY))
-        return SystemText(ERROR_ACCESS_DENIED);
+        return SystemErrorText(ERROR_ACCESS_DENIED);
     return std::nullopt;
 }
 
@@ -215,6 +205,6 @@ TMoveResult MoveOver(const QString& finished, const QString& target, QString& re
     const DWORD code = ::GetLastError();
     if (code == ERROR_NOT_SAME_DEVICE)
         return TMoveResult::OtherFilesystem;
-    reason = SystemText(code);
+    reason = SystemErrorText(code);
     return TMoveResult::Failed;
 }

@@ -1,8 +1,8 @@
 #pragma once
-// Ctrl-C, SIGTERM and SIGHUP during a headless run. The signal handler only
-// writes a byte into a pipe; the main thread reads it while it waits for the
-// worker (its waits process events) and calls OnFirst, or OnSecond for any
-// later signal. The commands ask Requested() before each next job, so that a
+// Ctrl-C, SIGTERM and SIGHUP during a headless run (on Windows Ctrl-C,
+// Ctrl-Break and the console closing). The handler only hands the signal on;
+// the main thread takes it while it waits for the worker (its waits process
+// events) and calls OnFirst, or OnSecond for any later signal. The commands ask Requested() before each next job, so that a
 // run ends at a safe point: transfers cancelled, the unit told goodbye, the
 // trace closed whole.
 
@@ -27,7 +27,7 @@ public:
     static bool Requested();
 
 private:
-    // The platform's half (InterruptionPosix.cpp): Catch makes m_watcher call
+    // The platform's half (InterruptionPosix.cpp, InterruptionWin32.cpp): Catch makes m_watcher call
     // Arrived in the main thread once for each signal that comes; nothing is
     // caught when it fails, and the signals keep ending the program at once.
     void Catch();

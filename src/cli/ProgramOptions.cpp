@@ -1,6 +1,8 @@
 #include "ProgramOptions.h"
 
 #include "CliCommands.h"
+#include "support/DemoAvailability.h"
+#include "support/ExitCodes.h"
 
 #include <QCommandLineParser>
 #include <QStringList>
@@ -45,7 +47,8 @@ struct TParser {
     QCommandLineOption Demo{QStringLiteral("demo"),
                             QStringLiteral("Use the emulated unit, which keeps its changes until --demo-reset: "
                                            "the window connects the chosen COM port to it for this run (the stored "
-                                           "port is not changed), a command connects to it unpaced.")};
+                                           "port is not changed), a command connects to it unpaced. Not on "
+                                           "Windows yet (exit code 1).")};
     QCommandLineOption Reset{QStringLiteral("demo-reset"),
                              QStringLiteral("Like --demo, with the unit back in its factory state.")};
     QCommandLineOption Password{QStringLiteral("password"),
@@ -54,7 +57,8 @@ struct TParser {
                                 QStringLiteral("P")};
     QCommandLineOption Port{QStringLiteral("port"),
                             QStringLiteral("Command: use COM<N> (1 to 255) instead of the stored port; a number "
-                                           "opens its assigned device, else /dev/ttyUSB<N-1>, else /dev/ttyS<N-1>."),
+                                           "opens its assigned device, else /dev/ttyUSB<N-1>, else /dev/ttyS<N-1> (on "
+                                           "Windows the port COM<N> itself)."),
                             QStringLiteral("N")};
     QCommandLineOption Device{QStringLiteral("device"),
                               QStringLiteral("Command: open this serial device as the port."),
@@ -214,6 +218,10 @@ std::optional<int> ParseProgramOptions(int argc, char** argv, TProgramOptions& o
     if (!valid) {
         std::fprintf(stderr, "parlotel: %s\n%s", qPrintable(error), Usage);
         return ecUsage;
+    }
+    if (const auto unavailable = options.Demo ? DemoUnavailable() : std::nullopt) {
+        std::fprintf(stderr, "parlotel: %s\n", qPrintable(*unavailable));
+        return ecConnect;
     }
     return std::nullopt;
 }

@@ -1,9 +1,8 @@
 #include "SpDeviceNames.h"
 
-#include <QFileInfo>
+#include "support/ProgramSettings.h"
+
 #include <QMap>
-#include <QRegularExpression>
-#include <QSettings>
 
 #include <mutex>
 
@@ -37,25 +36,22 @@ void spOverrideDevice(int port, const QString& device)
         g_overrides.insert(port, device);
 }
 
-QString spAutomaticComDevice(int port, const QString& devRoot)
-{
-    const QString usb = QStringLiteral("%1/ttyUSB%2").arg(devRoot).arg(port - 1);
-    if (QFileInfo::exists(usb))
-        return usb;
-    return QStringLiteral("%1/ttyS%2").arg(devRoot).arg(port - 1);
-}
-
 QString spResolveDevice(const QString& name, const QString& devRoot)
 {
-    static const QRegularExpression comName(QStringLiteral("^COM([1-9][0-9]*)$"));
-    const auto match = comName.match(name);
-    if (!match.hasMatch())
+    // "COM" and a number without leading zeros. Read by hand: the worker
+    // thread resolves names, and under mingw a QRegularExpression used in a
+    // thread other than the main one crashes that thread's end.
+    const QStringView digits = QStringView(name).mid(3);
+    bool number = name.startsWith(QLatin1String("COM")) && !digits.isEmpty() && digits.front() != u'0'
+        && digits.size() <= 9;
+    for (const QChar c : digits)
+        number = number && c >= u'0' && c <= u'9';
+    if (!number)
         return name;
-    const int port = match.captured(1).toInt();
+    const int port = digits.toInt();
     if (const QString overridden = overriddenDevice(port); !overridden.isEmpty())
         return overridden;
-    QSettings settings(QStringLiteral("pt71qm"));
-    const QString mapped = settings.value(QStringLiteral("Devices/") + name).toString();
+    const QString mapped = ProgramSettings().value(QStringLiteral("Devices/") + name).toString();
     if (!mapped.isEmpty())
         return mapped;
     return spAutomaticComDevice(port, devRoot);

@@ -1,7 +1,6 @@
 #include "UnitDialog.h"
+#include "support/CodePage.h"
 
-#include <QStringDecoder>
-#include <QStringEncoder>
 
 namespace Unit {
 
@@ -79,14 +78,12 @@ bool IsRefusal(const QByteArray& line)
 
 QString FromUnit(const QByteArray& bytes)
 {
-    QStringDecoder decoder("windows-1251");
-    return decoder.decode(bytes);
+    return FromCp1251(bytes);
 }
 
 QByteArray ToUnit(const QString& text)
 {
-    QStringEncoder encoder("windows-1251");
-    return encoder.encode(text);
+    return ToCp1251(text);
 }
 
 bool ParseInteger(const QByteArray& text, int& value)

@@ -2,7 +2,7 @@
 
 #include "ui/StringGrid.h"
 
-#include <QRegularExpression>
+#include <algorithm>
 
 void TScalarJob::Output()
 {
@@ -17,8 +17,12 @@ QString TScalarJob::GetText()
 
 std::optional<int> TScalarJob::Decimal(const QString& text)
 {
-    static const QRegularExpression digits(QStringLiteral("^-?[0-9]{1,9}$"));
-    if (!digits.match(text).hasMatch())
+    // By hand, not with a regular expression: the worker thread reads the
+    // unit's values here, and under mingw a QRegularExpression used in a
+    // thread other than the main one crashes that thread's end.
+    const QStringView digits = QStringView(text).mid(text.startsWith(u'-') ? 1 : 0);
+    if (digits.isEmpty() || digits.size() > 9
+        || !std::all_of(digits.begin(), digits.end(), [](QChar c) { return c >= u'0' && c <= u'9'; }))
         return std::nullopt;
     return text.toInt();
 }

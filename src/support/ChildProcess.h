@@ -3,11 +3,14 @@
 // and the program itself) started with posix_spawn, its standard input and output
 // on pipes or on a raw pseudo-terminal. Not QProcess: clang 14's ThreadSanitizer
 // aborts in its clone-based start. Every wait here is bounded, and the child is
-// always reaped. The system's calls are in ChildProcessPosix.cpp.
+// always reaped. The system's calls are in ChildProcessPosix.cpp (and
+// ChildProcessWin32.cpp: CreateProcess and pipes, no terminal).
 
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
+
+#include <cstdint>
 
 // Where a child's standard error goes.
 enum class TChildErrors {
@@ -71,6 +74,7 @@ private:
     void CloseAll();
 
     qint64 m_pid = -1;
+    std::intptr_t m_process = 0; // Windows: the process handle, until reaped
     int m_in = -1;
     int m_out = -1;
     int m_err = -1;

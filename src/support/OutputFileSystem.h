@@ -1,5 +1,5 @@
 #pragma once
-// The system's half of OutputFile (OutputFilePosix.cpp): what a path is,
+// The system's half of OutputFile (OutputFilePosix.cpp, OutputFileWin32.cpp): what a path is,
 // whether it may be written, and the writes themselves. OutputFile.cpp decides
 // from these what to do and what to tell; the texts here are the system's.
 

@@ -1,9 +1,9 @@
 #include "TraceStream.h"
+#include "CodePage.h"
 
 #include "transfer/SpCrc16.h"
 
 #include <QByteArrayList>
-#include <QStringDecoder>
 
 namespace {
 
@@ -31,7 +31,7 @@ QString HeaderText(const QByteArray& data)
         return QStringLiteral(", end of batch");
     const QByteArray rest = end < 0 ? QByteArray() : data.mid(end + 1);
     const QByteArray size = rest.left(rest.indexOf('\0')).split(' ').constFirst();
-    QString text = QStringLiteral(", file \"") + QStringDecoder("windows-1251").decode(name) + QLatin1Char('"');
+    QString text = QStringLiteral(", file \"") + FromCp1251(name) + QLatin1Char('"');
     if (!size.isEmpty())
         text += QStringLiteral(", size ") + QString::fromLatin1(size);
     return text;
@@ -47,11 +47,9 @@ QString TTraceStream::ByteText(uint8_t byte)
         return QStringLiteral("<DEL>");
     if (byte < 0x80)
         return QString(QLatin1Char(char(byte)));
-    QStringDecoder decoder("windows-1251");
-    const QString text = decoder.decode(QByteArray(1, char(byte)));
-    // 0x98 has no letter in Windows-1251; decoders give a replacement or a C1 control.
-    if (decoder.hasError() || text.isEmpty() || text.at(0) == QChar::ReplacementCharacter
-        || text.at(0).category() == QChar::Other_Control)
+    const QString text = FromCp1251(QByteArray(1, char(byte)));
+    // 0x98 has no letter in Windows-1251.
+    if (text.isEmpty() || text.at(0) == QChar::ReplacementCharacter)
         return QStringLiteral("<0x%1>").arg(byte, 2, 16, QLatin1Char('0'));
     return text;
 }

@@ -2,10 +2,9 @@
 
 #include "SpCrc16.h"
 #include "serial/SpSync.h"
+#include "support/CodePage.h"
 
 #include <QFileInfo>
-#include <QStringDecoder>
-#include <QStringEncoder>
 
 #include <algorithm>
 #include <cstring>
@@ -38,14 +37,12 @@ uint8_t checksum(const uint8_t* data, int size)
 // Names travel in the unit's code page.
 QByteArray toWire(const QString& text)
 {
-    QStringEncoder encoder("windows-1251");
-    return encoder(text);
+    return ToCp1251(text);
 }
 
 QString fromWire(const QByteArray& bytes)
 {
-    QStringDecoder decoder("windows-1251");
-    return decoder(bytes);
+    return FromCp1251(bytes);
 }
 
 } // namespace

@@ -2,10 +2,9 @@
 
 #include "RadioGroup.h"
 #include "serial/SpDeviceNames.h"
+#include "support/ProgramSettings.h"
 
 #include <QComboBox>
-#include <QDir>
-#include <QFileInfo>
 #include <QFormLayout>
 #include <QSettings>
 #include <QSignalBlocker>
@@ -18,66 +17,23 @@ QString DeviceKey(int port)
     return QStringLiteral("Devices/COM%1").arg(port);
 }
 
-QSettings Settings()
-{
-    return QSettings(QStringLiteral("pt71qm"));
-}
-
-// Orders names by their text and then by the number they end with.
-bool NaturalLess(const QString& a, const QString& b)
-{
-    const auto split = [](const QString& name) {
-        qsizetype digits = name.size();
-        while (digits > 0 && name[digits - 1].isDigit())
-            --digits;
-        return std::make_pair(name.left(digits), name.mid(digits).toULongLong());
-    };
-    return split(a) < split(b);
-}
-
-// Present entries of one folder matching the pattern, in natural order
-// (ttyS2 before ttyS10). Device nodes count as "system" files; a symlink counts
-// only when its target is there.
-QStringList PresentEntries(const QString& folder, const QString& pattern)
-{
-    QStringList found;
-    const QDir dir(folder);
-    for (const QString& name : dir.entryList({pattern}, QDir::Files | QDir::System)) {
-        const QString path = dir.filePath(name);
-        if (QFileInfo::exists(path))
-            found << path;
-    }
-    std::sort(found.begin(), found.end(), NaturalLess);
-    return found;
-}
-
 } // namespace
 
 QString AssignedComDevice(int port)
 {
-    return Settings().value(DeviceKey(port)).toString();
-}
-
-QStringList FindSerialDevices(const QString& devRoot)
-{
-    // Adapters first: the stable by-id names, then USB and ACM, then the
-    // built-in ports, which exist as nodes whether or not there is hardware.
-    return PresentEntries(devRoot + QStringLiteral("/serial/by-id"), QStringLiteral("*"))
-        + PresentEntries(devRoot, QStringLiteral("ttyUSB*"))
-        + PresentEntries(devRoot, QStringLiteral("ttyACM*"))
-        + PresentEntries(devRoot, QStringLiteral("ttyS*"));
+    return ProgramSettings().value(DeviceKey(port)).toString();
 }
 
 int ReadPortNumber()
 {
     bool ok = false;
-    const int port = Settings().value(QStringLiteral("COMPort")).toString().trimmed().toInt(&ok);
+    const int port = ProgramSettings().value(QStringLiteral("COMPort")).toString().trimmed().toInt(&ok);
     return ok ? port : 1;
 }
 
 void StorePortChoice(const TPortChoice& choice)
 {
-    QSettings settings = Settings();
+    QSettings settings = ProgramSettings();
     settings.setValue(QStringLiteral("COMPort"), QString::number(choice.PortNumber));
     for (auto it = choice.DeviceChanges.cbegin(); it != choice.DeviceChanges.cend(); ++it) {
         if (it.value().isEmpty())

@@ -1,12 +1,14 @@
 #pragma once
 // Choice of the serial port, COM1 to COM4, and of the device each number
-// stands for. On POSIX "COMn" opens the device assigned to it in the settings
-// (Devices/COMn), else /dev/ttyUSB{n-1} when that exists, else /dev/ttyS{n-1}.
+// stands for. "COMn" opens the device assigned to it in the settings
+// (Devices/COMn), else on Linux /dev/ttyUSB{n-1} when that exists, else
+// /dev/ttyS{n-1}, and on Windows the port COMn itself.
 // The dialog shows beside each number the device it resolves to and lets the
 // user assign any serial device found, or return the number to automatic. It
 // hands back a TPortChoice; StorePortChoice saves it and ReadPortNumber reads
 // the port number back.
 
+#include "SerialDevices.h"
 #include "ValueDialog.h"
 
 #include <QMap>
@@ -27,9 +29,6 @@ struct TPortChoice {
 // The device assigned to "COMn" in the settings, empty when none. Which device
 // a number opens is the serial layer's rule (spResolveDevice).
 QString AssignedComDevice(int port);
-// Serial devices present under devRoot, in this order: serial/by-id/*,
-// ttyUSB*, ttyACM*, ttyS*.
-QStringList FindSerialDevices(const QString& devRoot = QStringLiteral("/dev"));
 
 // "COMPort" as a decimal number; missing, empty or not a number gives 1.
 int ReadPortNumber();

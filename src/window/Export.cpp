@@ -9,11 +9,11 @@
 #include "settings/ListDlg.h"
 #include "settings/MailDlg.h"
 #include "settings/NumberJobs.h"
+#include "support/CodePage.h"
 #include "support/OutputFile.h"
 #include "ui/StringGrid.h"
 
 #include <QFileDialog>
-#include <QStringEncoder>
 #include <QTabWidget>
 
 #include <utility>
@@ -35,7 +35,7 @@ class TExportText {
 public:
     void Line(const QString& text = {}) { m_text += text + QStringLiteral("\r\n"); }
     void Header(const char* title) { Line(QStringLiteral("****") + QString::fromUtf8(title)); }
-    QByteArray Bytes() const { return QStringEncoder("windows-1251").encode(m_text); }
+    QByteArray Bytes() const { return ToCp1251(m_text); }
 
 private:
     QString m_text;

@@ -1,0 +1,7 @@
+// The Linux half of DemoAvailability.h: the demo runs.
+#include "DemoAvailability.h"
+
+std::optional<QString> DemoUnavailable()
+{
+    return std::nullopt;
+}

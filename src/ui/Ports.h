@@ -3,7 +3,9 @@
 // stands for. On POSIX "COMn" opens the device assigned to it in the settings
 // (Devices/COMn), else /dev/ttyUSB{n-1} when that exists, else /dev/ttyS{n-1}.
 // The dialog shows beside each number the device it resolves to and lets the
-// user assign any serial device found, or return the number to automatic. It
+// user assign any serial device found or a network address typed in
+// (tcp://HOST:PORT, rfc2217://HOST:PORT; a wrong one is refused with the
+// reason shown under the list), or return the number to automatic. It
 // hands back a TPortChoice; StorePortChoice saves it and ReadPortNumber reads
 // the port number back.
 
@@ -13,6 +15,7 @@
 #include <QStringList>
 
 class QComboBox;
+class QLabel;
 class TRadioGroup;
 
 inline constexpr int ComPortCount = 4;
@@ -43,6 +46,7 @@ public:
 
     TRadioGroup* rgPorts;
     QComboBox* cbDevice;
+    QLabel* lbAddressError;
 
     // Checks COMn; a number outside 1 to 4 checks none.
     void SetPortNumber(int port);
@@ -53,6 +57,7 @@ public:
 private slots:
     void rgPortsClick(int index);
     void cbDeviceChange(int index);
+    void cbDeviceEntered();
 
 private:
     QString DeviceFor(int port) const;

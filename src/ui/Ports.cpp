@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QFormLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QSettings>
@@ -123,6 +124,7 @@ TFormPorts::TFormPorts(QWidget* parent, const QString& devRoot)
     connect(rgPorts, &TRadioGroup::ItemIndexChanged, this, &TFormPorts::rgPortsClick);
     connect(cbDevice, &QComboBox::currentIndexChanged, this, &TFormPorts::cbDeviceChange);
     connect(cbDevice->lineEdit(), &QLineEdit::editingFinished, this, &TFormPorts::cbDeviceEntered);
+    cbDevice->lineEdit()->installEventFilter(this);
     rgPortsClick(-1);
 
     auto* device = new QFormLayout;
@@ -181,6 +183,20 @@ void TFormPorts::cbDeviceChange(int index)
     else
         m_changes.insert(port, device);
     rgPorts->SetNote(port - 1, DeviceFor(port));
+}
+
+// Enter in the address takes the address: it must not reach the dialog's
+// default button, which would close the dialog under a refused address.
+bool TFormPorts::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == cbDevice->lineEdit() && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            cbDeviceEntered();
+            return true;
+        }
+    }
+    return TValueDialog::eventFilter(watched, event);
 }
 
 void TFormPorts::cbDeviceEntered()

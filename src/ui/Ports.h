@@ -54,6 +54,9 @@ public:
     // SetPortNumber stays.
     TPortChoice Choice() const;
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private slots:
     void rgPortsClick(int index);
     void cbDeviceChange(int index);

@@ -1,5 +1,6 @@
 // The POSIX half of SpSocket.h: BSD sockets, getaddrinfo and poll().
 #include "SpSocket.h"
+#include "SpPollPosix.h"
 
 #include <QElapsedTimer>
 
@@ -122,16 +123,11 @@ int TSpSocket::Pending(int& count) const
 int TSpSocket::Wait(const TSpWaker* waker, int wanted, int timeoutMs) const
 {
     // The far end's close shows as POLLRDHUP, whatever was asked.
-    const short events = short(POLLRDHUP | (wanted & TSpDevice::rdReadable ? POLLIN : 0)
-                               | (wanted & TSpDevice::rdWritable ? POLLOUT : 0));
-    pollfd fds[2] = {{waker ? int(waker->Handle()) : -1, POLLIN, 0}, {int(m_handle), events, 0}};
-    const int ready = ::poll(fds, wanted ? 2 : 1, timeoutMs);
-    const int err = errno;
-    if (waker)
-        waker->Drain();
-    if (ready < 0)
-        return err == EINTR ? 0 : -err;
-    const short got = fds[1].revents;
+    const int events = POLLRDHUP | (wanted & TSpDevice::rdReadable ? POLLIN : 0)
+        | (wanted & TSpDevice::rdWritable ? POLLOUT : 0);
+    const int got = spPollWithWaker(waker, int(m_handle), wanted ? events : 0, timeoutMs);
+    if (got < 0)
+        return got;
     return (got & POLLIN ? skReadable : 0) | (got & POLLOUT ? skWritable : 0)
         | (got & (POLLRDHUP | POLLHUP) ? skClosed : 0) | (got & (POLLERR | POLLNVAL) ? skError : 0);
 }

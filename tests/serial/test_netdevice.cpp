@@ -10,6 +10,7 @@
 #include "serial/SpDevice.h"
 #include "serial/SpNetAddress.h"
 #include "serial/SpTelnet.h"
+#include "TestFiles.h"
 
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -17,18 +18,12 @@
 
 #include <thread>
 
+using namespace TestSupport;
+
 namespace {
 
 constexpr int WaitMs = 5000;
 using T = TSpTelnet;
-
-QByteArray bytes(std::initializer_list<int> values)
-{
-    QByteArray out;
-    for (const int v : values)
-        out += char(uint8_t(v));
-    return out;
-}
 
 QString address(const char* scheme, const QTcpServer& server)
 {
@@ -100,6 +95,32 @@ void writeAll(TSpDevice& device, const QByteArray& data)
     QCOMPARE(at, data.size());
 }
 
+// A network device opened on a server the test plays, its notices kept.
+struct TOpened {
+    std::unique_ptr<TSpDevice> Device;
+    QTcpSocket* Far = nullptr;
+    QStringList Notices;
+    int Code = -1;
+};
+
+// Opens scheme://127.0.0.1:PORT while the server's side answers the client's
+// Telnet offers with `answer` (nothing for raw TCP): Open waits for that word.
+void openAgainst(QTcpServer& server, const char* scheme, const QByteArray& answer, TOpened& opened)
+{
+    opened.Device = spCreateDevice(address(scheme, server));
+    opened.Device->OnNotice = [&opened](const QString& text) { opened.Notices << text; };
+    std::thread opener([&] { opened.Code = opened.Device->Open(address(scheme, server)); });
+    if (server.waitForNewConnection(WaitMs)) {
+        opened.Far = server.nextPendingConnection();
+        if (!answer.isEmpty()) {
+            readSocket(*opened.Far, ByteValues({T::IAC, T::DO, 3})); // the last offer
+            opened.Far->write(answer);
+            opened.Far->flush();
+        }
+    }
+    opener.join();
+}
+
 } // namespace
 
 class TestNetDevice : public QObject {
@@ -164,10 +185,12 @@ private slots:
     {
         QTcpServer server;
         QVERIFY(server.listen(QHostAddress::LocalHost));
-        auto device = spCreateDevice(address("tcp", server));
-        QCOMPARE(device->Open(address("tcp", server)), 0);
-        QVERIFY(server.waitForNewConnection(WaitMs));
-        QTcpSocket* far = server.nextPendingConnection();
+        TOpened opened;
+        openAgainst(server, "tcp", {}, opened);
+        QCOMPARE(opened.Code, 0);
+        QVERIFY(opened.Far);
+        TSpDevice* device = opened.Device.get();
+        QTcpSocket* far = opened.Far;
         QCOMPARE(device->ApplyLineSettings(TSpLineSettings{}), 0);
         QCOMPARE(device->SetModemLines(TSpDevice::mlDtr, true), 0);
 
@@ -193,29 +216,23 @@ private slots:
     {
         QTcpServer server;
         QVERIFY(server.listen(QHostAddress::LocalHost));
-        auto device = spCreateDevice(address("rfc2217", server));
-        QStringList notices;
-        device->OnNotice = [&](const QString& text) { notices << text; };
-        // Open waits for the server's word on the COM port option: the server
-        // answers from this thread meanwhile.
-        int opened = -1;
-        std::thread opener([&] { opened = device->Open(address("rfc2217", server)); });
-        QVERIFY(server.waitForNewConnection(WaitMs));
-        QTcpSocket* far = server.nextPendingConnection();
-        QCOMPARE(readSocket(*far, bytes({T::IAC, T::DO, 3})),
-                 bytes({T::IAC, T::WILL, 0, T::IAC, T::WILL, 3, T::IAC, T::WILL, 44, T::IAC, T::DO, 0, T::IAC, T::DO, 3}));
-        far->write(bytes({T::IAC, T::DO, 0, T::IAC, T::WILL, 0, T::IAC, T::DO, 3, T::IAC, T::WILL, 3, T::IAC, T::DO, 44}));
-        far->flush();
-        opener.join();
-        QCOMPARE(opened, 0);
+        TOpened opened;
+        openAgainst(server, "rfc2217",
+                    ByteValues({T::IAC, T::DO, 0, T::IAC, T::WILL, 0, T::IAC, T::DO, 3, T::IAC, T::WILL, 3, T::IAC, T::DO, 44}),
+                    opened);
+        QCOMPARE(opened.Code, 0);
+        QVERIFY(opened.Far);
+        TSpDevice* device = opened.Device.get();
+        QTcpSocket* far = opened.Far;
+        const QStringList& notices = opened.Notices;
         QVERIFY(notices.isEmpty());
 
         QCOMPARE(device->ApplyLineSettings(TSpLineSettings{}), 0);
-        const QByteArray baud = bytes({T::IAC, T::SB, 44, 1, 0, 0, 0x4B, 0, T::IAC, T::SE});
+        const QByteArray baud = ByteValues({T::IAC, T::SB, 44, 1, 0, 0, 0x4B, 0, T::IAC, T::SE});
         QVERIFY(readSocket(*far, baud).contains(baud));
 
         // A notification alone is no data: nothing waits to be read.
-        far->write(bytes({T::IAC, T::SB, 44, 107, 0xB0, T::IAC, T::SE}));
+        far->write(ByteValues({T::IAC, T::SB, 44, 107, 0xB0, T::IAC, T::SE}));
         far->flush();
         QCOMPARE(device->Wait(nullptr, TSpDevice::rdReadable, 300) & TSpDevice::rdReadable, 0);
         int waiting = -1;
@@ -225,13 +242,13 @@ private slots:
         const QByteArray ones(1000, char(0xFF));
         writeAll(*device, ones);
         QCOMPARE(readSocket(*far, QByteArray(2000, char(0xFF))), QByteArray(2000, char(0xFF)));
-        far->write(QByteArray(2000, char(0xFF)) + bytes({T::IAC, T::SB, 44, 106, 0x60, T::IAC, T::SE}) + "z");
+        far->write(QByteArray(2000, char(0xFF)) + ByteValues({T::IAC, T::SB, 44, 106, 0x60, T::IAC, T::SE}) + "z");
         far->flush();
         QCOMPARE(readDevice(*device, 1001), ones + "z");
 
         // A purge reaches the server's buffers.
         QCOMPARE(device->Purge(TSpDevice::puClearInput | TSpDevice::puClearOutput), 0);
-        const QByteArray purge = bytes({T::IAC, T::SB, 44, 12, 3, T::IAC, T::SE});
+        const QByteArray purge = ByteValues({T::IAC, T::SB, 44, 12, 3, T::IAC, T::SE});
         QVERIFY(readSocket(*far, purge).contains(purge));
     }
 
@@ -239,18 +256,13 @@ private slots:
     {
         QTcpServer server;
         QVERIFY(server.listen(QHostAddress::LocalHost));
-        auto device = spCreateDevice(address("rfc2217", server));
-        QStringList notices;
-        device->OnNotice = [&](const QString& text) { notices << text; };
-        int opened = -1;
-        std::thread opener([&] { opened = device->Open(address("rfc2217", server)); });
-        QVERIFY(server.waitForNewConnection(WaitMs));
-        QTcpSocket* far = server.nextPendingConnection();
-        readSocket(*far, bytes({T::IAC, T::DO, 3}));
-        far->write(bytes({T::IAC, T::DONT, 44, T::IAC, T::DONT, 44}));
-        far->flush();
-        opener.join();
-        QCOMPARE(opened, 0);
+        TOpened opened;
+        openAgainst(server, "rfc2217", ByteValues({T::IAC, T::DONT, 44, T::IAC, T::DONT, 44}), opened);
+        QCOMPARE(opened.Code, 0);
+        QVERIFY(opened.Far);
+        TSpDevice* device = opened.Device.get();
+        QTcpSocket* far = opened.Far;
+        const QStringList& notices = opened.Notices;
         QCOMPARE(notices.size(), 1);
         QCOMPARE(device->ApplyLineSettings(TSpLineSettings{}), 0);
         writeAll(*device, "ok");

@@ -5,20 +5,15 @@
 // the COM port commands held until the server agrees, sent in order after,
 // and dropped with one notice when it refuses.
 #include "serial/SpTelnet.h"
+#include "TestFiles.h"
 
 #include <QtTest>
+
+using namespace TestSupport;
 
 namespace {
 
 using T = TSpTelnet;
-
-QByteArray bytes(std::initializer_list<int> values)
-{
-    QByteArray out;
-    for (const int v : values)
-        out += char(uint8_t(v));
-    return out;
-}
 
 // Feeds input cut into pieces of the given size; returns the data.
 QByteArray feed(TSpTelnet& telnet, const QByteArray& input, int piece)
@@ -39,18 +34,18 @@ QByteArray sub(int command, const QByteArray& value)
     QByteArray escaped;
     for (const char c : value)
         escaped += uint8_t(c) == 255 ? QByteArray(2, c) : QByteArray(1, c);
-    return bytes({T::IAC, T::SB, T::optComPort, command}) + escaped + bytes({T::IAC, T::SE});
+    return ByteValues({T::IAC, T::SB, T::optComPort, command}) + escaped + ByteValues({T::IAC, T::SE});
 }
 
 // A server's traffic: its agreement, answers, notifications, an unknown
 // option's sub-negotiation and commands, with the data a..z and 0xFF between.
 QByteArray busyServerStream()
 {
-    return bytes({T::IAC, T::DO, T::optBinary, T::IAC, T::WILL, T::optBinary}) + "ab"
-        + bytes({T::IAC, T::DO, T::optComPort}) + "c" + bytes({255, 255}) + "d" + sub(101, bytes({0, 0, 75, 0}))
-        + "e" + sub(107, bytes({0x30})) + sub(106, bytes({255})) + "f"
-        + bytes({T::IAC, T::SB, 77, 1, 2, 3, T::IAC, T::IAC, 4, T::IAC, T::SE}) + "g" + bytes({T::IAC, 241}) // NOP
-        + "h" + bytes({T::IAC, T::WILL, T::optSga, T::IAC, T::DO, 24}) + bytes({255, 255, 255, 255}) + "i";
+    return ByteValues({T::IAC, T::DO, T::optBinary, T::IAC, T::WILL, T::optBinary}) + "ab"
+        + ByteValues({T::IAC, T::DO, T::optComPort}) + "c" + ByteValues({255, 255}) + "d" + sub(101, ByteValues({0, 0, 75, 0}))
+        + "e" + sub(107, ByteValues({0x30})) + sub(106, ByteValues({255})) + "f"
+        + ByteValues({T::IAC, T::SB, 77, 1, 2, 3, T::IAC, T::IAC, 4, T::IAC, T::SE}) + "g" + ByteValues({T::IAC, 241}) // NOP
+        + "h" + ByteValues({T::IAC, T::WILL, T::optSga, T::IAC, T::DO, 24}) + ByteValues({255, 255, 255, 255}) + "i";
 }
 
 } // namespace
@@ -61,14 +56,14 @@ private slots:
     void opensWithBinarySgaAndComPortOffers()
     {
         TSpTelnet telnet;
-        QCOMPARE(telnet.TakeOutput(), bytes({T::IAC, T::WILL, 0, T::IAC, T::WILL, 3, T::IAC, T::WILL, 44,
+        QCOMPARE(telnet.TakeOutput(), ByteValues({T::IAC, T::WILL, 0, T::IAC, T::WILL, 3, T::IAC, T::WILL, 44,
                                              T::IAC, T::DO, 0, T::IAC, T::DO, 3}));
         QCOMPARE(telnet.ComPort(), TSpTelnet::cpAsked);
     }
 
     void dataComesOutWhole_whereverTheReadsCut()
     {
-        const QByteArray expected = "abc" + bytes({255}) + "defgh" + bytes({255, 255}) + "i";
+        const QByteArray expected = "abc" + ByteValues({255}) + "defgh" + ByteValues({255, 255}) + "i";
         for (int piece = 1; piece <= 7; ++piece) {
             TSpTelnet telnet;
             QCOMPARE(feed(telnet, busyServerStream(), piece), expected);
@@ -96,14 +91,14 @@ private slots:
         TSpTelnet telnet;
         telnet.TakeOutput();
         // Agreement to our own offers needs no answer; the unknown options are refused.
-        feed(telnet, bytes({T::IAC, T::DO, 0, T::IAC, T::WILL, 0, T::IAC, T::DO, 24, T::IAC, T::WILL, 1}), 100);
-        QCOMPARE(telnet.TakeOutput().left(6), bytes({T::IAC, T::WONT, 24, T::IAC, T::DONT, 1}));
+        feed(telnet, ByteValues({T::IAC, T::DO, 0, T::IAC, T::WILL, 0, T::IAC, T::DO, 24, T::IAC, T::WILL, 1}), 100);
+        QCOMPARE(telnet.TakeOutput().left(6), ByteValues({T::IAC, T::WONT, 24, T::IAC, T::DONT, 1}));
         // A request for what is already so: silence (no loop).
-        feed(telnet, bytes({T::IAC, T::DO, 0, T::IAC, T::WILL, 0}), 100);
+        feed(telnet, ByteValues({T::IAC, T::DO, 0, T::IAC, T::WILL, 0}), 100);
         QVERIFY(!telnet.HasOutput());
         // The server switches BINARY off and on again: each change is acknowledged.
-        feed(telnet, bytes({T::IAC, T::DONT, 0, T::IAC, T::DO, 0}), 100);
-        QCOMPARE(telnet.TakeOutput(), bytes({T::IAC, T::WONT, 0, T::IAC, T::WILL, 0}));
+        feed(telnet, ByteValues({T::IAC, T::DONT, 0, T::IAC, T::DO, 0}), 100);
+        QCOMPARE(telnet.TakeOutput(), ByteValues({T::IAC, T::WONT, 0, T::IAC, T::WILL, 0}));
     }
 
     void comPortCommandsWaitForAgreement_thenGoInOrder()
@@ -115,10 +110,10 @@ private slots:
         telnet.SetModemLines(TSpDevice::mlDtr | TSpDevice::mlRts, false);
         telnet.Purge(TSpDevice::puClearInput | TSpDevice::puClearOutput);
         QVERIFY(!telnet.HasOutput());
-        feed(telnet, bytes({T::IAC, T::DO, T::optComPort}), 100);
-        const QByteArray expected = sub(10, bytes({0})) + sub(11, bytes({0})) + sub(1, bytes({0, 0, 0x4B, 0}))
-            + sub(2, bytes({8})) + sub(3, bytes({1})) + sub(4, bytes({1})) + sub(5, bytes({1})) + sub(5, bytes({9}))
-            + sub(5, bytes({12})) + sub(12, bytes({3}));
+        feed(telnet, ByteValues({T::IAC, T::DO, T::optComPort}), 100);
+        const QByteArray expected = sub(10, ByteValues({0})) + sub(11, ByteValues({0})) + sub(1, ByteValues({0, 0, 0x4B, 0}))
+            + sub(2, ByteValues({8})) + sub(3, ByteValues({1})) + sub(4, ByteValues({1})) + sub(5, ByteValues({1})) + sub(5, ByteValues({9}))
+            + sub(5, ByteValues({12})) + sub(12, ByteValues({3}));
         QCOMPARE(telnet.TakeOutput(), expected);
         // Agreed: sent at once, a 0xFF inside a value doubled.
         line.BitRate = 255;
@@ -126,10 +121,10 @@ private slots:
         line.StopBits = 2;
         line.HardwareFlow = true;
         QCOMPARE(telnet.SetLine(line), 0);
-        QCOMPARE(telnet.TakeOutput(), sub(1, bytes({0, 0, 0, 255})) + sub(2, bytes({8})) + sub(3, bytes({3}))
-                                          + sub(4, bytes({2})) + sub(5, bytes({3})));
+        QCOMPARE(telnet.TakeOutput(), sub(1, ByteValues({0, 0, 0, 255})) + sub(2, ByteValues({8})) + sub(3, ByteValues({3}))
+                                          + sub(4, ByteValues({2})) + sub(5, ByteValues({3})));
         telnet.Purge(TSpDevice::puClearInput);
-        QCOMPARE(telnet.TakeOutput(), sub(12, bytes({1})));
+        QCOMPARE(telnet.TakeOutput(), sub(12, ByteValues({1})));
         line.DataBits = 9;
         QCOMPARE(telnet.SetLine(line), EINVAL);
         QVERIFY(telnet.TakeNotice().isEmpty());
@@ -140,7 +135,7 @@ private slots:
         TSpTelnet telnet;
         telnet.TakeOutput();
         QCOMPARE(telnet.SetLine(TSpLineSettings{}), 0);
-        feed(telnet, bytes({T::IAC, T::DONT, T::optComPort}), 100);
+        feed(telnet, ByteValues({T::IAC, T::DONT, T::optComPort}), 100);
         QCOMPARE(telnet.ComPort(), TSpTelnet::cpRefused);
         QVERIFY(!telnet.HasOutput()); // nothing held goes out, and our offer needs no answer
         QVERIFY(!telnet.TakeNotice().isEmpty());
@@ -148,7 +143,7 @@ private slots:
         QCOMPARE(telnet.SetLine(TSpLineSettings{}), 0);
         telnet.Purge(TSpDevice::puClearInput);
         QVERIFY(!telnet.HasOutput());
-        feed(telnet, bytes({T::IAC, T::DONT, T::optComPort}), 100);
+        feed(telnet, ByteValues({T::IAC, T::DONT, T::optComPort}), 100);
         QVERIFY(telnet.TakeNotice().isEmpty());
     }
 
@@ -157,7 +152,7 @@ private slots:
         TSpTelnet telnet;
         telnet.TakeOutput();
         // IAC DO 44 arrives before the sub-negotiation was ended: it counts.
-        const QByteArray in = bytes({T::IAC, T::SB, 44, 107, 1, T::IAC, T::DO, 44}) + "x";
+        const QByteArray in = ByteValues({T::IAC, T::SB, 44, 107, 1, T::IAC, T::DO, 44}) + "x";
         QCOMPARE(feed(telnet, in, 1), QByteArray("x"));
         QCOMPARE(telnet.ComPort(), TSpTelnet::cpAgreed);
     }

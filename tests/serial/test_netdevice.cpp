@@ -181,6 +181,29 @@ private slots:
                  qPrintable(message));
     }
 
+    // A server whose queue of connections is full drops the next one's
+    // request without an answer, as a host that is not there does.
+    void hostThatDoesNotAnswer_givenUpAfterFiveSeconds()
+    {
+        QTcpServer server;
+        server.setListenBacklogSize(0);
+        QVERIFY(server.listen(QHostAddress::LocalHost));
+        std::vector<std::unique_ptr<QTcpSocket>> fillers;
+        for (int i = 0; i < 4; ++i) {
+            fillers.push_back(std::make_unique<QTcpSocket>());
+            fillers.back()->connectToHost(QHostAddress::LocalHost, server.serverPort());
+            fillers.back()->waitForConnected(300);
+        }
+        const QString name = address("tcp", server);
+        QElapsedTimer clock;
+        clock.start();
+        const QString message = openError(name);
+        const qint64 took = clock.elapsed();
+        QCOMPARE(message, QStringLiteral("Can't open specified device %1 (Error %2, %3)")
+                              .arg(name).arg(ETIMEDOUT).arg(QString::fromLocal8Bit(strerror(ETIMEDOUT))));
+        QVERIFY2(took >= 4900 && took < 8000, qPrintable(QString::number(took)));
+    }
+
     void rawBytesBothWays_closeAfterTheLastByte()
     {
         QTcpServer server;

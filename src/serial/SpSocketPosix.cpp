@@ -62,7 +62,9 @@ int TSpSocket::Connect(const QString& host, int port, int timeoutMs)
     addrinfo hints{};
     hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM;
-    hints.ai_flags = AI_NUMERICSERV | AI_ADDRCONFIG;
+    // No AI_ADDRCONFIG: a computer whose only network is the loopback (an
+    // SSH tunnel's end, offline) must still reach 127.0.0.1 and ::1.
+    hints.ai_flags = AI_NUMERICSERV;
     addrinfo* found = nullptr;
     const QByteArray service = QByteArray::number(port);
     const int resolved = ::getaddrinfo(host.toUtf8().constData(), service.constData(), &hints, &found);

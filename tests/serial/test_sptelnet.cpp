@@ -20,9 +20,9 @@ QByteArray feed(TSpTelnet& telnet, const QByteArray& input, int piece)
 {
     QByteArray data;
     for (qsizetype at = 0; at < input.size(); at += piece) {
-        const QByteArray part = input.mid(at, piece);
-        QByteArray out(part.size(), '\0');
-        out.resize(telnet.Receive(reinterpret_cast<const uint8_t*>(part.constData()), int(part.size()),
+        const QByteArray chunk = input.mid(at, piece);
+        QByteArray out(chunk.size(), '\0');
+        out.resize(telnet.Receive(reinterpret_cast<const uint8_t*>(chunk.constData()), int(chunk.size()),
                                   reinterpret_cast<uint8_t*>(out.data())));
         data += out;
     }

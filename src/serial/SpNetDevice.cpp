@@ -81,8 +81,8 @@ public:
         // unread hands them over first, and Telnet commands alone are no data.
         if (got & (TSpSocket::skReadable | TSpSocket::skClosed | TSpSocket::skError))
             Pull();
-        if (got & TSpSocket::skError)
-            m_closed = true;
+        if ((got & TSpSocket::skError) && !m_closed)
+            Lost(EIO);
         if ((got & TSpSocket::skWritable) && !m_out.isEmpty())
             SendPending();
         return Ready(wanted) | (got & TSpSocket::skWritable && m_out.isEmpty() ? rdWritable & wanted : 0);
@@ -205,8 +205,7 @@ private:
             if (n == 0)
                 break;
             if (n < 0) {
-                m_closed = true;
-                m_error = n == TSpSocket::Closed ? 0 : -n;
+                Lost(n == TSpSocket::Closed ? 0 : -n);
                 break;
             }
             if (!m_telnet) {
@@ -227,6 +226,17 @@ private:
             OnNotice(notice);
     }
 
+    // The connection is over: code 0 when the far end closed it. The trace
+    // is told which, since the port only learns that the line failed.
+    void Lost(int code)
+    {
+        m_closed = true;
+        m_error = code;
+        if (OnNotice)
+            OnNotice(code ? QStringLiteral("the connection failed: ") + ErrorText(code)
+                          : QStringLiteral("the server closed the connection"));
+    }
+
     // Sends what the system takes of m_out now; the rest waits for writable.
     void SendPending()
     {
@@ -237,8 +247,7 @@ private:
             if (n == 0)
                 return;
             if (n < 0) {
-                m_closed = true;
-                m_error = -n;
+                Lost(-n);
                 return;
             }
             m_out.remove(0, n);

@@ -314,9 +314,13 @@ private slots:
     {
         TClosingServer closing;
         const QString closes = QStringLiteral("tcp://127.0.0.1:%1").arg(closing.Port());
-        TRun r = run({QStringLiteral("--get"), QStringLiteral("12")}, closes);
+        TRun r = run({QStringLiteral("--get"), QStringLiteral("12"), QStringLiteral("--trace"),
+                      path(QStringLiteral("closed.txt"))},
+                     closes);
         QCOMPARE(r.Exit, ConnectFailed);
         QVERIFY2(r.Errors.startsWith("parlotel: "), r.Errors.constData());
+        const QByteArray trace = ReadTestFile(path(QStringLiteral("closed.txt")));
+        QVERIFY2(trace.contains(" : " + closes.toUtf8() + ": the server closed the connection\n"), trace.constData());
 
         const QString unknown = QStringLiteral("rfc2217://parlotel-unit.invalid:4001");
         r = run({QStringLiteral("--get"), QStringLiteral("12")}, unknown);

@@ -82,7 +82,7 @@ public:
         if (got & (TSpSocket::skReadable | TSpSocket::skClosed | TSpSocket::skError))
             Pull();
         if ((got & TSpSocket::skError) && !m_closed)
-            Lost(EIO);
+            Lost(m_socket.Failure());
         if ((got & TSpSocket::skWritable) && !m_out.isEmpty())
             SendPending();
         return Ready(wanted) | (got & TSpSocket::skWritable && m_out.isEmpty() ? rdWritable & wanted : 0);
@@ -109,7 +109,7 @@ public:
     {
         std::lock_guard lock(m_lock);
         if (m_closed)
-            return -(m_error ? m_error : EPIPE);
+            return -(m_error ? m_error : m_socket.Failure());
         SendPending();
         if (!m_out.isEmpty())
             return 0;

@@ -37,6 +37,9 @@ public:
     int Receive(uint8_t* buffer, int count);
     // Bytes that have arrived and not been received.
     int Pending(int& count) const;
+    // Why the connection failed: the system's pending error, else its code
+    // for a connection reset.
+    int Failure() const;
     // As TSpDevice::Wait: readable and writable (TSpDevice::TReady bits) are
     // asked for; reports TReady bits above, 0 when woken or timed out, minus
     // the code when the wait itself failed.

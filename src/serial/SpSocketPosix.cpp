@@ -122,6 +122,15 @@ int TSpSocket::Pending(int& count) const
     return ::ioctl(int(m_handle), FIONREAD, &count) != 0 ? errno : 0;
 }
 
+int TSpSocket::Failure() const
+{
+    int err = 0;
+    socklen_t len = sizeof err;
+    if (::getsockopt(int(m_handle), SOL_SOCKET, SO_ERROR, &err, &len) != 0)
+        return errno;
+    return err ? err : ECONNRESET;
+}
+
 int TSpSocket::Wait(const TSpWaker* waker, int wanted, int timeoutMs) const
 {
     // The far end's close shows as POLLRDHUP, whatever was asked.

@@ -118,7 +118,13 @@ void TSpTelnet::Negotiate(uint8_t verb, uint8_t option)
 
 void TSpTelnet::ComPortAgreed()
 {
+    // Said once per connection: a server that takes the option back and
+    // gives it again must not make every such turn cost more answers than
+    // the turn itself (commands after it go out as they come).
+    const bool first = m_comPort == cpAsked;
     m_comPort = cpAgreed;
+    if (!first)
+        return;
     // The line's state changes are of no use to this program: asked not to
     // be told, and ignored if told all the same.
     Command(cpSetLinestateMask, Byte(0));

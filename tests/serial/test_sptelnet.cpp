@@ -147,6 +147,23 @@ private slots:
         QVERIFY(telnet.TakeNotice().isEmpty());
     }
 
+    // A server turning the option off and on again: each turn is answered
+    // once, the masks are not asked for again, and commands go out while on.
+    void comPortTakenBackAndGivenAgain()
+    {
+        TSpTelnet telnet;
+        telnet.TakeOutput();
+        feed(telnet, ByteValues({T::IAC, T::DO, 44}), 100);
+        telnet.TakeOutput();
+        for (int turn = 0; turn < 3; ++turn) {
+            feed(telnet, ByteValues({T::IAC, T::DONT, 44, T::IAC, T::DO, 44}), 100);
+            QCOMPARE(telnet.TakeOutput(), ByteValues({T::IAC, T::WONT, 44, T::IAC, T::WILL, 44}));
+        }
+        telnet.Purge(TSpDevice::puClearOutput);
+        QCOMPARE(telnet.TakeOutput(), sub(12, ByteValues({2})));
+        QVERIFY(telnet.TakeNotice().isEmpty()); // taken back after agreeing is no refusal
+    }
+
     void commandInsideUnfinishedSubNegotiationIsStillRead()
     {
         TSpTelnet telnet;

@@ -21,14 +21,17 @@ bool TUnit::Start(QString& error)
     if (!m_log.Open(m_options.LogFile, error) || !m_signals.Install(error) || !m_state.Open(m_options.StateFile, error)
         || !ApplyPasswords(error))
         return false;
-    QString path;
-    if (m_options.Pty ? !m_line.OpenPty(path, error) : !m_line.OpenDevice(m_options.Device, error))
+    QString path = m_options.Device;
+    const bool opened = m_options.Pty ? m_line.OpenPty(path, error)
+        : !m_options.TcpHost.isEmpty() ? m_line.Listen(m_options.TcpHost, m_options.TcpPort, path, error)
+                                       : m_line.OpenDevice(m_options.Device, error);
+    if (!opened)
         return false;
-    if (m_options.Pty) {
+    if (m_options.Device.isEmpty()) {
         std::printf("%s\n", qPrintable(path));
         std::fflush(stdout);
     }
-    m_log.Note(QStringLiteral("serving %1").arg(m_options.Pty ? path : m_options.Device));
+    m_log.Note(QStringLiteral("serving %1").arg(path));
     m_dialogue = std::make_unique<TUnitDialogue>(
         m_state, m_line, m_faults, m_log,
         TDialogueSettings{m_options.CrLf, m_options.TransferTimeoutMs, m_options.ResultDelayMs});

@@ -4,11 +4,17 @@
 #include "UnitFaults.h"
 
 #include <QFile>
+#include <QHostAddress>
 #include <QSocketNotifier>
+#include <QTcpServer>
 
 #include <cerrno>
+#include <csignal>
 #include <cstring>
 #include <fcntl.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
 #include <stdlib.h>
 #include <termios.h>
 #include <unistd.h>
@@ -42,6 +48,19 @@ bool SetRaw(int fd)
     return tcsetattr(fd, TCSANOW, &tio) == 0;
 }
 
+// Hands each accepted connection's descriptor over as it is: the line reads
+// and writes it as it does a terminal.
+class TLineServer final : public QTcpServer {
+public:
+    explicit TLineServer(std::function<void(qintptr)> accept) : m_accept(std::move(accept)) {}
+
+protected:
+    void incomingConnection(qintptr socket) override { m_accept(socket); }
+
+private:
+    std::function<void(qintptr)> m_accept;
+};
+
 int CeilMs(std::chrono::steady_clock::duration d)
 {
     return int(std::chrono::ceil<std::chrono::milliseconds>(d).count());
@@ -59,6 +78,7 @@ TUnitLine::TUnitLine(int bitRate, const TUnitFaults& faults, TTrafficLog& log)
 
 TUnitLine::~TUnitLine()
 {
+    m_server.reset();
     m_reader.reset();
     if (m_fd >= 0)
         ::close(m_fd);
@@ -105,6 +125,53 @@ bool TUnitLine::OpenDevice(const QString& path, QString& error)
     return Attach(fd, error);
 }
 
+bool TUnitLine::Listen(const QString& host, int port, QString& address, QString& error)
+{
+    const QHostAddress bind = host == QLatin1String("localhost") ? QHostAddress(QHostAddress::LocalHost) : QHostAddress(host);
+    if (bind.isNull()) {
+        error = QStringLiteral("--tcp takes a numeric address: %1").arg(host);
+        return false;
+    }
+    // A client gone mid-write is an error code from write(), not the end of the unit.
+    std::signal(SIGPIPE, SIG_IGN);
+    m_server = std::make_unique<TLineServer>([this](qintptr socket) { Accept(socket); });
+    if (!m_server->listen(bind, quint16(port))) {
+        error = QStringLiteral("cannot listen on %1:%2: %3").arg(host).arg(port).arg(m_server->errorString());
+        return false;
+    }
+    const QString shown = bind.protocol() == QAbstractSocket::IPv6Protocol ? u'[' + bind.toString() + u']' : bind.toString();
+    address = QStringLiteral("tcp://%1:%2").arg(shown).arg(m_server->serverPort());
+    return true;
+}
+
+void TUnitLine::Accept(qintptr socket)
+{
+    // One line, one far end: a second client would see half of each reply.
+    if (m_fd >= 0) {
+        m_log.Note(QStringLiteral("a second client refused"));
+        ::close(int(socket));
+        return;
+    }
+    m_log.Note(QStringLiteral("client connected"));
+    // The dialogue is many small writes paced a byte at a time: none may wait
+    // for the one before to be acknowledged.
+    const int one = 1;
+    ::setsockopt(int(socket), IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+    QString error;
+    if (!Attach(int(socket), error))
+        m_log.Note(error);
+}
+
+void TUnitLine::Detach()
+{
+    m_log.Note(QStringLiteral("client left"));
+    m_reader.reset();
+    ::close(m_fd);
+    m_fd = -1;
+    m_queue.clear();
+    m_drainTimer.stop();
+}
+
 bool TUnitLine::Attach(int fd, QString& error)
 {
     const int flags = fcntl(fd, F_GETFL);
@@ -132,6 +199,10 @@ void TUnitLine::OnReadable()
     }
     if (n < 0 && (errno == EAGAIN || errno == EINTR))
         return;
+    if (m_server) {
+        Detach();
+        return;
+    }
     m_reader->setEnabled(false);
     emit Lost(n == 0 ? QStringLiteral("the device was closed") : SystemError(QStringLiteral("read failed")));
 }

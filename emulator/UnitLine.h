@@ -1,6 +1,7 @@
 #pragma once
-// The unit's end of the serial line: a pseudo-terminal it creates or a serial
-// device it is given. Output leaves at the pace of the emulated bit rate (ten
+// The unit's end of the serial line: a pseudo-terminal it creates, a serial
+// device it is given, or a TCP port it listens on (the unit behind a serial
+// device server, one client at a time: a second is closed at once). Output leaves at the pace of the emulated bit rate (ten
 // bit-times per byte), reply lines after the configured reply delay, and every
 // byte can be made its own burst; everything sent and received is counted.
 
@@ -14,6 +15,7 @@
 #include <memory>
 
 class QSocketNotifier;
+class QTcpServer;
 class TTrafficLog;
 struct TUnitFaults;
 
@@ -28,6 +30,10 @@ public:
     bool OpenPty(QString& slavePath, QString& error);
     // Serves an existing serial device at 19200 8N1 without flow control.
     bool OpenDevice(const QString& path, QString& error);
+    // Listens on host:port (port 0: any free one); address receives what a
+    // client connects to, as "tcp://HOST:PORT". A client leaving is no
+    // fault: the unit waits for the next.
+    bool Listen(const QString& host, int port, QString& address, QString& error);
 
     void Echo(const QByteArray& bytes) { Queue(bytes, 0); }
     // A reply line or prompt: held back by the reply delay plus extraHoldMs.
@@ -52,6 +58,9 @@ private:
     };
 
     bool Attach(int fd, QString& error);
+    void Accept(qintptr socket);
+    // The client went away: output for it is dropped, the next may come.
+    void Detach();
     void Queue(const QByteArray& bytes, int holdMs);
     void OnReadable();
     void Drain();
@@ -68,6 +77,7 @@ private:
     int m_fd = -1;
     int m_slaveKeep = -1;
     std::unique_ptr<QSocketNotifier> m_reader;
+    std::unique_ptr<QTcpServer> m_server;
     QTimer m_drainTimer;
     std::deque<TChunk> m_queue;
     TClock::time_point m_holdUntil;

@@ -9,7 +9,9 @@
 namespace {
 
 const char* const Description =
-    "An emulated auto-attendant unit for Parlotel, on a pseudo-terminal or a serial device.\n"
+    "An emulated auto-attendant unit for Parlotel, on a pseudo-terminal, a serial device or a\n"
+    "TCP port (raw, as a serial device server's TCP mode; one client at a time, a second one\n"
+    "is closed at once).\n"
     "\n"
     "Passwords: system 1234, administrator 1111 unless the state or the options say otherwise.\n"
     "While it runs, lines on standard input switch faults (each answered \"ok ...\" on\n"
@@ -33,6 +35,24 @@ bool ReadInt(const QCommandLineParser& parser, const QString& name, int min, int
     return true;
 }
 
+// HOST:PORT, HOST an IPv4 address, "localhost" or an IPv6 address in brackets.
+bool ReadTcp(const QString& value, TUnitOptions& options, QString& message)
+{
+    const qsizetype colon = value.lastIndexOf(u':');
+    QString host = value.left(colon);
+    if (host.startsWith(u'[') && host.endsWith(u']'))
+        host = host.mid(1, host.size() - 2);
+    bool ok = false;
+    const int port = value.mid(colon + 1).toInt(&ok);
+    if (colon < 0 || host.isEmpty() || !ok || port < 0 || port > 65535) {
+        message = QStringLiteral("--tcp takes HOST:PORT, the port 0 to 65535: %1").arg(value);
+        return false;
+    }
+    options.TcpHost = host;
+    options.TcpPort = port;
+    return true;
+}
+
 void AddOptions(QCommandLineParser& parser)
 {
     parser.setApplicationDescription(QString::fromLatin1(Description));
@@ -41,6 +61,7 @@ void AddOptions(QCommandLineParser& parser)
     parser.addOptions({
         {QStringLiteral("pty"), QStringLiteral("Create a pseudo-terminal and print its device path as the first line.")},
         {QStringLiteral("device"), QStringLiteral("Serve an existing serial device."), QStringLiteral("path")},
+        {QStringLiteral("tcp"), QStringLiteral("Serve raw TCP on this numeric address and port (port 0: any free one) and print tcp://HOST:PORT as the first line."), QStringLiteral("host:port")},
         {QStringLiteral("state"), QStringLiteral("JSON state file, loaded at start and saved on every change; recordings go to the folder NAME.voice beside NAME.json. Missing: created with the factory state (recordings left in that folder removed)."), QStringLiteral("file")},
         {QStringLiteral("system-password"), QStringLiteral("Set the system password (parameter 00)."), QStringLiteral("digits")},
         {QStringLiteral("admin-password"), QStringLiteral("Set the administrator password (parameter 104)."), QStringLiteral("digits")},
@@ -62,10 +83,13 @@ bool ReadPlace(const QCommandLineParser& parser, TUnitOptions& options, QString&
 {
     options.Pty = parser.isSet(QStringLiteral("pty"));
     options.Device = parser.value(QStringLiteral("device"));
-    if (options.Pty == !options.Device.isEmpty()) {
-        message = QStringLiteral("give either --pty or --device PATH");
+    const bool tcp = parser.isSet(QStringLiteral("tcp"));
+    if (int(options.Pty) + int(!options.Device.isEmpty()) + int(tcp) != 1) {
+        message = QStringLiteral("give one of --pty, --device PATH and --tcp HOST:PORT");
         return false;
     }
+    if (tcp && !ReadTcp(parser.value(QStringLiteral("tcp")), options, message))
+        return false;
     const QString lineEnd = parser.value(QStringLiteral("line-end"));
     if (!lineEnd.isEmpty() && lineEnd != QLatin1String("crlf") && lineEnd != QLatin1String("cr")) {
         message = QStringLiteral("--line-end takes crlf or cr");

@@ -10,6 +10,8 @@
 struct TUnitOptions {
     bool Pty = false;
     QString Device;
+    QString TcpHost;            // --tcp: served over TCP when set
+    int TcpPort = 0;            // 0: any free port
     QString StateFile;          // empty: a factory state in a temporary folder, forgotten at exit
     QString SystemPassword;     // empty: keep what the state holds
     QString AdminPassword;

@@ -6,13 +6,19 @@
 // during the run × 10 / 19200). A single setting is over in a tenth of a second,
 // so the program's own start and end weigh on it: they are timed apart (a run
 // whose device does not exist) and its ratio is given without them as well.
-//   build/bench/export/bench_export [rounds]      (default 3)
+// With tcp or rfc2217 the program reaches the same unit through ser2net on the
+// loopback (its raw tcp accepter, or telnet(rfc2217)), as across a network.
+//   build/bench/export/bench_export [rounds] [tcp|rfc2217]     (default 3, the pseudo-terminal)
 #include "BenchUnit.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QProcess>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
+#include <QThread>
 
 #include <cstdio>
 #include <optional>
@@ -54,19 +60,53 @@ std::optional<double> StartAndEnd(int rounds)
     return fastest;
 }
 
+// ser2net in front of device on a free loopback port; the address to open,
+// empty when it did not come up.
+QString StartSer2net(QProcess& server, const QString& folder, const QString& scheme, const QString& device)
+{
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost);
+    const quint16 port = probe.serverPort();
+    probe.close();
+    const QString config = folder + QStringLiteral("/ser2net.yaml");
+    QFile file(config);
+    if (!file.open(QIODevice::WriteOnly))
+        return {};
+    file.write(QStringLiteral("connection: &unit\n  accepter: %1tcp(nodelay),127.0.0.1,%2\n"
+                              "  connector: serialdev,%3,19200n81,local\n"
+                              "  options:\n    chardelay: false\n")
+                   .arg(scheme == QLatin1String("rfc2217") ? QStringLiteral("telnet(rfc2217),") : QString())
+                   .arg(port)
+                   .arg(device)
+                   .toUtf8());
+    file.close();
+    server.start(QStringLiteral("ser2net"), {"-n", "-u", "-P", folder + QStringLiteral("/ser2net.pid"), "-c", config});
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < 10000 && server.state() != QProcess::NotRunning) {
+        QTcpSocket socket;
+        socket.connectToHost(QHostAddress::LocalHost, port);
+        if (socket.waitForConnected(500))
+            return QStringLiteral("%1://127.0.0.1:%2").arg(scheme).arg(port);
+        QThread::msleep(50);
+    }
+    return {};
+}
+
 struct TWorst {
     double Ratio = 0;
     double RatioWithoutStart = 0;
 };
 
 // The worst ratios of rounds runs of the command; nothing when one failed.
-std::optional<TWorst> Measure(TBenchUnit& unit, const char* name, const QStringList& command, int rounds, double start)
+std::optional<TWorst> Measure(TBenchUnit& unit, const QString& device, const char* name, const QStringList& command,
+                              int rounds, double start)
 {
     std::printf("%s\nround  seconds  unit bytes  line seconds  ratio  without start and end\n", name);
     TWorst worst;
     for (int round = 1; round <= rounds; ++round) {
         const qint64 before = unit.Sent();
-        const auto seconds = Run(command + QStringList{"--password", "1234", "--device", unit.Device}, 0);
+        const auto seconds = Run(command + QStringList{"--password", "1234", "--device", device}, 0);
         if (!seconds)
             return std::nullopt;
         const qint64 bytes = unit.Sent() - before;
@@ -91,12 +131,25 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "the emulated unit did not start\n");
         return 1;
     }
+    const QString scheme = argc > 2 ? QString::fromLocal8Bit(argv[2]) : QString();
+    QProcess server;
+    QString device = unit.Device;
+    if (!scheme.isEmpty()) {
+        device = StartSer2net(server, folder.path(), scheme, unit.Device);
+        if (device.isEmpty()) {
+            std::fprintf(stderr, "ser2net did not start (%s)\n", qPrintable(scheme));
+            return 1;
+        }
+        std::printf("through ser2net: %s\n", qPrintable(device));
+    }
     const auto start = StartAndEnd(5);
     if (!start)
         return 1;
     const auto exported =
-        Measure(unit, "export", {"--export", folder.filePath(QStringLiteral("settings.txt"))}, rounds, *start);
-    const auto single = Measure(unit, "get 15", {"--get", "15"}, rounds, *start);
+        Measure(unit, device, "export", {"--export", folder.filePath(QStringLiteral("settings.txt"))}, rounds, *start);
+    const auto single = Measure(unit, device, "get 15", {"--get", "15"}, rounds, *start);
+    server.terminate();
+    server.waitForFinished(5000);
     if (!exported || !single)
         return 1;
     std::printf("worst ratio %.3f (target at most 1.15)\n", exported->Ratio);

@@ -6,6 +6,7 @@
 #include "Interruption.h"
 #include "ProgressLine.h"
 #include "serial/SpDeviceNames.h"
+#include "serial/SpNetAddress.h"
 #include "session/AAMenu.h"
 #include "session/Comm.h"
 #include "session/MessageSink.h"
@@ -91,6 +92,17 @@ bool ExportCommand(TForm1& window, const QStringList& arguments, QString& error)
 bool CheckExportArguments(TForm1&, const QStringList& arguments, QString& error)
 {
     return CheckOutputFile(arguments.constFirst(), error);
+}
+
+// A network address the port would open (--device, or the one assigned to
+// the number) that cannot be: refused before anything is sent.
+bool CheckNetworkAddress(const TConnectionOptions& c, TForm1& window, QString& error)
+{
+    if (c.Demo)
+        return true;
+    const int port = c.Port ? c.Port : window.Session()->PortNumber;
+    const QString device = c.Device.isEmpty() ? spResolveDevice(QStringLiteral("COM%1").arg(port)) : c.Device;
+    return !spIsNetworkName(device) || spParseNetAddress(device, error);
 }
 
 // Points the session's port at the device or the emulated unit asked for.
@@ -193,6 +205,10 @@ int RunHeadless(const THeadlessRequest& request, const QString& demoFolder)
     // What cannot be used is refused before the password is asked for.
     QString error;
     if (request.Command->Check && !request.Command->Check(window, request.Arguments, error)) {
+        Print(error);
+        return ecUsage;
+    }
+    if (!CheckNetworkAddress(c, window, error)) {
         Print(error);
         return ecUsage;
     }

@@ -25,8 +25,9 @@ const char* const HeadlessHelp =
     "password is read from standard input (one line).\n"
     "Exit codes: 0 done; 1 the connection or the login failed; 2 the command failed,\n"
     "or the unit refused a value; 3 wrong command line, a value outside the setting's\n"
-    "limits, or a file that cannot be used (a backup that is not valid, a trace file\n"
-    "that cannot be created, a voice file that cannot be sent); 4 a download's file\n"
+    "limits, a network address that is not valid, or a file that cannot be used (a\n"
+    "backup that is not valid, a trace file that cannot be created, a voice file that\n"
+    "cannot be sent); 4 a download's file\n"
     "arrived whole and was saved, but an error was reported after it (both are\n"
     "printed). Nothing is sent to the unit in case 3.\n"
     "--upload and --download take two arguments: the recording, then the file.\n"
@@ -37,6 +38,7 @@ const char* const HeadlessHelp =
     "backups hold the passwords: they are created readable by their owner only.\n"
     "On a terminal --export and --backup show which page or section they read.\n"
     "Examples: parlotel --export settings.txt --password 1234 --device /dev/ttyUSB0\n"
+    "          parlotel --export settings.txt --password 1234 --device rfc2217://10.0.0.7:4001\n"
     "          parlotel --upload menu:3 hello.pcm --password 1234\n"
     "          parlotel --set 12=150 --password 1234 --port 2\n"
     "          parlotel --restore unit1.json --dry-run --password 1234\n";
@@ -61,7 +63,9 @@ struct TParser {
                                            "Windows the port COM<N> itself)."),
                             QStringLiteral("N")};
     QCommandLineOption Device{QStringLiteral("device"),
-                              QStringLiteral("Command: open this serial device as the port."),
+                              QStringLiteral("Command: open this serial device as the port, or a serial device "
+                                             "server at tcp://HOST:PORT (raw) or rfc2217://HOST:PORT (HOST a name, "
+                                             "an IPv4 address or [IPv6]); the dialogue crosses the network in clear."),
                               QStringLiteral("PATH")};
     QCommandLineOption DryRun{QStringLiteral("dry-run"),
                               QStringLiteral("With --restore: print the differences, write nothing.")};

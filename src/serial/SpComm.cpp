@@ -2,6 +2,7 @@
 
 #include "SpCommThreads.h"
 #include "SpDeviceNames.h"
+#include "SpNetAddress.h"
 #include "session/MessageSink.h"
 
 #include <QStringList>
@@ -140,9 +141,10 @@ void TSpCustomComm::OpenDevice()
     // Named by the device actually tried: "COM1" alone does not tell the user
     // which of the computer's devices failed.
     const QString name = spResolveDevice(FormattedName());
+    if (QString error; spIsNetworkName(name) && !spParseNetAddress(name, error))
+        throw ESpCommError(error);
     std::unique_ptr<TSpDevice> device = spCreateDevice(name);
-    if (!device)
-        throw ESpCommError(formatMessage("Network connections are not supported yet (%s).", {name}));
+    device->OnNotice = [tap = m_tap, name](const QString& text) { tap->Note(name + QStringLiteral(": ") + text); };
     if (const int err = device->Open(name)) {
         const TSpFailure failure = device->Classify(err);
         if (failure == TSpFailure::NotFound)
@@ -151,6 +153,8 @@ void TSpCustomComm::OpenDevice()
                                          {name, QString::number(err), device->ErrorText(err)}),
                            failure);
     }
+    if (spIsNetworkName(name))
+        m_tap->Note(QStringLiteral("connected to ") + name);
     auto line = std::make_shared<TSpLine>(std::move(device));
     line->Early = m_early;
     line->Tap = m_tap;

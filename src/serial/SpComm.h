@@ -107,6 +107,9 @@ class ISpLineTap {
 public:
     virtual void Writing(const uint8_t* data, int count) = 0;
     virtual void Read(const uint8_t* data, int count) = 0;
+    // A remark about the line itself: the network address connected to,
+    // what its server refused.
+    virtual void Note(const QString& /*text*/) {}
 
 protected:
     ~ISpLineTap() = default;

@@ -60,6 +60,13 @@ void TSpTapSlot::Call(const uint8_t* data, int count, bool writing)
         tap->Read(data, count);
 }
 
+void TSpTapSlot::Note(const QString& text)
+{
+    std::lock_guard lock(m_lock);
+    if (ISpLineTap* tap = m_tap.load(std::memory_order_relaxed))
+        tap->Note(text);
+}
+
 void TSpLine::Stop()
 {
     Stopping.store(true);

@@ -56,6 +56,7 @@ public:
         if (m_tap.load(std::memory_order_acquire))
             Call(data, count, false);
     }
+    void Note(const QString& text);
 
 private:
     void Call(const uint8_t* data, int count, bool writing);

@@ -1,11 +1,10 @@
 #include "SpDevice.h"
 
+#include "SpNetAddress.h"
+
 std::unique_ptr<TSpDevice> spCreateDevice(const QString& name)
 {
-    // A network connection's name is never taken for a path: that would be
-    // reported as a device not found.
-    for (const char* scheme : {"tcp://", "rfc2217://"})
-        if (name.startsWith(QLatin1String(scheme), Qt::CaseInsensitive))
-            return nullptr;
-    return spCreateSerialDevice();
+    // Any "scheme://" name is an address, never a path: a bad one must be
+    // told as such, not as a device not found.
+    return spIsNetworkName(name) ? spCreateNetDevice() : spCreateSerialDevice();
 }

@@ -51,6 +51,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 // The line settings as a device applies them.
@@ -138,13 +139,17 @@ public:
     virtual QString ErrorText(int code) const = 0;
     virtual TSpFailure Classify(int code) const = 0;
 
+    // Remarks about the line for the trace (what a network server refused),
+    // from whichever thread's call learnt it. Set before the device is used.
+    std::function<void(const QString&)> OnNotice;
+
 protected:
     TSpDevice() = default;
 };
 
 // The device for a name (as spResolveDevice gives it): a network connection
-// for "tcp://" and "rfc2217://", else the platform's serial device. Null for
-// a kind of device this build lacks (network connections, for now).
+// for any "scheme://" name (Open refuses a bad address with EINVAL), else the
+// platform's serial device; unopened.
 std::unique_ptr<TSpDevice> spCreateDevice(const QString& name);
-// The platform's serial device, unopened.
 std::unique_ptr<TSpDevice> spCreateSerialDevice();
+std::unique_ptr<TSpDevice> spCreateNetDevice();

@@ -1,6 +1,7 @@
 // The POSIX half of SpDevice.h: a terminal device through termios, and the
 // waker as an eventfd.
 #include "SpDevice.h"
+#include "SpPollPosix.h"
 
 #include <QFile>
 
@@ -32,6 +33,18 @@ void TSpWaker::Drain() const
 {
     uint64_t value = 0;
     [[maybe_unused]] const ssize_t n = ::read(int(m_handle), &value, sizeof value);
+}
+
+int spPollWithWaker(const TSpWaker* waker, int fd, int events, int timeoutMs)
+{
+    pollfd fds[2] = {{waker ? int(waker->Handle()) : -1, POLLIN, 0}, {fd, short(events), 0}};
+    const int ready = ::poll(fds, events ? 2 : 1, timeoutMs);
+    const int err = errno;
+    if (waker)
+        waker->Drain();
+    if (ready < 0)
+        return err == EINTR ? 0 : -err;
+    return fds[1].revents;
 }
 
 namespace {
@@ -155,15 +168,11 @@ public:
     {
         // The device's entry asks for nothing when only failures count:
         // poll() reports a hang-up or an error whatever was asked.
-        const short events = short((wanted & rdReadable ? POLLIN : 0) | (wanted & rdWritable ? POLLOUT : 0));
-        pollfd fds[2] = {{waker ? int(waker->Handle()) : -1, POLLIN, 0}, {m_fd, events, 0}};
-        const int ready = ::poll(fds, wanted ? 2 : 1, timeoutMs);
-        const int err = errno;
-        if (waker)
-            waker->Drain();
-        if (ready < 0)
-            return err == EINTR ? 0 : -err;
-        const short got = fds[1].revents;
+        const int events = (wanted & rdReadable ? POLLIN : 0) | (wanted & rdWritable ? POLLOUT : 0);
+        // POLLHUP stands in for "nothing asked": poll() reports it anyway.
+        const int got = spPollWithWaker(waker, m_fd, wanted ? events | POLLHUP : 0, timeoutMs);
+        if (got < 0)
+            return got;
         return (got & POLLIN ? rdReadable : 0) | (got & POLLOUT ? rdWritable : 0)
             | (got & (POLLHUP | POLLERR | POLLNVAL) ? rdFailed : 0);
     }

@@ -102,6 +102,11 @@ void TFormComm::Read(const uint8_t* data, int count)
     m_tap.load()->Received(QByteArray(reinterpret_cast<const char*>(data), count));
 }
 
+void TFormComm::Note(const QString& text)
+{
+    m_tap.load()->Note(text);
+}
+
 void TFormComm::SpComm1RxBuf(TSpComm*, const uint8_t* data, int count)
 {
     std::lock_guard lock(m_lock);

@@ -42,6 +42,9 @@ public:
     // On: the value of the unit's next reply ("=" up to its CR) must not show
     // as it is (a password read); off once the reply was read or refused.
     virtual void SecretValue(bool /*on*/) {}
+    // A remark about the line itself (the network address connected to, what
+    // its server refused), in the thread that learnt it.
+    virtual void Note(const QString& /*text*/) {}
     // On the worker, each time a wait is about to block for text that has not
     // arrived. A unit played without a device answers here: bytes it delivers
     // (SpComm1.DeliverReceived, in the main thread) are looked at before the
@@ -106,6 +109,7 @@ private:
     // The port's view of the line, handed on to the tap.
     void Writing(const uint8_t* data, int count) override;
     void Read(const uint8_t* data, int count) override;
+    void Note(const QString& text) override;
     // Every byte received from the unit comes through here (main thread).
     void SpComm1RxBuf(TSpComm* sender, const uint8_t* data, int count);
     void SpComm1Error(TSpComm* sender, int errors);

@@ -104,6 +104,16 @@ void TLineTrace::SecretValue(bool on)
     m_streams[dReceived].MaskValue(on);
 }
 
+void TLineTrace::Note(const QString& text)
+{
+    std::lock_guard lock(m_lock);
+    if (!m_file)
+        return;
+    WritePending();
+    WriteLine(TClock::now(), dNote, text);
+    m_wake.notify_one();
+}
+
 // With the lock held (or after the flusher ended).
 void TLineTrace::Add(TDirection direction, const std::vector<TTraceStream::TPiece>& pieces)
 {
@@ -141,7 +151,8 @@ void TLineTrace::WritePending()
 
 void TLineTrace::WriteLine(TClock::time_point at, TDirection direction, const QString& text)
 {
-    const QString line = TimeText(at) + (direction == dSent ? QStringLiteral(" > ") : QStringLiteral(" < ")) + text
+    static const char* const marks[] = {" > ", " < ", " : "};
+    const QString line = TimeText(at) + QLatin1String(marks[direction]) + text
         + QLatin1Char('\n');
     if (std::fputs(line.toUtf8().constData(), m_file) < 0 && !m_writeError)
         m_writeError = errno;

@@ -44,10 +44,12 @@ public:
     void SentSecret(const QByteArray& bytes) override;
     void Received(const QByteArray& bytes) override;
     void SecretValue(bool on) override;
+    // A line of its own, marked " : " where bytes are marked " > " and " < ".
+    void Note(const QString& text) override;
 
 private:
     using TClock = std::chrono::system_clock;
-    enum TDirection { dSent, dReceived };
+    enum TDirection { dSent, dReceived, dNote };
 
     void Add(TDirection direction, const std::vector<TTraceStream::TPiece>& pieces);
     void WritePending();

@@ -2,10 +2,14 @@
 
 #include "RadioGroup.h"
 #include "serial/SpDeviceNames.h"
+#include "serial/SpNetAddress.h"
 #include "support/ProgramSettings.h"
 
 #include <QComboBox>
 #include <QFormLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
 #include <QSettings>
 #include <QSignalBlocker>
 #include <QVBoxLayout>
@@ -47,8 +51,15 @@ TFormPorts::TFormPorts(QWidget* parent, const QString& devRoot)
     : TValueDialog(QStringLiteral("Выберите COM-порт"), parent)
     , rgPorts(new TRadioGroup(QStringLiteral("Порт"), this))
     , cbDevice(new QComboBox(this))
+    , lbAddressError(new QLabel(this))
     , m_devRoot(devRoot)
 {
+    // A network address is typed in; the devices present are picked.
+    cbDevice->setEditable(true);
+    cbDevice->setInsertPolicy(QComboBox::NoInsert);
+    cbDevice->lineEdit()->setPlaceholderText(QStringLiteral("tcp://хост:порт"));
+    lbAddressError->setWordWrap(true);
+    lbAddressError->hide();
     QStringList names;
     for (int port = 1; port <= ComPortCount; ++port)
         names << QStringLiteral("COM%1").arg(port);
@@ -68,10 +79,13 @@ TFormPorts::TFormPorts(QWidget* parent, const QString& devRoot)
         rgPorts->SetNote(port - 1, DeviceFor(port));
     connect(rgPorts, &TRadioGroup::ItemIndexChanged, this, &TFormPorts::rgPortsClick);
     connect(cbDevice, &QComboBox::currentIndexChanged, this, &TFormPorts::cbDeviceChange);
+    connect(cbDevice->lineEdit(), &QLineEdit::editingFinished, this, &TFormPorts::cbDeviceEntered);
+    cbDevice->lineEdit()->installEventFilter(this);
     rgPortsClick(-1);
 
     auto* device = new QFormLayout;
     device->addRow(QStringLiteral("Устройство:"), cbDevice);
+    device->addRow(lbAddressError);
     auto* body = new QVBoxLayout;
     body->addWidget(rgPorts);
     body->addLayout(device);
@@ -125,4 +139,43 @@ void TFormPorts::cbDeviceChange(int index)
     else
         m_changes.insert(port, device);
     rgPorts->SetNote(port - 1, DeviceFor(port));
+}
+
+// Enter in the address takes the address: it must not reach the dialog's
+// default button, which would close the dialog under a refused address.
+bool TFormPorts::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == cbDevice->lineEdit() && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            cbDeviceEntered();
+            return true;
+        }
+    }
+    return TValueDialog::eventFilter(watched, event);
+}
+
+void TFormPorts::cbDeviceEntered()
+{
+    const int port = rgPorts->ItemIndex() + 1;
+    if (port < 1)
+        return;
+    const QString text = cbDevice->currentText().trimmed();
+    if (const int known = cbDevice->findText(text); known >= 0) {
+        lbAddressError->hide();
+        cbDevice->setCurrentIndex(known);
+        return;
+    }
+    QString error = QStringLiteral("Введите сетевой адрес вида tcp://хост:порт или rfc2217://хост:порт "
+                                   "либо выберите устройство из списка.");
+    if (spIsNetworkName(text) && spParseNetAddress(text, error)) {
+        lbAddressError->hide();
+        cbDevice->addItem(text, text);
+        cbDevice->setCurrentIndex(cbDevice->count() - 1);
+        return;
+    }
+    // Nothing is assigned from a wrong address: the number keeps its device.
+    lbAddressError->setText(error);
+    lbAddressError->show();
+    ShowDevice(port);
 }

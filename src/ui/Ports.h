@@ -4,7 +4,9 @@
 // (Devices/COMn), else on Linux /dev/ttyUSB{n-1} when that exists, else
 // /dev/ttyS{n-1}, and on Windows the port COMn itself.
 // The dialog shows beside each number the device it resolves to and lets the
-// user assign any serial device found, or return the number to automatic. It
+// user assign any serial device found or a network address typed in
+// (tcp://HOST:PORT, rfc2217://HOST:PORT; a wrong one is refused with the
+// reason shown under the list), or return the number to automatic. It
 // hands back a TPortChoice; StorePortChoice saves it and ReadPortNumber reads
 // the port number back.
 
@@ -15,6 +17,7 @@
 #include <QStringList>
 
 class QComboBox;
+class QLabel;
 class TRadioGroup;
 
 inline constexpr int ComPortCount = 4;
@@ -42,6 +45,7 @@ public:
 
     TRadioGroup* rgPorts;
     QComboBox* cbDevice;
+    QLabel* lbAddressError;
 
     // Checks COMn; a number outside 1 to 4 checks none.
     void SetPortNumber(int port);
@@ -49,9 +53,13 @@ public:
     // SetPortNumber stays.
     TPortChoice Choice() const;
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private slots:
     void rgPortsClick(int index);
     void cbDeviceChange(int index);
+    void cbDeviceEntered();
 
 private:
     QString DeviceFor(int port) const;

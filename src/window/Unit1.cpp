@@ -2,6 +2,7 @@
 
 #include "session/AAMenu.h"
 #include "session/Comm.h"
+#include "serial/SpDeviceNames.h"
 #include "session/UnitDialog.h"
 #include "settings/NumberJobs.h"
 #include "ui/Ports.h"
@@ -93,6 +94,9 @@ void TForm1::SetPasswordHint(const QString& hint)
 void TForm1::ShowLevel(uint8_t level)
 {
     StatusPanels[1]->setText(QStringLiteral("COM") + QString::number(m_session->PortNumber));
+    // The number's own text stays as it is; the device or network address
+    // it opens is one look away.
+    StatusPanels[1]->setToolTip(spResolveDevice(StatusPanels[1]->text()));
     if (level >= std::size(LevelLooks))
         return;
     const TLevelLook& look = LevelLooks[level];

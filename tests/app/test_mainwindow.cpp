@@ -19,6 +19,7 @@
 #include "ui/StringGrid.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -357,9 +358,13 @@ private slots:
         QVERIFY(!settings().contains(QStringLiteral("COMPort")));
         QCOMPARE(window->StatusPanels[1]->text(), QStringLiteral("COM1"));
 
-        AnswerNextModal<TFormPorts>([](TFormPorts* d) {
+        // COM3 given a network address: the panel keeps the number and shows the address.
+        const QString address = QStringLiteral("tcp://10.0.0.7:4001");
+        AnswerNextModal<TFormPorts>([&](TFormPorts* d) {
             QCOMPARE(d->rgPorts->ItemIndex(), 0);
             ClickIndicator(d->rgPorts->Button(2));
+            d->cbDevice->lineEdit()->setText(address);
+            QTest::keyClick(d->cbDevice->lineEdit(), Qt::Key_Return);
             d->btnOK->click();
         });
         window->btnPorts->click();
@@ -367,6 +372,7 @@ private slots:
         QCOMPARE(settings().value(QStringLiteral("COMPort")).toString(), QStringLiteral("3"));
         QCOMPARE(window->Session()->PortNumber, 3);
         QCOMPARE(window->StatusPanels[1]->text(), QStringLiteral("COM3"));
+        QCOMPARE(window->StatusPanels[1]->toolTip(), address);
 
         // The next start reads it back.
         window.reset();

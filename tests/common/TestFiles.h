@@ -1,5 +1,5 @@
 #pragma once
-// Small file helpers for tests that move or write files: sound-like contents,
+// Small byte and file helpers for tests: bytes by their values, sound-like contents,
 // writing and reading whole files, the type of a node, and nodes that are no
 // regular file (a pipe, a socket).
 
@@ -16,6 +16,15 @@
 #include <unistd.h>
 
 namespace TestSupport {
+
+// Bytes given by their values, as a protocol's tables write them.
+inline QByteArray ByteValues(std::initializer_list<int> values)
+{
+    QByteArray out;
+    for (const int v : values)
+        out += char(uint8_t(v));
+    return out;
+}
 
 // Random bytes, repeatable by seed, that end in the padding byte 0x1A: a
 // receiver that keeps a last block's padding or drops real bytes shows it.

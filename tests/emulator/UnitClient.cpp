@@ -31,7 +31,7 @@ QByteArray Chomp(QByteArray line)
 TUnitProcess::TUnitProcess(const QStringList& args, bool pty)
 {
     if (!m_process.Start(qEnvironmentVariable("PARLOTEL_UNIT"), pty ? QStringList{QStringLiteral("--pty")} + args : args)
-        || !pty)
+        || !(pty || args.contains(QStringLiteral("--tcp"))))
         return;
     m_pty = QString::fromLocal8Bit(m_process.ReadLine(10000).trimmed());
 }

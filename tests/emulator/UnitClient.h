@@ -17,7 +17,9 @@ namespace TestSupport {
 class TUnitProcess {
 public:
     // Starts `parlotel-unit --pty` with args (without --pty when pty is false);
-    // Pty() is empty when that failed or when there is no pseudo-terminal.
+    // Pty() is what the program opens, the first line the unit printed (the
+    // pseudo-terminal, or the address with --tcp in args); empty when that
+    // failed or when it prints none.
     explicit TUnitProcess(const QStringList& args, bool pty = true);
     ~TUnitProcess();
     TUnitProcess(const TUnitProcess&) = delete;

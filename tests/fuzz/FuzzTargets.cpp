@@ -14,6 +14,7 @@ TTarget FindTarget(const char* name)
         {"line", LineExchange},
         {"replies", UnitReplies},
         {"watcher", PromptWatcher},
+        {"telnet", TelnetReceive},
     };
     for (const auto& t : targets)
         if (std::strcmp(t.Name, name) == 0)

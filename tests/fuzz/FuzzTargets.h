@@ -23,7 +23,11 @@ void UnitReplies(const uint8_t* data, size_t size);
 // received stream after it, every report checked against a plain model.
 void PromptWatcher(const uint8_t* data, size_t size);
 
-// By corpus folder name ("ymodem", "line", "replies", "watcher"); nullptr if unknown.
+// The Telnet layer of the network device: a server's stream cut into reads
+// from the head of the input, decoded whole and cut, checked against itself.
+void TelnetReceive(const uint8_t* data, size_t size);
+
+// By corpus folder name ("ymodem", "line", "replies", "watcher", "telnet"); nullptr if unknown.
 TTarget FindTarget(const char* name);
 
 } // namespace Fuzz

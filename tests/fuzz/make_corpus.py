@@ -231,8 +231,32 @@ def ymodem():
     }
 
 
+# ---- telnet: how the reads are cut, then what the server sends ----
+
+IAC, DONT, DO, WONT, WILL, SB, SE = 255, 254, 253, 252, 251, 250, 240
+
+
+def com_port(command, *value):
+    """A COM port sub-negotiation, 0xFF in the value doubled."""
+    body = b"".join(bytes([v, v]) if v == IAC else bytes([v]) for v in value)
+    return bytes([IAC, SB, 44, command]) + body + bytes([IAC, SE])
+
+
+def telnet():
+    agree = bytes([IAC, DO, 0, IAC, WILL, 0, IAC, DO, 3, IAC, WILL, 3, IAC, DO, 44])
+    return {
+        "ser2net-login": bytes([0]) + agree + com_port(101, 0, 0, 0x4B, 0) + com_port(102, 8)
+        + com_port(107, 0x30) + "кдл\r\nPassword:".encode("cp1251"),
+        "all-ff-block": bytes([3]) + bytes([0x02, 1, 0xFE]) + bytes([IAC]) * 2048 + com_port(106, 0x60) + b"\x1a",
+        "refused": bytes([5]) + bytes([IAC, DONT, 44, IAC, WONT, 0, IAC, DO, 24, IAC, WILL, 31]) + b"data",
+        "cut-sub": bytes([1]) + bytes([IAC, SB, 44, 107, IAC, IAC, IAC, DO, 44]) + b"x" + bytes([IAC, SB, 77])
+        + b"long" * 40 + bytes([IAC, SE, IAC, 241, IAC]),
+        "flip-binary": bytes([7]) + bytes([IAC, DONT, 0, IAC, DO, 0, IAC, WONT, 0, IAC, WILL, 0]) * 3 + b"z",
+    }
+
+
 def main():
-    corpora = {"replies": replies(), "line": line(), "watcher": watcher(), "ymodem": ymodem()}
+    corpora = {"replies": replies(), "line": line(), "watcher": watcher(), "ymodem": ymodem(), "telnet": telnet()}
     for target, seeds in corpora.items():
         folder = os.path.join(HERE, "corpus", target)
         shutil.rmtree(folder, ignore_errors=True)

@@ -10,7 +10,7 @@
 
 namespace {
 
-const char* const TargetNames[] = {"ymodem", "line", "replies", "watcher"};
+const char* const TargetNames[] = {"ymodem", "line", "replies", "watcher", "telnet"};
 
 QStringList inputsOf(const QString& folder)
 {

@@ -1,11 +1,14 @@
 // The port choice: the device each COM number resolves to, assigning a found
-// device and returning to automatic, and the stored settings read back.
+// device or a network address typed in, returning to automatic, and the
+// stored settings read back.
 #include "GuiTestSupport.h"
 #include "ui/Ports.h"
 #include "ui/RadioGroup.h"
 #include "serial/SpDeviceNames.h"
 
 #include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
 #include <QRadioButton>
 #include <QDir>
 #include <QFile>
@@ -128,6 +131,42 @@ private slots:
         QCOMPARE(AssignedComDevice(2), byId);
         QVERIFY(!settings().contains(QStringLiteral("Devices/COM3")));
         QCOMPARE(ReadPortNumber(), 4);
+    }
+
+    // An address typed in and Enter: a good one is assigned (and Enter does
+    // not close the dialog), a wrong one is refused with its reason, the
+    // number keeping its device.
+    void networkAddressTypedIn()
+    {
+        const QString address = QStringLiteral("rfc2217://[fd00::7]:4001");
+        TFormPorts d(nullptr, m_dev.path());
+        d.SetPortNumber(1);
+        AnswerNextModal<TFormPorts>([&](TFormPorts* shown) {
+            QLineEdit* edit = shown->cbDevice->lineEdit();
+            edit->setText(QStringLiteral("tcp://unit-room"));
+            QTest::keyClick(edit, Qt::Key_Return);
+            QVERIFY(shown->isVisible());
+            QVERIFY(!shown->lbAddressError->isHidden());
+            QVERIFY2(shown->lbAddressError->text().contains(QStringLiteral("no port")),
+                     qPrintable(shown->lbAddressError->text()));
+            QCOMPARE(shown->cbDevice->currentIndex(), 0); // still automatic
+            QCOMPARE(shown->rgPorts->Note(0), m_dev.path() + QStringLiteral("/ttyS0"));
+
+            edit->setText(QStringLiteral("  ") + address);
+            QTest::keyClick(edit, Qt::Key_Return);
+            QVERIFY(shown->isVisible());
+            QVERIFY(shown->lbAddressError->isHidden());
+            QCOMPARE(shown->cbDevice->currentData().toString(), address);
+            QCOMPARE(shown->rgPorts->Note(0), address);
+            shown->btnOK->click();
+        });
+        QCOMPARE(d.exec(), int(QDialog::Accepted));
+        StorePortChoice(d.Choice());
+        QCOMPARE(AssignedComDevice(1), address);
+        QCOMPARE(spResolveDevice(QStringLiteral("COM1"), m_dev.path()), address);
+        // Offered again next time, as any assigned device is.
+        TFormPorts again(nullptr, m_dev.path());
+        QVERIFY(again.cbDevice->findData(address) > 0);
     }
 
     void outOfRangeNumberChecksNoneAndKeepsIt()

@@ -1,0 +1,365 @@
+// The program reaching the emulated unit across the network, as a user runs
+// it: through the real ser2net (its raw tcp accepter and its telnet(rfc2217)
+// one, started here on the loopback in front of the unit's pseudo-terminal)
+// a login, a setting read and written, the export byte for byte as over the
+// pseudo-terminal, uploads and downloads of an all-0xFF and a random file;
+// ser2net killed in the middle of a download and of the export (the program
+// ends with a plain message, the user's file is kept); ser2net stopped and
+// started between two commands. Without ser2net: the unit's own --tcp, with a
+// second client refused; a server that closes at once; a refused port and a
+// name that does not resolve, each named with the system's reason; bad
+// addresses refused with exit code 3 before anything is sent.
+#include "TestFiles.h"
+#include "UnitClient.h"
+
+#include <QDeadlineTimer>
+#include <QRegularExpression>
+#include <QSettings>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <atomic>
+#include <csignal>
+#include <thread>
+
+using namespace TestSupport;
+
+namespace {
+
+constexpr int ProgramMs = 120000;
+constexpr int StartMs = 10000;
+constexpr int Usage = 3;
+constexpr int ConnectFailed = 1;
+
+struct TRun {
+    int Exit = -1;
+    QByteArray Out;
+    QByteArray Errors;
+};
+
+int freePort()
+{
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost);
+    return probe.serverPort();
+}
+
+// ser2net serving one device on a loopback port, in the foreground; the
+// accepter "tcp" (raw) or "telnet(rfc2217)".
+class TSer2net {
+public:
+    TSer2net(const QString& folder, const QString& accepter, const QString& device, int port)
+        : m_config(folder + QStringLiteral("/ser2net-%1.yaml").arg(port)), m_pidFile(m_config + QStringLiteral(".pid"))
+    {
+        QFile file(m_config);
+        if (!file.open(QIODevice::WriteOnly))
+            return;
+        file.write(QStringLiteral("connection: &unit\n"
+                                  "  accepter: %1tcp,127.0.0.1,%2\n"
+                                  "  connector: serialdev,%3,19200n81,local\n"
+                                  "  options:\n"
+                                  "    max-connections: 1\n")
+                       .arg(accepter == QLatin1String("tcp") ? QString() : accepter + u',')
+                       .arg(port)
+                       .arg(device)
+                       .toUtf8());
+        file.close();
+        m_port = port;
+    }
+
+    // Starts it and waits until its port takes connections.
+    bool Start()
+    {
+        if (!m_process.Start(QStringLiteral("ser2net"), {QStringLiteral("-n"), QStringLiteral("-u"), QStringLiteral("-P"),
+                                                          m_pidFile, QStringLiteral("-c"), m_config}))
+            return false;
+        QDeadlineTimer deadline(StartMs);
+        while (!deadline.hasExpired() && m_process.Running()) {
+            QTcpSocket probe;
+            probe.connectToHost(QHostAddress::LocalHost, quint16(m_port));
+            if (probe.waitForConnected(500)) {
+                probe.disconnectFromHost();
+                return true;
+            }
+            QThread::msleep(50); // the next try; the condition is the port answering
+        }
+        return false;
+    }
+    void Kill() { ::kill(pid_t(m_process.Pid()), SIGKILL), m_process.Wait(StartMs); }
+    void Stop() { m_process.Stop(2000); }
+
+private:
+    QString m_config;
+    QString m_pidFile;
+    int m_port = 0;
+    TChildProcess m_process;
+};
+
+// A server that closes every connection at once, in a thread of its own.
+class TClosingServer {
+public:
+    TClosingServer()
+        : m_thread([this] {
+              QTcpServer server;
+              server.listen(QHostAddress::LocalHost);
+              m_port.store(server.serverPort());
+              while (!m_stop.load()) {
+                  if (server.waitForNewConnection(100))
+                      delete server.nextPendingConnection(); // closes it
+              }
+          })
+    {
+        while (m_port.load() < 0)
+            std::this_thread::yield();
+    }
+    ~TClosingServer()
+    {
+        m_stop.store(true);
+        m_thread.join();
+    }
+    int Port() const { return m_port.load(); }
+
+private:
+    std::atomic<bool> m_stop{false};
+    std::atomic<int> m_port{-1};
+    std::thread m_thread;
+};
+
+qint64 unitCount(TUnitProcess& unit, const char* which)
+{
+    const QRegularExpression count(QStringLiteral("%1=(\\d+)").arg(QLatin1String(which)));
+    return count.match(QString::fromLatin1(unit.Control("count"))).captured(1).toLongLong();
+}
+
+} // namespace
+
+class TestNetwork : public QObject {
+    Q_OBJECT
+private:
+    QTemporaryDir dir;
+
+    QString path(const QString& name) const { return dir.filePath(name); }
+
+    static void start(TChildProcess& program, const QStringList& args, const QString& device)
+    {
+        QVERIFY(program.Start(QStringLiteral(PARLOTEL_EXE),
+                              args + QStringList{QStringLiteral("--password"), QStringLiteral("1234"),
+                                                 QStringLiteral("--device"), device}));
+        program.CloseInput();
+    }
+
+    static TRun finish(TChildProcess& program)
+    {
+        TRun result;
+        QDeadlineTimer deadline(ProgramMs);
+        while (!deadline.hasExpired()) {
+            const QByteArray more = program.Read(1000);
+            result.Out += more;
+            if (more.isEmpty() && !program.Running())
+                break;
+        }
+        result.Exit = program.Wait(ProgramMs);
+        result.Errors = program.ReadErrors();
+        return result;
+    }
+
+    static TRun run(const QStringList& args, const QString& device)
+    {
+        TChildProcess program;
+        start(program, args, device);
+        return finish(program);
+    }
+
+    // Everything a user does, the same over the network as over the cable.
+    void wholeSessionOver(const QString& accepter, const QString& scheme)
+    {
+        TUnitProcess unit({QStringLiteral("--baud"), QStringLiteral("0"), QStringLiteral("--state"),
+                           path(scheme + QStringLiteral(".json"))});
+        QVERIFY(!unit.Pty().isEmpty());
+        const int port = freePort();
+        TSer2net server(dir.path(), accepter, unit.Pty(), port);
+        QVERIFY(server.Start());
+        const QString address = QStringLiteral("%1://127.0.0.1:%2").arg(scheme).arg(port);
+
+        TRun r = run({QStringLiteral("--set"), QStringLiteral("12=150"), QStringLiteral("--trace"),
+                      path(QStringLiteral("trace.txt"))},
+                     address);
+        QVERIFY2(r.Exit == 0, r.Errors.constData());
+        // The trace names the address; no refusal of the COM port option is noted.
+        const QByteArray trace = ReadTestFile(path(QStringLiteral("trace.txt")));
+        QVERIFY2(trace.contains(" : connected to " + address.toUtf8() + '\n'), trace.constData());
+        QCOMPARE(trace.count(" : "), 1);
+        r = run({QStringLiteral("--get"), QStringLiteral("12")}, address);
+        QVERIFY2(r.Exit == 0, r.Errors.constData());
+        QCOMPARE(r.Out, QByteArray("150\n"));
+
+        QVERIFY2(run({QStringLiteral("--export"), path(QStringLiteral("net.txt"))}, address).Exit == 0, "export");
+        QVERIFY2(run({QStringLiteral("--export"), path(QStringLiteral("pty.txt"))}, unit.Pty()).Exit == 0, "export");
+        const QByteArray exported = ReadTestFile(path(QStringLiteral("pty.txt")));
+        QVERIFY(exported.size() > 1000);
+        QCOMPARE(ReadTestFile(path(QStringLiteral("net.txt"))), exported);
+
+        const QByteArray files[] = {QByteArray(20000, char(0xFF)), SoundBytes(30011, quint32(port))};
+        for (const QByteArray& sound : files) {
+            QVERIFY(WriteTestFile(path(QStringLiteral("up.pcm")), sound));
+            r = run({QStringLiteral("--upload"), QStringLiteral("menu:7"), path(QStringLiteral("up.pcm"))}, address);
+            QVERIFY2(r.Exit == 0, r.Errors.constData());
+            r = run({QStringLiteral("--download"), QStringLiteral("menu:7"), path(QStringLiteral("down.pcm"))}, address);
+            QVERIFY2(r.Exit == 0, r.Errors.constData());
+            QVERIFY(ReadTestFile(path(QStringLiteral("down.pcm"))) == sound);
+        }
+    }
+
+    // Runs args on the paced unit behind ser2net, kills ser2net once the
+    // unit has sent `after` bytes, and returns the program's run.
+    TRun killedAfter(const QStringList& args, qint64 after)
+    {
+        TUnitProcess unit({QStringLiteral("--transfer-timeout"), QStringLiteral("3000")}); // paced at 19200
+        if (unit.Pty().isEmpty())
+            return {};
+        const int port = freePort();
+        TSer2net server(dir.path(), QStringLiteral("telnet(rfc2217)"), unit.Pty(), port);
+        if (!server.Start())
+            return {};
+        TChildProcess program;
+        start(program, args, QStringLiteral("rfc2217://127.0.0.1:%1").arg(port));
+        QDeadlineTimer deadline(ProgramMs);
+        while (unitCount(unit, "sent") < after && !deadline.hasExpired() && program.Running())
+            QThread::msleep(20); // the condition is the unit's count
+        server.Kill();
+        QElapsedTimer ended;
+        ended.start();
+        TRun r = finish(program);
+        // Waits end at once, as for an unplugged adapter: no time limit of
+        // the session or of the transfer has to run out first.
+        QTest::qVerify(ended.elapsed() < 5000, "ended at once", qPrintable(QString::number(ended.elapsed())), __FILE__, __LINE__);
+        return r;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(dir.isValid());
+        TChildProcess probe;
+        QVERIFY2(probe.Start(QStringLiteral("ser2net"), {QStringLiteral("-v")}), "ser2net is not installed (scripts/setup)");
+        probe.Wait(StartMs);
+    }
+
+    void rawTcpThroughSer2net() { wholeSessionOver(QStringLiteral("tcp"), QStringLiteral("tcp")); }
+    void rfc2217ThroughSer2net() { wholeSessionOver(QStringLiteral("telnet(rfc2217)"), QStringLiteral("rfc2217")); }
+
+    void ser2netKilledInADownload_keepsTheFile()
+    {
+        const QString target = path(QStringLiteral("kept.pcm"));
+        QVERIFY(WriteTestFile(target, "the user's own"));
+        const TRun r = killedAfter({QStringLiteral("--download"), QStringLiteral("menu:0"), target}, 3000);
+        QVERIFY2(r.Exit != 0 && r.Exit != -1, r.Errors.constData());
+        QVERIFY2(r.Errors.startsWith("parlotel: "), r.Errors.constData());
+        QCOMPARE(ReadTestFile(target), QByteArray("the user's own"));
+    }
+
+    void ser2netKilledInTheExport_endsPlainly()
+    {
+        const QString target = path(QStringLiteral("cut.txt"));
+        QVERIFY(WriteTestFile(target, "earlier export"));
+        const TRun r = killedAfter({QStringLiteral("--export"), target}, 600);
+        QVERIFY2(r.Exit != 0 && r.Exit != -1, r.Errors.constData());
+        QVERIFY2(r.Errors.startsWith("parlotel: "), r.Errors.constData());
+        QCOMPARE(ReadTestFile(target), QByteArray("earlier export"));
+    }
+
+    void ser2netRestartedBetweenCommands()
+    {
+        TUnitProcess unit({QStringLiteral("--baud"), QStringLiteral("0")});
+        QVERIFY(!unit.Pty().isEmpty());
+        const int port = freePort();
+        const QString address = QStringLiteral("tcp://127.0.0.1:%1").arg(port);
+        {
+            TSer2net server(dir.path(), QStringLiteral("tcp"), unit.Pty(), port);
+            QVERIFY(server.Start());
+            QCOMPARE(run({QStringLiteral("--get"), QStringLiteral("12")}, address).Exit, 0);
+            server.Stop();
+            const TRun r = run({QStringLiteral("--get"), QStringLiteral("12")}, address);
+            QCOMPARE(r.Exit, ConnectFailed);
+            QVERIFY2(r.Errors.contains(address.toUtf8()) && r.Errors.contains(strerror(ECONNREFUSED)), r.Errors.constData());
+        }
+        TSer2net again(dir.path(), QStringLiteral("tcp"), unit.Pty(), port);
+        QVERIFY(again.Start());
+        const TRun r = run({QStringLiteral("--get"), QStringLiteral("12")}, address);
+        QVERIFY2(r.Exit == 0, r.Errors.constData());
+    }
+
+    void unitServesTcpItself_oneClientAtATime()
+    {
+        TUnitProcess unit({QStringLiteral("--baud"), QStringLiteral("0"), QStringLiteral("--tcp"),
+                           QStringLiteral("127.0.0.1:0")},
+                          false);
+        QVERIFY2(unit.Pty().startsWith(QStringLiteral("tcp://127.0.0.1:")), qPrintable(unit.Pty()));
+        const int port = unit.Pty().section(u':', -1).toInt();
+        QTcpSocket first;
+        first.connectToHost(QHostAddress::LocalHost, quint16(port));
+        QVERIFY(first.waitForConnected(StartMs));
+        QTcpSocket second;
+        second.connectToHost(QHostAddress::LocalHost, quint16(port));
+        QVERIFY(second.waitForConnected(StartMs));
+        QVERIFY(second.state() == QAbstractSocket::UnconnectedState || second.waitForDisconnected(StartMs));
+        first.disconnectFromHost();
+        // The first one gone, the next is served.
+        QTRY_VERIFY_WITH_TIMEOUT(run({QStringLiteral("--get"), QStringLiteral("12")}, unit.Pty()).Exit == 0, StartMs);
+    }
+
+    void networkFaultsToldPlainly()
+    {
+        TClosingServer closing;
+        const QString closes = QStringLiteral("tcp://127.0.0.1:%1").arg(closing.Port());
+        TRun r = run({QStringLiteral("--get"), QStringLiteral("12"), QStringLiteral("--trace"),
+                      path(QStringLiteral("closed.txt"))},
+                     closes);
+        QCOMPARE(r.Exit, ConnectFailed);
+        QVERIFY2(r.Errors.startsWith("parlotel: "), r.Errors.constData());
+        const QByteArray trace = ReadTestFile(path(QStringLiteral("closed.txt")));
+        QVERIFY2(trace.contains(" : " + closes.toUtf8() + ": the server closed the connection\n"), trace.constData());
+
+        const QString unknown = QStringLiteral("rfc2217://parlotel-unit.invalid:4001");
+        r = run({QStringLiteral("--get"), QStringLiteral("12")}, unknown);
+        QCOMPARE(r.Exit, ConnectFailed);
+        QVERIFY2(r.Errors.contains(unknown.toUtf8()), r.Errors.constData());
+    }
+
+    void badAddressesRefusedBeforeAnything_data()
+    {
+        QTest::addColumn<QString>("device");
+        QTest::addColumn<int>("port"); // 0: given as --device, else assigned to COMn
+        QTest::newRow("nothing") << "tcp://" << 0;
+        QTest::newRow("no port") << "tcp://127.0.0.1" << 0;
+        QTest::newRow("port 0") << "rfc2217://127.0.0.1:0" << 0;
+        QTest::newRow("port over 65535") << "tcp://127.0.0.1:70000" << 0;
+        QTest::newRow("unknown scheme") << "xyz://127.0.0.1:4001" << 0;
+        QTest::newRow("assigned to COM3") << "tcp://127.0.0.1:" << 3;
+    }
+
+    void badAddressesRefusedBeforeAnything()
+    {
+        QFETCH(QString, device);
+        QFETCH(int, port);
+        QStringList args{QStringLiteral("--get"), QStringLiteral("12"), QStringLiteral("--password"), QStringLiteral("1234")};
+        if (port) {
+            QSettings(QStringLiteral("pt71qm")).setValue(QStringLiteral("Devices/COM%1").arg(port), device);
+            args << QStringLiteral("--port") << QString::number(port);
+        } else {
+            args << QStringLiteral("--device") << device;
+        }
+        TChildProcess program;
+        QVERIFY(program.Start(QStringLiteral(PARLOTEL_EXE), args));
+        program.CloseInput();
+        const TRun r = finish(program);
+        QSettings(QStringLiteral("pt71qm")).remove(QStringLiteral("Devices"));
+        QCOMPARE(r.Exit, Usage);
+        QVERIFY2(r.Errors.contains(device.toUtf8() + " is not a network address"), r.Errors.constData());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestNetwork)
+#include "test_network.moc"

@@ -32,12 +32,21 @@ QByteArray ToCp1251(const QString& text)
 {
     if (text.isEmpty())
         return {};
+    // A character beyond 16 bits is one '?', as on Linux, not one per half of
+    // its surrogate pair.
+    QString units;
+    units.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text.at(i).isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate())
+            ++i;
+        units += text.at(i).isSurrogate() ? QChar(u'?') : text.at(i);
+    }
     // No best fit: a letter the code page lacks becomes '?', never a look-alike.
-    const auto* wide = reinterpret_cast<const wchar_t*>(text.utf16());
-    const int size = ::WideCharToMultiByte(Cp1251, WC_NO_BEST_FIT_CHARS, wide, int(text.size()),
+    const auto* wide = reinterpret_cast<const wchar_t*>(units.utf16());
+    const int size = ::WideCharToMultiByte(Cp1251, WC_NO_BEST_FIT_CHARS, wide, int(units.size()),
                                            nullptr, 0, "?", nullptr);
     QByteArray bytes(size, Qt::Uninitialized);
-    ::WideCharToMultiByte(Cp1251, WC_NO_BEST_FIT_CHARS, wide, int(text.size()), bytes.data(), size,
+    ::WideCharToMultiByte(Cp1251, WC_NO_BEST_FIT_CHARS, wide, int(units.size()), bytes.data(), size,
                           "?", nullptr);
     return bytes;
 }

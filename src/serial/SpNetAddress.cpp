@@ -1,8 +1,36 @@
 #include "SpNetAddress.h"
 
-#include <QRegularExpression>
-
 namespace {
+
+// Plain loops, no regular expressions: the port opens in the worker thread,
+// and under mingw a regular expression used there broke that thread's exit.
+bool IsAsciiLetter(QChar c)
+{
+    return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z');
+}
+
+bool IsAsciiDigit(QChar c)
+{
+    return c >= u'0' && c <= u'9';
+}
+
+bool AllOf(const QString& text, bool (*allowed)(QChar))
+{
+    for (QChar c : text)
+        if (!allowed(c))
+            return false;
+    return true;
+}
+
+bool IsSchemeChar(QChar c)
+{
+    return IsAsciiLetter(c) || IsAsciiDigit(c) || c == u'+' || c == u'.' || c == u'-';
+}
+
+bool IsHostChar(QChar c)
+{
+    return IsAsciiLetter(c) || IsAsciiDigit(c) || c == u'.' || c == u'_' || c == u':' || c == u'%' || c == u'-';
+}
 
 const char* const Forms = "tcp://HOST:PORT or rfc2217://HOST:PORT";
 
@@ -15,8 +43,8 @@ QString Wrong(const QString& name, const QString& what)
 
 bool spIsNetworkName(const QString& name)
 {
-    static const QRegularExpression scheme(QStringLiteral("^[A-Za-z][A-Za-z0-9+.-]*://"));
-    return scheme.match(name).hasMatch();
+    const qsizetype end = name.indexOf(QLatin1String("://"));
+    return end > 0 && IsAsciiLetter(name.at(0)) && AllOf(name.left(end), IsSchemeChar);
 }
 
 std::optional<TSpNetAddress> spParseNetAddress(const QString& name, QString& error)
@@ -58,18 +86,16 @@ std::optional<TSpNetAddress> spParseNetAddress(const QString& name, QString& err
             return std::nullopt;
         }
     }
-    static const QRegularExpression hostChars(QStringLiteral("^[A-Za-z0-9._:%-]+$"));
-    if (address.Host.isEmpty() || !hostChars.match(address.Host).hasMatch()) {
+    if (address.Host.isEmpty() || !AllOf(address.Host, IsHostChar)) {
         error = Wrong(name, address.Host.isEmpty() ? QStringLiteral("no host") : QStringLiteral("the host is not a name or an address"));
         return std::nullopt;
     }
     const QString port = colon < 0 || colon >= rest.size() ? QString() : rest.mid(colon + 1);
-    static const QRegularExpression digits(QStringLiteral("^[0-9]{1,5}$"));
     if (port.isEmpty()) {
         error = Wrong(name, QStringLiteral("no port"));
         return std::nullopt;
     }
-    address.Port = digits.match(port).hasMatch() ? port.toInt() : 0;
+    address.Port = port.size() <= 5 && AllOf(port, IsAsciiDigit) ? port.toInt() : 0;
     if (address.Port < 1 || address.Port > 65535) {
         error = Wrong(name, QStringLiteral("the port must be a number from 1 to 65535"));
         return std::nullopt;

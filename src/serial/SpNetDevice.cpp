@@ -199,6 +199,20 @@ private:
     // speaks it, and sends the answers that asks for.
     void Pull()
     {
+        ReceiveAll();
+        if (!m_telnet)
+            return;
+        if (m_telnet->HasOutput()) {
+            m_out += m_telnet->TakeOutput();
+            SendPending();
+        }
+        if (const QString notice = m_telnet->TakeNotice(); !notice.isEmpty() && OnNotice)
+            OnNotice(notice);
+    }
+
+    // Takes what has arrived into m_in, sending nothing.
+    void ReceiveAll()
+    {
         uint8_t raw[ChunkBytes];
         while (!m_closed) {
             const int n = m_socket.Receive(raw, sizeof raw);
@@ -216,14 +230,6 @@ private:
             m_in.resize(at + n);
             m_in.resize(at + m_telnet->Receive(raw, n, reinterpret_cast<uint8_t*>(m_in.data() + at)));
         }
-        if (!m_telnet)
-            return;
-        if (m_telnet->HasOutput()) {
-            m_out += m_telnet->TakeOutput();
-            SendPending();
-        }
-        if (const QString notice = m_telnet->TakeNotice(); !notice.isEmpty() && OnNotice)
-            OnNotice(notice);
     }
 
     // The connection is over: code 0 when the far end closed it. The trace
@@ -247,7 +253,11 @@ private:
             if (n == 0)
                 return;
             if (n < 0) {
-                Lost(-n);
+                // A server that closed makes a send fail (a broken pipe) before
+                // a read has seen its end: what it sent, and how it ended, first.
+                ReceiveAll();
+                if (!m_closed)
+                    Lost(-n);
                 return;
             }
             m_out.remove(0, n);

@@ -1,8 +1,29 @@
 #include "SpNetAddress.h"
 
-#include <QRegularExpression>
-
 namespace {
+
+// Read by hand, not with regular expressions: the port opens in the session's
+// worker thread, and under mingw a QRegularExpression used there crashes that
+// thread's end.
+
+bool isAsciiLetter(QChar c)
+{
+    return (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z');
+}
+
+bool isAsciiDigit(QChar c)
+{
+    return c >= u'0' && c <= u'9';
+}
+
+// Letters, digits and what names, IPv4 and IPv6 addresses (with a zone) hold.
+bool isHost(const QString& host)
+{
+    for (const QChar c : host)
+        if (!isAsciiLetter(c) && !isAsciiDigit(c) && c != u'.' && c != u'_' && c != u':' && c != u'%' && c != u'-')
+            return false;
+    return !host.isEmpty();
+}
 
 const char* const Forms = "tcp://HOST:PORT or rfc2217://HOST:PORT";
 
@@ -15,8 +36,14 @@ QString Wrong(const QString& name, const QString& what)
 
 bool spIsNetworkName(const QString& name)
 {
-    static const QRegularExpression scheme(QStringLiteral("^[A-Za-z][A-Za-z0-9+.-]*://"));
-    return scheme.match(name).hasMatch();
+    // A scheme: a letter, then letters, digits, "+", "." or "-", then "://".
+    const qsizetype end = name.indexOf(QLatin1String("://"));
+    if (end < 1 || !isAsciiLetter(name[0]))
+        return false;
+    for (qsizetype i = 1; i < end; ++i)
+        if (!isAsciiLetter(name[i]) && !isAsciiDigit(name[i]) && name[i] != u'+' && name[i] != u'.' && name[i] != u'-')
+            return false;
+    return true;
 }
 
 std::optional<TSpNetAddress> spParseNetAddress(const QString& name, QString& error)
@@ -58,18 +85,19 @@ std::optional<TSpNetAddress> spParseNetAddress(const QString& name, QString& err
             return std::nullopt;
         }
     }
-    static const QRegularExpression hostChars(QStringLiteral("^[A-Za-z0-9._:%-]+$"));
-    if (address.Host.isEmpty() || !hostChars.match(address.Host).hasMatch()) {
+    if (!isHost(address.Host)) {
         error = Wrong(name, address.Host.isEmpty() ? QStringLiteral("no host") : QStringLiteral("the host is not a name or an address"));
         return std::nullopt;
     }
     const QString port = colon < 0 || colon >= rest.size() ? QString() : rest.mid(colon + 1);
-    static const QRegularExpression digits(QStringLiteral("^[0-9]{1,5}$"));
     if (port.isEmpty()) {
         error = Wrong(name, QStringLiteral("no port"));
         return std::nullopt;
     }
-    address.Port = digits.match(port).hasMatch() ? port.toInt() : 0;
+    bool digits = port.size() <= 5;
+    for (const QChar c : port)
+        digits = digits && isAsciiDigit(c);
+    address.Port = digits ? port.toInt() : 0;
     if (address.Port < 1 || address.Port > 65535) {
         error = Wrong(name, QStringLiteral("the port must be a number from 1 to 65535"));
         return std::nullopt;

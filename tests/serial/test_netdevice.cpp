@@ -145,6 +145,9 @@ private slots:
         QTest::newRow("bare ipv6") << "tcp://::1:4001" << "" << 0 << "in brackets";
         QTest::newRow("open bracket") << "tcp://[::1:4001" << "" << 0 << "closing bracket";
         QTest::newRow("path after") << "tcp://host:4001/x" << "" << 0 << "from 1 to 65535";
+        QTest::newRow("slash in host") << "tcp://unit/room:4001" << "" << 0 << "not a name or an address";
+        QTest::newRow("six digits") << "tcp://host:004001" << "" << 0 << "from 1 to 65535";
+        QTest::newRow("wide digits") << QString::fromUtf8("tcp://host:\xef\xbc\x94\xef\xbc\x90") << "" << 0 << "from 1 to 65535";
     }
 
     void addressesReadOrRefused()
@@ -167,6 +170,9 @@ private slots:
         }
         QVERIFY(!spIsNetworkName(QStringLiteral("/dev/ttyUSB0")));
         QVERIFY(!spIsNetworkName(QStringLiteral("COM2")));
+        QVERIFY(!spIsNetworkName(QStringLiteral("://host:1")));
+        QVERIFY(!spIsNetworkName(QStringLiteral("1tcp://host:1")));
+        QVERIFY(!spIsNetworkName(QStringLiteral("t_p://host:1")));
     }
 
     void openFailuresNameTheAddressAndTheReason()

@@ -5,6 +5,7 @@
 // an upload and a download with the same bytes, the port number from the
 // registry, a wrong password, a port the computer lacks, and the unit dying in
 // the middle of a command: plain messages, nothing hangs, the user's file kept.
+// And the unit over TCP through the program's Winsock side.
 #include "TestFiles.h"
 #include "TestSupport.h"
 #include "UnitClient.h"
@@ -13,6 +14,8 @@
 #include <QDir>
 #include <QFile>
 #include <QRegularExpression>
+#include <QElapsedTimer>
+#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -143,6 +146,51 @@ private slots:
         const TRun r = parlotel(QStringList{QStringLiteral("--export"), windowsPath(path("system.txt"))} + onUnit());
         QVERIFY2(r.Exit == 0, r.Errors.constData());
         QCOMPARE(readFile(path("system.txt")), expected("export_factory_system.txt"));
+    }
+
+    // Through Winsock: the unit serving raw TCP itself. The same read and the
+    // same export as over the COM port; a refused connection and a name that
+    // does not resolve end plainly with the address and the system's reason.
+    void overTcpAsOverTheComPort()
+    {
+        TUnitProcess overTcp({QStringLiteral("--baud"), QStringLiteral("0"), QStringLiteral("--tcp"),
+                              QStringLiteral("127.0.0.1:0")},
+                             false);
+        const QString address = overTcp.Pty();
+        QVERIFY2(address.startsWith(QStringLiteral("tcp://127.0.0.1:")), qPrintable(address));
+        const QStringList onTcp = {QStringLiteral("--device"), address, QStringLiteral("--password"),
+                                   QStringLiteral("1234")};
+        const TRun viaCom = parlotel(QStringList{QStringLiteral("--get"), QStringLiteral("15")} + onUnit());
+        QVERIFY2(viaCom.Exit == 0, viaCom.Errors.constData());
+        const TRun viaTcp = parlotel(QStringList{QStringLiteral("--get"), QStringLiteral("15")} + onTcp);
+        QVERIFY2(viaTcp.Exit == 0, viaTcp.Errors.constData());
+        QVERIFY(!viaTcp.Out.trimmed().isEmpty());
+        QCOMPARE(viaTcp.Out, viaCom.Out);
+        const TRun exported = parlotel(QStringList{QStringLiteral("--export"), windowsPath(path("tcp.txt"))} + onTcp);
+        QVERIFY2(exported.Exit == 0, exported.Errors.constData());
+        QCOMPARE(readFile(path("tcp.txt")), expected("export_factory_system.txt"));
+    }
+
+    void networkFaultsToldPlainly()
+    {
+        QTcpServer closed;
+        QVERIFY(closed.listen(QHostAddress::LocalHost));
+        const QString refused = QStringLiteral("tcp://127.0.0.1:%1").arg(closed.serverPort());
+        closed.close();
+        QElapsedTimer clock;
+        clock.start();
+        TRun r = parlotel({QStringLiteral("--get"), QStringLiteral("12"), QStringLiteral("--device"), refused,
+                           QStringLiteral("--password"), QStringLiteral("1234")});
+        QCOMPARE(r.Exit, 1);
+        QVERIFY2(r.Errors.contains(refused.toUtf8()), r.Errors.constData());
+        // Refused at once, not given up after the time limit for a silent host.
+        QVERIFY2(clock.elapsed() < 30000, QByteArray::number(clock.elapsed()).constData());
+
+        const QString unknown = QStringLiteral("rfc2217://parlotel-unit.invalid:4001");
+        r = parlotel({QStringLiteral("--get"), QStringLiteral("12"), QStringLiteral("--device"), unknown,
+                      QStringLiteral("--password"), QStringLiteral("1234")});
+        QCOMPARE(r.Exit, 1);
+        QVERIFY2(r.Errors.contains(unknown.toUtf8()), r.Errors.constData());
     }
 
     void writeThenReadBack()

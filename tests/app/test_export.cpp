@@ -29,6 +29,8 @@ using namespace TestSupport;
 
 namespace {
 
+using TRun = TProgramRun;
+
 constexpr int ProgramMs = 60000;
 
 QByteArray readFile(const QString& path)
@@ -71,12 +73,6 @@ private:
     void (*m_signal)(int) = nullptr;
 };
 
-struct TRun {
-    int Exit = -1;
-    QByteArray Out;
-    QByteArray Errors;
-};
-
 // The program with args; input is its standard input.
 TRun runProgram(const QStringList& args, const QByteArray& input = {}, const TChildOptions& options = {})
 {
@@ -86,16 +82,7 @@ TRun runProgram(const QStringList& args, const QByteArray& input = {}, const TCh
         return run;
     program.Write(input);
     program.CloseInput();
-    QDeadlineTimer deadline(ProgramMs);
-    while (!deadline.hasExpired()) {
-        const QByteArray more = program.Read(1000);
-        run.Out += more;
-        if (more.isEmpty() && !program.Running())
-            break;
-    }
-    run.Exit = program.Wait(ProgramMs);
-    run.Errors = program.ReadErrors();
-    return run;
+    return FinishRun(program, ProgramMs);
 }
 
 // The program's headless export.

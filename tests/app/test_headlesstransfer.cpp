@@ -25,11 +25,7 @@ constexpr int Usage = 3;
 constexpr int Failed = 2;
 constexpr int SavedWithError = 4;
 
-struct TRun {
-    int Exit = -1;
-    QByteArray Out;
-    QByteArray Errors;
-};
+using TRun = TProgramRun;
 
 } // namespace
 
@@ -47,23 +43,13 @@ private:
              const QString& device = {})
     {
         TChildProcess program;
-        TRun result;
         const QStringList args{QStringLiteral("--") + QLatin1String(command), target, file,
                                QStringLiteral("--password"), password, QStringLiteral("--device"),
                                device.isEmpty() ? unit->Pty() : device};
         if (!program.Start(QStringLiteral(PARLOTEL_EXE), args))
-            return result;
+            return {};
         program.CloseInput();
-        QDeadlineTimer deadline(ProgramMs);
-        while (!deadline.hasExpired()) {
-            const QByteArray more = program.Read(1000);
-            result.Out += more;
-            if (more.isEmpty() && !program.Running())
-                break;
-        }
-        result.Exit = program.Wait(ProgramMs);
-        result.Errors = program.ReadErrors();
-        return result;
+        return FinishRun(program, ProgramMs);
     }
 
     int received()

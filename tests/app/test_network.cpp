@@ -10,6 +10,7 @@
 // name that does not resolve, each named with the system's reason; bad
 // addresses refused with exit code 3 before anything is sent.
 #include "TestFiles.h"
+#include "TestSupport.h"
 #include "UnitClient.h"
 
 #include <QDeadlineTimer>
@@ -28,16 +29,12 @@ using namespace TestSupport;
 
 namespace {
 
+using TRun = TProgramRun;
+
 constexpr int ProgramMs = 120000;
 constexpr int StartMs = 10000;
 constexpr int Usage = 3;
 constexpr int ConnectFailed = 1;
-
-struct TRun {
-    int Exit = -1;
-    QByteArray Out;
-    QByteArray Errors;
-};
 
 int freePort()
 {
@@ -150,20 +147,7 @@ private:
         program.CloseInput();
     }
 
-    static TRun finish(TChildProcess& program)
-    {
-        TRun result;
-        QDeadlineTimer deadline(ProgramMs);
-        while (!deadline.hasExpired()) {
-            const QByteArray more = program.Read(1000);
-            result.Out += more;
-            if (more.isEmpty() && !program.Running())
-                break;
-        }
-        result.Exit = program.Wait(ProgramMs);
-        result.Errors = program.ReadErrors();
-        return result;
-    }
+    static TRun finish(TChildProcess& program) { return FinishRun(program, ProgramMs); }
 
     static TRun run(const QStringList& args, const QString& device)
     {

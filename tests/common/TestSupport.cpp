@@ -1,5 +1,9 @@
 #include "TestSupport.h"
 
+#include "support/ChildProcess.h"
+
+#include <QDeadlineTimer>
+
 #include <QElapsedTimer>
 
 #include <cerrno>
@@ -160,6 +164,21 @@ QByteArray TPtyPair::ReadUntil(const QByteArray& needle, int timeoutMs)
         out += Read(int(left));
     }
     return out;
+}
+
+TProgramRun FinishRun(TChildProcess& program, int limitMs)
+{
+    TProgramRun run;
+    QDeadlineTimer deadline(limitMs);
+    while (!deadline.hasExpired()) {
+        const QByteArray more = program.Read(1000);
+        run.Out += more;
+        if (more.isEmpty() && !program.Running())
+            break;
+    }
+    run.Exit = program.Wait(limitMs);
+    run.Errors = program.ReadErrors();
+    return run;
 }
 
 } // namespace TestSupport

@@ -11,7 +11,20 @@
 #include <deque>
 #include <mutex>
 
+class TChildProcess;
+
 namespace TestSupport {
+
+// What a program a test started left behind.
+struct TProgramRun {
+    int Exit = -1;
+    QByteArray Out;
+    QByteArray Errors;
+};
+
+// Reads the program's output until it has ended (within limitMs), then takes
+// its exit code and its standard error.
+TProgramRun FinishRun(TChildProcess& program, int limitMs);
 
 // Records every message box; answers confirmations and password prompts from
 // queues filled by the test (an empty queue declines / cancels). Install it for

@@ -1,13 +1,12 @@
 #include "ProgramOptions.h"
 
 #include "CliCommands.h"
+#include "support/Console.h"
 #include "support/DemoAvailability.h"
 #include "support/ExitCodes.h"
 
 #include <QCommandLineParser>
 #include <QStringList>
-
-#include <cstdio>
 
 namespace {
 
@@ -209,7 +208,7 @@ std::optional<int> ParseProgramOptions(int argc, char** argv, TProgramOptions& o
     if (!valid)
         error = p.Parser.errorText();
     else if (p.Parser.isSet(p.Help)) {
-        std::fputs(qPrintable(p.HelpText()), stdout);
+        WriteText(TConsoleStream::Output, p.HelpText());
         return ecOk;
     }
     if (valid) {
@@ -220,11 +219,11 @@ std::optional<int> ParseProgramOptions(int argc, char** argv, TProgramOptions& o
             && ReadOperand(p, options, error) && ReadConnection(p, options, error);
     }
     if (!valid) {
-        std::fprintf(stderr, "parlotel: %s\n%s", qPrintable(error), Usage);
+        WriteText(TConsoleStream::Error, QStringLiteral("parlotel: %1\n%2").arg(error, QLatin1String(Usage)));
         return ecUsage;
     }
     if (const auto unavailable = options.Demo ? DemoUnavailable() : std::nullopt) {
-        std::fprintf(stderr, "parlotel: %s\n", qPrintable(*unavailable));
+        WriteText(TConsoleStream::Error, QStringLiteral("parlotel: %1\n").arg(*unavailable));
         return ecConnect;
     }
     return std::nullopt;

@@ -40,7 +40,9 @@ QString LineEndText(const QString& address, const TSpLineEnd& end)
     case TSpLineEnd::None:
         return {};
     case TSpLineEnd::Failed:
-        return QStringLiteral("Соединение с %1 прервано: %2.").arg(address, end.Words);
+        // Windows' reasons end with their own full stop.
+        return QStringLiteral("Соединение с %1 прервано: %2").arg(address, end.Words)
+            + (end.Words.endsWith(u'.') ? QString() : QStringLiteral("."));
     case TSpLineEnd::Closed:
         break;
     }

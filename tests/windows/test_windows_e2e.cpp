@@ -5,7 +5,8 @@
 // an upload and a download with the same bytes, the port number from the
 // registry, a wrong password, a port the computer lacks, and the unit dying in
 // the middle of a command: plain messages, nothing hangs, the user's file kept.
-// And the unit over TCP through the program's Winsock side.
+// And the unit over TCP through the program's Winsock side; messages in a file
+// as UTF-8.
 #include "TestFiles.h"
 #include "TestSupport.h"
 #include "UnitClient.h"
@@ -285,6 +286,17 @@ private slots:
         const TRun r = parlotel({QStringLiteral("--export"), QStringLiteral("x.txt"), QStringLiteral("--demo")});
         QCOMPARE(r.Exit, 1);
         QVERIFY2(r.Errors.contains("not available on Windows"), r.Errors.constData());
+    }
+
+    // Redirected, the Russian messages are the Linux build's UTF-8 bytes (with
+    // Windows' line end), not the '?' of a code page without Cyrillic.
+    void redirectedMessagesAreUtf8()
+    {
+        const TRun r = parlotel({QStringLiteral("--get"), QStringLiteral("12"), QStringLiteral("--port"),
+                                 QStringLiteral("7"), QStringLiteral("--password"), QStringLiteral("1234")});
+        QCOMPARE(r.Exit, 1);
+        QCOMPARE(r.Errors, QByteArray("parlotel: COM7: Не удалось открыть порт.\r\n"
+                                      "parlotel: Specified device not found (COM7).\r\n"));
     }
 };
 

@@ -1,7 +1,7 @@
 #include "ProgramOptions.h"
 
 #include "CliCommands.h"
-#include "support/DemoAvailability.h"
+#include "CommandLine.h"
 #include "support/ExitCodes.h"
 
 #include <QCommandLineParser>
@@ -49,8 +49,8 @@ struct TParser {
     QCommandLineOption Demo{QStringLiteral("demo"),
                             QStringLiteral("Use the emulated unit, which keeps its changes until --demo-reset: "
                                            "the window connects the chosen COM port to it for this run (the stored "
-                                           "port is not changed), a command connects to it unpaced. Not on "
-                                           "Windows yet (exit code 1).")};
+                                           "port is not changed), a command connects to it unpaced. On "
+                                           "Windows it is reached over the loopback (tcp://127.0.0.1).")};
     QCommandLineOption Reset{QStringLiteral("demo-reset"),
                              QStringLiteral("Like --demo, with the unit back in its factory state.")};
     QCommandLineOption Password{QStringLiteral("password"),
@@ -200,9 +200,7 @@ bool ReadConnection(const TParser& p, TProgramOptions& options, QString& error)
 
 std::optional<int> ParseProgramOptions(int argc, char** argv, TProgramOptions& options)
 {
-    QStringList arguments;
-    for (int i = 0; i < argc; ++i)
-        arguments << QString::fromLocal8Bit(argv[i]);
+    const QStringList arguments = ProgramArguments(argc, argv);
     TParser p;
     QString error;
     bool valid = p.Parser.parse(arguments);
@@ -222,10 +220,6 @@ std::optional<int> ParseProgramOptions(int argc, char** argv, TProgramOptions& o
     if (!valid) {
         std::fprintf(stderr, "parlotel: %s\n%s", qPrintable(error), Usage);
         return ecUsage;
-    }
-    if (const auto unavailable = options.Demo ? DemoUnavailable() : std::nullopt) {
-        std::fprintf(stderr, "parlotel: %s\n", qPrintable(*unavailable));
-        return ecConnect;
     }
     return std::nullopt;
 }

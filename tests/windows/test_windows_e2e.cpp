@@ -273,11 +273,20 @@ private slots:
 
     // Qt's offscreen platform has no fonts under wine (its layouts then never
     // settle): the window is drawn by the windows platform on the display.
+    // The demo's window too, as the Start menu's shortcut opens it.
+    void windowOpens_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::newRow("plain") << QStringList{};
+        QTest::newRow("demo") << QStringList{QStringLiteral("--demo")};
+    }
+
     void windowOpens()
     {
+        QFETCH(QStringList, args);
         if (qEnvironmentVariableIsEmpty("DISPLAY"))
             QSKIP("needs a display (Xvfb) for wine's windows");
-        const TRun r = parlotel({}, {QStringLiteral("QT_QPA_PLATFORM=windows"), QStringLiteral("PARLOTEL_EXIT_WHEN_SHOWN=1")});
+        const TRun r = parlotel(args, {QStringLiteral("QT_QPA_PLATFORM=windows"), QStringLiteral("PARLOTEL_EXIT_WHEN_SHOWN=1")});
         QCOMPARE(r.Exit, 0);
         QCOMPARE(r.Out.trimmed(), QByteArray("shown"));
     }

@@ -12,15 +12,16 @@ namespace {
 const char* const Description =
     "An emulated auto-attendant unit for Parlotel, on a pseudo-terminal, a serial device or a\n"
     "TCP port (raw, as a serial device server's TCP mode; one client at a time, a second one\n"
-    "is closed at once).\n"
+    "is closed at once). On Windows it serves TCP only.\n"
     "\n"
     "Passwords: system 1234, administrator 1111 unless the state or the options say otherwise.\n"
     "While it runs, lines on standard input switch faults (each answered \"ok ...\" on\n"
     "standard output): fault silent|busy|bytewise|garbage on|off, fault delay MS,\n"
     "fault ymodem N, fault refuse WORD, fault accept WORD, fault word WORD [SKIP],\n"
     "fault none; \"count\" prints the bytes sent and\n"
-    "received. It stops when standard input closes or on SIGTERM/SIGINT; SIGUSR1 and the\n"
-    "exit print the byte counts on standard error.";
+    "received. It stops when standard input closes or on SIGTERM/SIGINT (on Windows Ctrl-C,\n"
+    "Ctrl-Break or closing its console); SIGUSR1 and the exit print the byte counts on\n"
+    "standard error.";
 
 bool ReadInt(const QCommandLineParser& parser, const QString& name, int min, int& value, QString& message)
 {

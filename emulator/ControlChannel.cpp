@@ -5,9 +5,7 @@
 #include "UnitFaults.h"
 #include "UnitText.h"
 
-#include <cerrno>
 #include <cstdio>
-#include <unistd.h>
 
 namespace {
 
@@ -40,24 +38,15 @@ bool Number(const QByteArray& word, int& target)
 } // namespace
 
 TControlChannel::TControlChannel(TUnitFaults& faults, TTrafficLog& log, TCounts counts)
-    : m_faults(faults), m_log(log), m_counts(std::move(counts)),
-      m_notifier(STDIN_FILENO, QSocketNotifier::Read)
+    : m_faults(faults), m_log(log), m_counts(std::move(counts))
 {
-    connect(&m_notifier, &QSocketNotifier::activated, this, &TControlChannel::OnReadable);
+    connect(&m_input, &TControlInput::Chunk, this, &TControlChannel::OnChunk);
+    connect(&m_input, &TControlInput::Closed, this, &TControlChannel::Closed);
 }
 
-void TControlChannel::OnReadable()
+void TControlChannel::OnChunk(const QByteArray& bytes)
 {
-    char buffer[1024];
-    const ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer);
-    if (n < 0 && (errno == EAGAIN || errno == EINTR))
-        return;
-    if (n <= 0) {
-        m_notifier.setEnabled(false);
-        emit Closed();
-        return;
-    }
-    m_pending.append(buffer, n);
+    m_pending.append(bytes);
     qsizetype end;
     while ((end = m_pending.indexOf('\n')) >= 0) {
         const QByteArray line = m_pending.left(end).trimmed();

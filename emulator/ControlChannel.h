@@ -14,9 +14,10 @@
 //   fault none              clear every fault
 //   count                   "count sent=N received=M"
 
+#include "ControlInput.h"
+
 #include <QByteArray>
 #include <QObject>
-#include <QSocketNotifier>
 
 #include <functional>
 
@@ -34,7 +35,7 @@ signals:
     void Closed();
 
 private:
-    void OnReadable();
+    void OnChunk(const QByteArray& bytes);
     void Execute(const QByteArray& line);
     // Applies a fault line; returns the reason when it is not one.
     QByteArray ApplyFault(const QList<QByteArray>& words);
@@ -43,6 +44,6 @@ private:
     TUnitFaults& m_faults;
     TTrafficLog& m_log;
     TCounts m_counts;
-    QSocketNotifier m_notifier;
+    TControlInput m_input;
     QByteArray m_pending;
 };

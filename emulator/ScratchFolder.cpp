@@ -4,8 +4,6 @@
 
 #include <QDir>
 
-#include <stdlib.h>
-
 namespace {
 
 const char* const Prefix = "transfer-";
@@ -14,9 +12,9 @@ const char* const Prefix = "transfer-";
 
 TScratchFolder::TScratchFolder(const QString& parent)
 {
-    QByteArray pattern = RawPath(parent) + '/' + Prefix + "XXXXXX";
-    if (mkdtemp(pattern.data()))
-        m_path = QFile::decodeName(pattern);
+    const QByteArray path = MakeScratchFolder(RawPath(parent) + '/' + Prefix + "XXXXXX");
+    if (!path.isEmpty())
+        m_path = FromRawPath(path);
 }
 
 TScratchFolder::~TScratchFolder()

@@ -1,10 +1,10 @@
 #pragma once
 // Turns the signals the unit listens to into Qt signals in its event loop:
 // SIGTERM, SIGINT and SIGHUP end it in order (its lrzsz child included),
-// SIGUSR1 asks for the byte counts.
+// SIGUSR1 asks for the byte counts (SignalWatchPosix.cpp). On Windows Ctrl-C,
+// Ctrl-Break and closing its console end it (SignalWatchWin32.cpp).
 
 #include <QObject>
-#include <QSocketNotifier>
 
 #include <memory>
 
@@ -20,7 +20,6 @@ signals:
     void Report();
 
 private:
-    void OnReadable();
-    int m_pipe[2] = {-1, -1};
-    std::unique_ptr<QSocketNotifier> m_notifier;
+    struct TState;
+    std::unique_ptr<TState> m_state;
 };

@@ -34,7 +34,7 @@ bool TUnit::Start(QString& error)
     m_log.Note(QStringLiteral("serving %1").arg(path));
     m_dialogue = std::make_unique<TUnitDialogue>(
         m_state, m_line, m_faults, m_log,
-        TDialogueSettings{m_options.CrLf, m_options.TransferTimeoutMs, m_options.ResultDelayMs});
+        TDialogueSettings{m_options.CrLf, m_options.TransferTimeoutMs, m_options.ResultDelayMs, m_options.Peer});
     m_control = std::make_unique<TControlChannel>(m_faults, m_log, [this] { return Counts(); });
     connect(&m_line, &TUnitLine::Received, m_dialogue.get(), &TUnitDialogue::Receive);
     connect(&m_line, &TUnitLine::Lost, this, [this](const QString& reason) {

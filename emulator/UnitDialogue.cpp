@@ -24,7 +24,7 @@ const QByteArray Garbage("\x00\xff\x7f", 3); // line noise: none of it the progr
 TUnitDialogue::TUnitDialogue(TUnitState& state, TUnitLine& line, TUnitFaults& faults, TTrafficLog& log,
                              const TDialogueSettings& settings)
     : m_state(state), m_line(line), m_faults(faults), m_log(log), m_settings(settings),
-      m_eol(settings.CrLf ? "\r\n" : "\r"), m_peer(std::make_unique<TYModemPeer>(log, settings.TransferTimeoutMs))
+      m_eol(settings.CrLf ? "\r\n" : "\r"), m_peer(TYModemPeer::Create(settings.Peer, log, settings.TransferTimeoutMs))
 {
     TConversation& talk = *this;
     m_menus["SYS"] = std::make_unique<TSysCommands>(talk, state);

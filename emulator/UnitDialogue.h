@@ -22,6 +22,7 @@ struct TDialogueSettings {
     bool CrLf;
     int TransferTimeoutMs;
     int ResultDelayMs;
+    QString Peer; // who plays the unit's side of a transfer (TYModemPeer::Kinds)
 };
 
 class TUnitDialogue : public QObject, private TConversation {

@@ -3,21 +3,7 @@
 #include "TrafficLog.h"
 #include "UnitFaults.h"
 
-#include <QFile>
-#include <QHostAddress>
 #include <QSocketNotifier>
-#include <QTcpServer>
-
-#include <cerrno>
-#include <csignal>
-#include <cstring>
-#include <fcntl.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <sys/socket.h>
-#include <stdlib.h>
-#include <termios.h>
-#include <unistd.h>
 
 namespace {
 
@@ -25,41 +11,6 @@ namespace {
 constexpr int BytewiseGapMs = 2;
 // A full output queue on the device (nobody reading) is retried at this pace.
 constexpr int BlockedRetryMs = 10;
-
-QString SystemError(const QString& what)
-{
-    return QStringLiteral("%1: %2").arg(what, QString::fromLocal8Bit(std::strerror(errno)));
-}
-
-// Raw 8N1 at 19200 without flow control, as the unit's port is wired.
-bool SetRaw(int fd)
-{
-    termios tio{};
-    if (tcgetattr(fd, &tio) != 0)
-        return false;
-    cfmakeraw(&tio);
-    tio.c_cflag |= CLOCAL | CREAD;
-    tio.c_cflag &= ~(CRTSCTS | CSTOPB | PARENB);
-    tio.c_iflag &= ~(IXON | IXOFF | IXANY);
-    tio.c_cc[VMIN] = 1;
-    tio.c_cc[VTIME] = 0;
-    cfsetispeed(&tio, B19200);
-    cfsetospeed(&tio, B19200);
-    return tcsetattr(fd, TCSANOW, &tio) == 0;
-}
-
-// Hands each accepted connection's descriptor over as it is: the line reads
-// and writes it as it does a terminal.
-class TLineServer final : public QTcpServer {
-public:
-    explicit TLineServer(std::function<void(qintptr)> accept) : m_accept(std::move(accept)) {}
-
-protected:
-    void incomingConnection(qintptr socket) override { m_accept(socket); }
-
-private:
-    std::function<void(qintptr)> m_accept;
-};
 
 int CeilMs(std::chrono::steady_clock::duration d)
 {
@@ -78,87 +29,54 @@ TUnitLine::TUnitLine(int bitRate, const TUnitFaults& faults, TTrafficLog& log)
 
 TUnitLine::~TUnitLine()
 {
-    m_server.reset();
+    m_acceptor.reset();
     m_reader.reset();
-    if (m_fd >= 0)
-        ::close(m_fd);
-    if (m_slaveKeep >= 0)
-        ::close(m_slaveKeep);
+    for (const UnitIo::THandle handle : {m_handle, m_slaveKeep, m_listener})
+        UnitIo::Close(handle);
 }
 
 bool TUnitLine::OpenPty(QString& slavePath, QString& error)
 {
-    const int master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0) {
-        error = SystemError(QStringLiteral("cannot create a pseudo-terminal"));
-        if (master >= 0)
-            ::close(master);
-        return false;
-    }
-    const char* name = ptsname(master);
     // The unit holds the slave side open itself: otherwise the master reports a
     // hang-up for good once the program closes the device, and a reconnect
     // would find a dead line.
-    m_slaveKeep = name ? ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC) : -1;
-    if (m_slaveKeep < 0 || !SetRaw(m_slaveKeep)) {
-        error = SystemError(QStringLiteral("cannot open the pseudo-terminal's slave side"));
-        ::close(master);
-        return false;
-    }
-    slavePath = QString::fromLocal8Bit(name);
-    return Attach(master, error);
+    UnitIo::THandle master = UnitIo::None;
+    return UnitIo::OpenPty(master, m_slaveKeep, slavePath, error) && Attach(master, error);
 }
 
 bool TUnitLine::OpenDevice(const QString& path, QString& error)
 {
-    // Non-blocking from the start: a modem line without carrier must not hold up the open.
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        error = SystemError(QStringLiteral("cannot open %1").arg(path));
-        return false;
-    }
-    if (!SetRaw(fd)) {
-        error = SystemError(QStringLiteral("cannot set the line settings of %1").arg(path));
-        ::close(fd);
-        return false;
-    }
-    return Attach(fd, error);
+    UnitIo::THandle device = UnitIo::None;
+    return UnitIo::OpenDevice(path, device, error) && Attach(device, error);
 }
 
 bool TUnitLine::Listen(const QString& host, int port, QString& address, QString& error)
 {
-    const QHostAddress bind = host == QLatin1String("localhost") ? QHostAddress(QHostAddress::LocalHost) : QHostAddress(host);
-    if (bind.isNull()) {
-        error = QStringLiteral("--tcp takes a numeric address: %1").arg(host);
+    int bound = 0;
+    if (!UnitIo::Listen(host, port, m_listener, bound, error))
         return false;
-    }
-    // A client gone mid-write is an error code from write(), not the end of the unit.
-    std::signal(SIGPIPE, SIG_IGN);
-    m_server = std::make_unique<TLineServer>([this](qintptr socket) { Accept(socket); });
-    if (!m_server->listen(bind, quint16(port))) {
-        error = QStringLiteral("cannot listen on %1:%2: %3").arg(host).arg(port).arg(m_server->errorString());
-        return false;
-    }
-    const QString shown = bind.protocol() == QAbstractSocket::IPv6Protocol ? u'[' + bind.toString() + u']' : bind.toString();
-    address = QStringLiteral("tcp://%1:%2").arg(shown).arg(m_server->serverPort());
+    m_acceptor = std::make_unique<QSocketNotifier>(m_listener, QSocketNotifier::Read);
+    connect(m_acceptor.get(), &QSocketNotifier::activated, this, &TUnitLine::OnClientWaiting);
+    const bool v6 = host.contains(u':');
+    const QString shown = host == QLatin1String("localhost") ? QStringLiteral("127.0.0.1") : host;
+    address = QStringLiteral("tcp://%1:%2").arg(v6 ? u'[' + shown + u']' : shown).arg(bound);
     return true;
 }
 
-void TUnitLine::Accept(qintptr socket)
+void TUnitLine::OnClientWaiting()
 {
+    const UnitIo::THandle client = UnitIo::Accept(m_listener);
+    if (client == UnitIo::None)
+        return;
     // One line, one far end: a second client would see half of each reply.
-    if (m_fd >= 0) {
+    if (m_handle != UnitIo::None) {
         m_log.Note(QStringLiteral("a second client refused"));
-        ::close(int(socket));
+        UnitIo::Close(client);
         return;
     }
     m_log.Note(QStringLiteral("client connected"));
-    // The dialogue is many small writes paced a byte at a time: none may wait
-    // for the one before to be acknowledged.
-    const int one = 1;
-    ::setsockopt(int(socket), IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
     QString error;
-    if (!Attach(int(socket), error))
+    if (!Attach(client, error))
         m_log.Note(error);
 }
 
@@ -166,22 +84,20 @@ void TUnitLine::Detach()
 {
     m_log.Note(QStringLiteral("client left"));
     m_reader.reset();
-    ::close(m_fd);
-    m_fd = -1;
+    UnitIo::Close(m_handle);
+    m_handle = UnitIo::None;
     m_queue.clear();
     m_drainTimer.stop();
 }
 
-bool TUnitLine::Attach(int fd, QString& error)
+bool TUnitLine::Attach(UnitIo::THandle handle, QString& error)
 {
-    const int flags = fcntl(fd, F_GETFL);
-    if (flags < 0 || fcntl(fd, F_SETFL, flags | O_NONBLOCK) != 0) {
-        error = SystemError(QStringLiteral("cannot make the line non-blocking"));
-        ::close(fd);
+    if (!UnitIo::SetNonBlocking(handle, error)) {
+        UnitIo::Close(handle);
         return false;
     }
-    m_fd = fd;
-    m_reader = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read);
+    m_handle = handle;
+    m_reader = std::make_unique<QSocketNotifier>(handle, QSocketNotifier::Read);
     connect(m_reader.get(), &QSocketNotifier::activated, this, &TUnitLine::OnReadable);
     return true;
 }
@@ -189,7 +105,8 @@ bool TUnitLine::Attach(int fd, QString& error)
 void TUnitLine::OnReadable()
 {
     char buffer[4096];
-    const ssize_t n = ::read(m_fd, buffer, sizeof buffer);
+    QString reason;
+    const qint64 n = UnitIo::Read(m_handle, buffer, sizeof buffer, reason);
     if (n > 0) {
         const QByteArray bytes(buffer, n);
         m_received += n;
@@ -197,14 +114,14 @@ void TUnitLine::OnReadable()
         emit Received(bytes);
         return;
     }
-    if (n < 0 && (errno == EAGAIN || errno == EINTR))
+    if (n == UnitIo::WouldBlock)
         return;
-    if (m_server) {
+    if (m_listener != UnitIo::None) {
         Detach();
         return;
     }
     m_reader->setEnabled(false);
-    emit Lost(n == 0 ? QStringLiteral("the device was closed") : SystemError(QStringLiteral("read failed")));
+    emit Lost(reason.isEmpty() ? QStringLiteral("the device was closed") : reason);
 }
 
 void TUnitLine::Reply(const QByteArray& bytes, int extraHoldMs)
@@ -214,7 +131,7 @@ void TUnitLine::Reply(const QByteArray& bytes, int extraHoldMs)
 
 void TUnitLine::Queue(const QByteArray& bytes, int holdMs)
 {
-    if (bytes.isEmpty() || m_fd < 0)
+    if (bytes.isEmpty() || m_handle == UnitIo::None)
         return;
     if (m_queue.empty()) {
         // A line that has been idle starts afresh: the first byte may go at once.
@@ -300,9 +217,9 @@ void TUnitLine::Drain()
 
 bool TUnitLine::WriteOut(QByteArray& bytes, qsizetype count)
 {
-    const ssize_t n = ::write(m_fd, bytes.constData(), size_t(count));
+    const qint64 n = UnitIo::Write(m_handle, bytes.constData(), count);
     if (n <= 0)
-        return false; // EAGAIN: the far end does not read; try again later
+        return false; // the far end does not read; try again later
     const QByteArray written = bytes.left(n);
     bytes.remove(0, n);
     m_sent += n;

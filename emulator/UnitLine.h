@@ -5,6 +5,8 @@
 // bit-times per byte), reply lines after the configured reply delay, and every
 // byte can be made its own burst; everything sent and received is counted.
 
+#include "UnitIo.h"
+
 #include <QByteArray>
 #include <QObject>
 #include <QString>
@@ -15,7 +17,6 @@
 #include <memory>
 
 class QSocketNotifier;
-class QTcpServer;
 class TTrafficLog;
 struct TUnitFaults;
 
@@ -57,8 +58,8 @@ private:
         bool HoldStarted = false;
     };
 
-    bool Attach(int fd, QString& error);
-    void Accept(qintptr socket);
+    bool Attach(UnitIo::THandle handle, QString& error);
+    void OnClientWaiting();
     // The client went away: output for it is dropped, the next may come.
     void Detach();
     void Queue(const QByteArray& bytes, int holdMs);
@@ -74,10 +75,11 @@ private:
     const int m_bitRate;
     const TUnitFaults& m_faults;
     TTrafficLog& m_log;
-    int m_fd = -1;
-    int m_slaveKeep = -1;
+    UnitIo::THandle m_handle = UnitIo::None;
+    UnitIo::THandle m_slaveKeep = UnitIo::None;
+    UnitIo::THandle m_listener = UnitIo::None;
     std::unique_ptr<QSocketNotifier> m_reader;
-    std::unique_ptr<QTcpServer> m_server;
+    std::unique_ptr<QSocketNotifier> m_acceptor;
     QTimer m_drainTimer;
     std::deque<TChunk> m_queue;
     TClock::time_point m_holdUntil;

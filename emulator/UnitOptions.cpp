@@ -1,6 +1,7 @@
 #include "UnitOptions.h"
 
 #include "UnitText.h"
+#include "YModemPeer.h"
 
 #include <QCommandLineParser>
 
@@ -11,15 +12,16 @@ namespace {
 const char* const Description =
     "An emulated auto-attendant unit for Parlotel, on a pseudo-terminal, a serial device or a\n"
     "TCP port (raw, as a serial device server's TCP mode; one client at a time, a second one\n"
-    "is closed at once).\n"
+    "is closed at once). On Windows it serves TCP only.\n"
     "\n"
     "Passwords: system 1234, administrator 1111 unless the state or the options say otherwise.\n"
     "While it runs, lines on standard input switch faults (each answered \"ok ...\" on\n"
     "standard output): fault silent|busy|bytewise|garbage on|off, fault delay MS,\n"
     "fault ymodem N, fault refuse WORD, fault accept WORD, fault word WORD [SKIP],\n"
     "fault none; \"count\" prints the bytes sent and\n"
-    "received. It stops when standard input closes or on SIGTERM/SIGINT; SIGUSR1 and the\n"
-    "exit print the byte counts on standard error.";
+    "received. It stops when standard input closes or on SIGTERM/SIGINT (on Windows Ctrl-C,\n"
+    "Ctrl-Break or closing its console); SIGUSR1 and the exit print the byte counts on\n"
+    "standard error.";
 
 bool ReadInt(const QCommandLineParser& parser, const QString& name, int min, int& value, QString& message)
 {
@@ -70,6 +72,7 @@ void AddOptions(QCommandLineParser& parser)
         {QStringLiteral("log"), QStringLiteral("Append a timestamped log of both directions to this file."), QStringLiteral("file")},
         {QStringLiteral("transfer-timeout"), QStringLiteral("Milliseconds of silence from the line that end a file transfer (default 15000)."), QStringLiteral("ms")},
         {QStringLiteral("result-delay"), QStringLiteral("Milliseconds between a transfer's end and its TRANSFER_RESULT line (default 500)."), QStringLiteral("ms")},
+        {QStringLiteral("ymodem"), QStringLiteral("Who moves recordings: %1 (default %2; lrzsz is Linux's, engine is Parlotel's own YModem).").arg(TYModemPeer::Kinds().join(QLatin1Char('|')), TYModemPeer::Kinds().value(0)), QStringLiteral("peer")},
         {QStringLiteral("silent"), QStringLiteral("Fault: ignore everything received (no echo, no reply).")},
         {QStringLiteral("busy"), QStringLiteral("Fault: answer every login with BUSY.")},
         {QStringLiteral("bytewise"), QStringLiteral("Fault: send every byte as a burst of its own.")},
@@ -100,6 +103,11 @@ bool ReadPlace(const QCommandLineParser& parser, TUnitOptions& options, QString&
     options.SystemPassword = parser.value(QStringLiteral("system-password"));
     options.AdminPassword = parser.value(QStringLiteral("admin-password"));
     options.LogFile = parser.value(QStringLiteral("log"));
+    options.Peer = parser.value(QStringLiteral("ymodem"));
+    if (!options.Peer.isEmpty() && !TYModemPeer::Kinds().contains(options.Peer)) {
+        message = QStringLiteral("--ymodem takes %1 in this build").arg(TYModemPeer::Kinds().join(QStringLiteral(" or ")));
+        return false;
+    }
     return ReadInt(parser, QStringLiteral("baud"), 0, options.BitRate, message)
         && ReadInt(parser, QStringLiteral("transfer-timeout"), 1, options.TransferTimeoutMs, message)
         && ReadInt(parser, QStringLiteral("result-delay"), 0, options.ResultDelayMs, message);

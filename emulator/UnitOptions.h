@@ -20,6 +20,7 @@ struct TUnitOptions {
     QString LogFile;
     int TransferTimeoutMs = 15000;  // silence on the line that ends a transfer
     int ResultDelayMs = 500;        // pause between a transfer's end and its result line
+    QString Peer;                   // --ymodem: one of TYModemPeer::Kinds(); empty: the default
     TUnitFaults Faults;
 };
 

@@ -5,31 +5,6 @@
 
 #include <QDir>
 
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-namespace {
-
-QString Errno()
-{
-    return QString::fromLocal8Bit(std::strerror(errno));
-}
-
-bool WriteAll(const QByteArray& path, const QByteArray& data)
-{
-    const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0)
-        return false;
-    const bool written = ::write(fd, data.constData(), size_t(data.size())) == data.size();
-    return ::close(fd) == 0 && written;
-}
-
-} // namespace
-
 QString SysVoiceKey(int code)
 {
     return QStringLiteral("sys-%1").arg(code);
@@ -62,16 +37,14 @@ TVoiceFile TVoiceStore::Info(const QString& key) const
     const QList<QByteArray> files = RegularFiles(place);
     if (files.isEmpty())
         return {};
-    struct stat st{};
-    ::stat((place + '/' + files.front()).constData(), &st);
-    return {files.front(), qint64(st.st_size)};
+    return {files.front(), qMax<qint64>(0, RawFileSize(place + '/' + files.front()))};
 }
 
 bool TVoiceStore::Put(const QString& key, const QByteArray& name, const QByteArray& data)
 {
     Clear(key);
     const QByteArray place = RawPath(PlaceOf(key));
-    return ::mkdir(place.constData(), 0755) == 0 && WriteAll(place + '/' + SafeName(name), data);
+    return MakeRawFolder(place) && WriteRawFile(place + '/' + SafeName(name), data);
 }
 
 void TVoiceStore::Clear(const QString& key)
@@ -82,7 +55,7 @@ void TVoiceStore::Clear(const QString& key)
 void TVoiceStore::ClearAll()
 {
     RemoveTree(RawPath(m_folder));
-    ::mkdir(RawPath(m_folder).constData(), 0755);
+    MakeRawFolder(RawPath(m_folder));
 }
 
 bool TVoiceStore::Adopt(const QString& key, const QString& incoming, QString& error)
@@ -96,14 +69,12 @@ bool TVoiceStore::Adopt(const QString& key, const QString& incoming, QString& er
     // places with the old one in one step: a crash leaves one or the other.
     const QByteArray place = RawPath(PlaceOf(key));
     const QByteArray fresh = RawPath(incoming) + "/place";
-    if (::mkdir(fresh.constData(), 0755) != 0
-        || ::rename((RawPath(incoming) + '/' + files.front()).constData(), (fresh + '/' + SafeName(files.front())).constData()) != 0) {
-        error = QStringLiteral("cannot file the received recording: %1").arg(Errno());
+    if (!MakeRawFolder(fresh) || !MoveRaw(RawPath(incoming) + '/' + files.front(), fresh + '/' + SafeName(files.front()))) {
+        error = QStringLiteral("cannot file the received recording: %1").arg(RawFilesError());
         return false;
     }
-    if (::renameat2(AT_FDCWD, fresh.constData(), AT_FDCWD, place.constData(), RENAME_EXCHANGE) != 0
-        && !(errno == ENOENT && ::rename(fresh.constData(), place.constData()) == 0)) {
-        error = QStringLiteral("cannot store the received recording: %1").arg(Errno());
+    if (!SwapRawFolders(fresh, place)) {
+        error = QStringLiteral("cannot store the received recording: %1").arg(RawFilesError());
         return false;
     }
     return true; // the old recording, if any, went with the transfer's folder

@@ -1,7 +1,9 @@
 ; The Windows installer: the program (parlotel.exe for the console,
-; parlotelw.exe for the Start menu), the Qt and mingw DLLs it links and
-; nothing else, the windows platform plugin, the user guides, a Start-menu
-; shortcut with the program's icon, and an uninstaller. Per machine, into
+; parlotelw.exe for the Start menu), the emulated unit for the demo
+; (parlotel-unit.exe), the Qt and mingw DLLs they link and nothing else, the
+; windows platform plugin and the offscreen one (the commands run without a
+; window, also where there is no desktop), the user guides, two Start-menu shortcuts with the
+; program's icon (the program, and the program in the demo), and an uninstaller. Per machine, into
 ; Program Files. Built by the Windows build's "installer" target:
 ;   makensis -DVERSION=x.y.z -DSTAGE=<files> -DOUTFILE=<setup.exe> parlotel.nsi
 Unicode true
@@ -32,6 +34,7 @@ Section "Parlotel"
   SetOutPath "$INSTDIR"
   File "${STAGE}\parlotel.exe"
   File "${STAGE}\parlotelw.exe"
+  File "${STAGE}\parlotel-unit.exe"
   File "${STAGE}\Qt6Core.dll"
   File "${STAGE}\Qt6Gui.dll"
   File "${STAGE}\Qt6Widgets.dll"
@@ -40,6 +43,7 @@ Section "Parlotel"
   File "${STAGE}\libwinpthread-1.dll"
   SetOutPath "$INSTDIR\platforms"
   File "${STAGE}\platforms\qwindows.dll"
+  File "${STAGE}\platforms\qoffscreen.dll"
   SetOutPath "$INSTDIR\doc"
   File "${STAGE}\doc\USER-GUIDE.md"
   File "${STAGE}\doc\USER-GUIDE.en.md"
@@ -48,6 +52,7 @@ Section "Parlotel"
   SetOutPath "$INSTDIR"
 
   CreateShortcut "$SMPROGRAMS\Parlotel.lnk" "$INSTDIR\parlotelw.exe" "" "$INSTDIR\parlotelw.exe" 0
+  CreateShortcut "$SMPROGRAMS\Parlotel Demo.lnk" "$INSTDIR\parlotelw.exe" "--demo" "$INSTDIR\parlotelw.exe" 0
   WriteUninstaller "$INSTDIR\uninstall.exe"
   WriteRegStr HKLM "${KEY}" "DisplayName" "Parlotel"
   WriteRegStr HKLM "${KEY}" "DisplayVersion" "${VERSION}"
@@ -62,8 +67,10 @@ SectionEnd
 Section "Uninstall"
   SetShellVarContext all
   Delete "$SMPROGRAMS\Parlotel.lnk"
+  Delete "$SMPROGRAMS\Parlotel Demo.lnk"
   Delete "$INSTDIR\parlotel.exe"
   Delete "$INSTDIR\parlotelw.exe"
+  Delete "$INSTDIR\parlotel-unit.exe"
   Delete "$INSTDIR\Qt6Core.dll"
   Delete "$INSTDIR\Qt6Gui.dll"
   Delete "$INSTDIR\Qt6Widgets.dll"
@@ -71,6 +78,7 @@ Section "Uninstall"
   Delete "$INSTDIR\libgcc_s_seh-1.dll"
   Delete "$INSTDIR\libwinpthread-1.dll"
   Delete "$INSTDIR\platforms\qwindows.dll"
+  Delete "$INSTDIR\platforms\qoffscreen.dll"
   RMDir "$INSTDIR\platforms"
   Delete "$INSTDIR\doc\images\*.png"
   RMDir "$INSTDIR\doc\images"

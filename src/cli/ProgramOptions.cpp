@@ -1,8 +1,8 @@
 #include "ProgramOptions.h"
 
 #include "CliCommands.h"
+#include "CommandLine.h"
 #include "support/Console.h"
-#include "support/DemoAvailability.h"
 #include "support/ExitCodes.h"
 
 #include <QCommandLineParser>
@@ -48,8 +48,8 @@ struct TParser {
     QCommandLineOption Demo{QStringLiteral("demo"),
                             QStringLiteral("Use the emulated unit, which keeps its changes until --demo-reset: "
                                            "the window connects the chosen COM port to it for this run (the stored "
-                                           "port is not changed), a command connects to it unpaced. Not on "
-                                           "Windows yet (exit code 1).")};
+                                           "port is not changed), a command connects to it unpaced. On "
+                                           "Windows it is reached over the loopback (tcp://127.0.0.1).")};
     QCommandLineOption Reset{QStringLiteral("demo-reset"),
                              QStringLiteral("Like --demo, with the unit back in its factory state.")};
     QCommandLineOption Password{QStringLiteral("password"),
@@ -199,9 +199,7 @@ bool ReadConnection(const TParser& p, TProgramOptions& options, QString& error)
 
 std::optional<int> ParseProgramOptions(int argc, char** argv, TProgramOptions& options)
 {
-    QStringList arguments;
-    for (int i = 0; i < argc; ++i)
-        arguments << QString::fromLocal8Bit(argv[i]);
+    const QStringList arguments = ProgramArguments(argc, argv);
     TParser p;
     QString error;
     bool valid = p.Parser.parse(arguments);
@@ -221,10 +219,6 @@ std::optional<int> ParseProgramOptions(int argc, char** argv, TProgramOptions& o
     if (!valid) {
         WriteText(TConsoleStream::Error, QStringLiteral("parlotel: %1\n%2").arg(error, QLatin1String(Usage)));
         return ecUsage;
-    }
-    if (const auto unavailable = options.Demo ? DemoUnavailable() : std::nullopt) {
-        WriteText(TConsoleStream::Error, QStringLiteral("parlotel: %1\n").arg(*unavailable));
-        return ecConnect;
     }
     return std::nullopt;
 }

@@ -1,12 +1,13 @@
 #include "DemoUnit.h"
 
+#include "DemoLine.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QStandardPaths>
 
 namespace {
 
-const QString UnitName = QStringLiteral("parlotel-unit");
 constexpr int StartMs = 10000;
 constexpr int StopMs = 3000;
 
@@ -19,13 +20,14 @@ TDemoUnit::~TDemoUnit()
 
 QString TDemoUnit::FindExecutable(const QString& programFolder)
 {
+    const QString name = DemoUnitFileName();
     const QDir here(programFolder);
-    for (const QString& candidate : {here.filePath(UnitName), here.filePath(QStringLiteral("../emulator/") + UnitName)}) {
+    for (const QString& candidate : {here.filePath(name), here.filePath(QStringLiteral("../emulator/") + name)}) {
         const QFileInfo info(candidate);
         if (info.isFile() && info.isExecutable())
             return info.canonicalFilePath();
     }
-    return QStandardPaths::findExecutable(UnitName);
+    return QStandardPaths::findExecutable(name);
 }
 
 bool TDemoUnit::Fail(const QString& text)
@@ -38,7 +40,7 @@ bool TDemoUnit::Fail(const QString& text)
 bool TDemoUnit::Start(const QString& executable, const QString& folder, bool reset, int baud)
 {
     if (executable.isEmpty())
-        return Fail(QStringLiteral("%1 не найден.").arg(UnitName));
+        return Fail(QStringLiteral("%1 не найден.").arg(DemoUnitFileName()));
     if (!QDir().mkpath(folder))
         return Fail(QStringLiteral("Не удалось создать папку %1.").arg(folder));
     const QString state = QDir(folder).filePath(QStringLiteral("unit.json"));
@@ -51,13 +53,14 @@ bool TDemoUnit::Start(const QString& executable, const QString& folder, bool res
     TChildOptions options;
     options.Errors = TChildErrors::ToFile;
     options.ErrorFile = QDir(folder).filePath(QStringLiteral("unit.log"));
-    if (!m_process.Start(executable, {QStringLiteral("--pty"), QStringLiteral("--state"), state, QStringLiteral("--baud"),
-                                      QString::number(baud)}, options))
+    const QStringList arguments = DemoUnitLineArguments()
+        + QStringList{QStringLiteral("--state"), state, QStringLiteral("--baud"), QString::number(baud)};
+    if (!m_process.Start(executable, arguments, options))
         return Fail(m_process.ErrorText());
-    // The unit's first line names its pseudo-terminal.
+    // The unit's first line names what to open: its pseudo-terminal, or its address.
     m_device = QString::fromLocal8Bit(m_process.ReadLine(StartMs)).trimmed();
     if (m_device.isEmpty())
-        return Fail(QStringLiteral("%1 не сообщил свое устройство (%2).").arg(UnitName, options.ErrorFile));
+        return Fail(QStringLiteral("%1 не сообщил свое устройство (%2).").arg(DemoUnitFileName(), options.ErrorFile));
     return true;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
-// The demo mode's unit: the emulated unit (parlotel-unit) on a pseudo-terminal,
-// started with the program and stopped with it. Its state lives in a folder of
+// The demo mode's unit: the emulated unit (parlotel-unit) on a pseudo-terminal
+// (on Windows on a port of the loopback, see DemoLine.h), started with the
+// program and stopped with it. Its state lives in a folder of
 // the user's own, so that what is changed in the demo is there next time; a
 // reset starts again from the factory state. The unit also ends by itself when
 // the program dies, since it runs only while its standard input is open.
@@ -27,7 +28,7 @@ public:
     // Starts the unit with its state in folder (reset: factory state first),
     // paced at baud. False with ErrorText() when it did not start.
     bool Start(const QString& executable, const QString& folder, bool reset, int baud = LinePace);
-    // The unit's pseudo-terminal.
+    // What the program opens: the unit's pseudo-terminal, or its tcp:// address.
     QString Device() const { return m_device; }
     QString ErrorText() const { return m_error; }
     qint64 ProcessId() const { return m_process.Pid(); }

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The installer in the tests' wine prefix: a silent install into Program
-# Files, the installed program's --help and its demo refusal from there, the
-# Start-menu shortcut, then the uninstaller, which must leave nothing behind.
+# Files, the installed program's --help and its demo from there (with the
+# installed emulated unit), the Start-menu shortcuts, then the uninstaller,
+# which must leave nothing behind.
 #   installer-test.sh WINE-RUN SETUP.EXE
 set -euo pipefail
 wine_run=$1
@@ -15,15 +16,18 @@ rm -rf "$folder"
 [ -f "$folder/parlotel.exe" ] || fail "parlotel.exe not installed"
 [ -f "$folder/platforms/qwindows.dll" ] || fail "no windows platform plugin"
 [ -f "$folder/doc/USER-GUIDE.en.md" ] || fail "no user guide"
-[ ! -e "$folder/platforms/qoffscreen.dll" ] || fail "test-only plugin shipped"
+[ -f "$folder/platforms/qoffscreen.dll" ] || fail "no offscreen platform plugin: the commands cannot run"
 find "$drive_c" -name Parlotel.lnk | grep -q . || fail "no Start-menu shortcut"
+demo_link=$(find "$drive_c" -name "Parlotel Demo.lnk" | head -1)
+[ -n "$demo_link" ] || fail "no Start-menu shortcut for the demo"
+strings -el "$demo_link" | grep -qx -- "--demo" || fail "the demo's shortcut does not start the demo"
 
-# Only the installed folder's DLLs: no search path of the build.
+# Only the installed folder's DLLs and plugins: no search path of the build.
 help=$(WINEPATH= "$wine_run" "$folder/parlotel.exe" --help) || fail "--help failed"
 grep -q -- "--export" <<<"$help" || fail "--help does not list --export"
-status=0
-WINEPATH= "$wine_run" "$folder/parlotel.exe" --demo --export x.txt 2>/dev/null || status=$?
-[ "$status" -eq 1 ] || fail "--demo gave exit code $status, not 1"
+value=$(WINEPATH= QT_PLUGIN_PATH= "$wine_run" "$folder/parlotel.exe" --demo --get 15 --password 1234) \
+  || fail "--demo --get 15 failed: exit code $?"
+[ "$(tr -d '\r' <<<"$value")" = 2 ] || fail "--demo --get 15 gave '$value', not 2"
 
 "$wine_run" "$folder/uninstall.exe" /S
 # The uninstaller copies itself away and runs from there: wait for it to end.
@@ -32,5 +36,5 @@ for _ in $(seq 1 60); do
   sleep 1
 done
 [ ! -e "$folder" ] || fail "left behind: $(find "$folder" | head -5 | tr '\n' ' ')"
-! find "$drive_c" -name Parlotel.lnk | grep -q . || fail "shortcut left behind"
+! find "$drive_c" -name "Parlotel*.lnk" | grep -q . || fail "shortcut left behind"
 echo "installer-test: installed, ran and uninstalled cleanly"

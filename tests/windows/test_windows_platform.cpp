@@ -1,11 +1,10 @@
 // The Windows halves under wine: the settings in the registry key the
 // program's users know, the computer's COM ports for the port dialog, the
 // names a port opens, a port that is not there, output files and devices,
-// child processes, and the demo's plain refusal.
+// and child processes.
 #include "serial/SpDevice.h"
 #include "serial/SpDeviceNames.h"
 #include "support/ChildProcess.h"
-#include "support/DemoAvailability.h"
 #include "support/OutputFile.h"
 #include "support/ProgramSettings.h"
 #include "ui/Ports.h"
@@ -138,13 +137,6 @@ private slots:
         terminal.Terminal = true;
         TChildProcess onTerminal;
         QVERIFY(!onTerminal.Start(QStringLiteral("cmd"), {}, terminal));
-    }
-
-    void demoSaysItIsNotHereYet()
-    {
-        const auto reason = DemoUnavailable();
-        QVERIFY(reason.has_value());
-        QVERIFY(reason->contains(QStringLiteral("network connection")));
     }
 };
 

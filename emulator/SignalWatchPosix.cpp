@@ -1,5 +1,8 @@
+// The POSIX half of SignalWatch.h: a self-pipe written by the handler and
+// watched by the event loop.
 #include "SignalWatch.h"
 
+#include <QSocketNotifier>
 #include <QString>
 
 #include <csignal>
@@ -19,27 +22,41 @@ void OnSignal(int number)
 
 } // namespace
 
-TSignalWatch::TSignalWatch() = default;
+struct TSignalWatch::TState {
+    int Pipe[2] = {-1, -1};
+    std::unique_ptr<QSocketNotifier> Notifier;
+};
+
+TSignalWatch::TSignalWatch() : m_state(std::make_unique<TState>()) {}
 
 TSignalWatch::~TSignalWatch()
 {
     for (const int number : {SIGTERM, SIGINT, SIGHUP, SIGUSR1})
         std::signal(number, SIG_DFL);
-    m_notifier.reset();
-    for (const int fd : m_pipe)
+    m_state->Notifier.reset();
+    for (const int fd : m_state->Pipe)
         if (fd >= 0)
             ::close(fd);
 }
 
 bool TSignalWatch::Install(QString& error)
 {
-    if (::pipe2(m_pipe, O_CLOEXEC | O_NONBLOCK) != 0) {
+    int* pipe = m_state->Pipe;
+    if (::pipe2(pipe, O_CLOEXEC | O_NONBLOCK) != 0) {
         error = QStringLiteral("cannot create the signal pipe");
         return false;
     }
-    g_writeEnd = m_pipe[1];
-    m_notifier = std::make_unique<QSocketNotifier>(m_pipe[0], QSocketNotifier::Read);
-    connect(m_notifier.get(), &QSocketNotifier::activated, this, &TSignalWatch::OnReadable);
+    g_writeEnd = pipe[1];
+    m_state->Notifier = std::make_unique<QSocketNotifier>(pipe[0], QSocketNotifier::Read);
+    connect(m_state->Notifier.get(), &QSocketNotifier::activated, this, [this, readEnd = pipe[0]] {
+        unsigned char number = 0;
+        while (::read(readEnd, &number, 1) == 1) {
+            if (number == SIGUSR1)
+                emit Report();
+            else
+                emit Terminate();
+        }
+    });
     struct sigaction action{};
     action.sa_handler = OnSignal;
     sigemptyset(&action.sa_mask);
@@ -49,15 +66,4 @@ bool TSignalWatch::Install(QString& error)
     // Writing to a reader that went away must fail with EPIPE, not end the unit.
     std::signal(SIGPIPE, SIG_IGN);
     return true;
-}
-
-void TSignalWatch::OnReadable()
-{
-    unsigned char number = 0;
-    while (::read(m_pipe[0], &number, 1) == 1) {
-        if (number == SIGUSR1)
-            emit Report();
-        else
-            emit Terminate();
-    }
 }

@@ -1,3 +1,4 @@
+// The Linux half of UnitText.h: Qt's own codec.
 #include "UnitText.h"
 
 #include <QStringDecoder>

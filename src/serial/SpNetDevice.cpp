@@ -181,6 +181,13 @@ public:
     TSpLineEnd LineEnd() const override
     {
         std::lock_guard lock(m_lock);
+        return EndedAs();
+    }
+
+private:
+    // LineEnd, under the lock.
+    TSpLineEnd EndedAs() const
+    {
         if (!m_closed)
             return {};
         // A server that said its line and closed often ends in a reset: our
@@ -191,7 +198,6 @@ public:
         return {TSpLineEnd::Closed, words};
     }
 
-private:
     qsizetype Unread() const { return m_in.size() - m_inStart; }
 
     // The TReady bits that hold without asking the system. A closed
@@ -223,7 +229,9 @@ private:
                 return -got;
             Pull();
         }
-        return m_closed && m_error ? m_error : 0;
+        // A server that turned us away in words is told by the session as a
+        // close, even when its close crossed our answers and became a reset.
+        return EndedAs().Kind == TSpLineEnd::Failed ? m_error : 0;
     }
 
     // Takes everything that has arrived into m_in, through Telnet when it

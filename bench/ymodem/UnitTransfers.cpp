@@ -193,11 +193,12 @@ void unitTransfers()
 {
     QTemporaryDir folder;
     TBenchUnit unit;
-    if (!unit.Start(folder.filePath(QStringLiteral("unit.json")), 0)) {
+    // Unpaced: the relay is the line.
+    const int unitLine = unit.Start(folder.filePath(QStringLiteral("unit.json")), 0) ? openUnitLine(unit.Device) : -1;
+    if (unitLine < 0) {
         std::printf("64 KB with the emulated unit: the unit did not start\n");
         return;
     }
-    const int unitLine = openUnitLine(unit.Device);
     TPtyPair line; // the program's end, or ser2net's
     TByteRelay relay({line.MasterFd(), line.MasterFd()}, {unitLine, unitLine}, BitRate);
     TLineLog log;

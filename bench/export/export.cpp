@@ -10,17 +10,15 @@
 // loopback (its raw tcp accepter, or telnet(rfc2217)), as across a network.
 //   build/bench/export/bench_export [rounds] [tcp|rfc2217]     (default 3, the pseudo-terminal)
 #include "BenchUnit.h"
+#include "Ser2net.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QProcess>
-#include <QTcpServer>
-#include <QTcpSocket>
 #include <QTemporaryDir>
-#include <QThread>
 
 #include <cstdio>
+#include <memory>
 #include <optional>
 
 namespace {
@@ -58,39 +56,6 @@ std::optional<double> StartAndEnd(int rounds)
     }
     std::printf("start and end of the program %.3f s (fastest of %d)\n", fastest, rounds);
     return fastest;
-}
-
-// ser2net in front of device on a free loopback port; the address to open,
-// empty when it did not come up.
-QString StartSer2net(QProcess& server, const QString& folder, const QString& scheme, const QString& device)
-{
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost);
-    const quint16 port = probe.serverPort();
-    probe.close();
-    const QString config = folder + QStringLiteral("/ser2net.yaml");
-    QFile file(config);
-    if (!file.open(QIODevice::WriteOnly))
-        return {};
-    file.write(QStringLiteral("connection: &unit\n  accepter: %1tcp(nodelay),127.0.0.1,%2\n"
-                              "  connector: serialdev,%3,19200n81,local\n"
-                              "  options:\n    chardelay: false\n")
-                   .arg(scheme == QLatin1String("rfc2217") ? QStringLiteral("telnet(rfc2217),") : QString())
-                   .arg(port)
-                   .arg(device)
-                   .toUtf8());
-    file.close();
-    server.start(QStringLiteral("ser2net"), {"-n", "-u", "-P", folder + QStringLiteral("/ser2net.pid"), "-c", config});
-    QElapsedTimer clock;
-    clock.start();
-    while (clock.elapsed() < 10000 && server.state() != QProcess::NotRunning) {
-        QTcpSocket socket;
-        socket.connectToHost(QHostAddress::LocalHost, port);
-        if (socket.waitForConnected(500))
-            return QStringLiteral("%1://127.0.0.1:%2").arg(scheme).arg(port);
-        QThread::msleep(50);
-    }
-    return {};
 }
 
 struct TWorst {
@@ -132,14 +97,17 @@ int main(int argc, char** argv)
         return 1;
     }
     const QString scheme = argc > 2 ? QString::fromLocal8Bit(argv[2]) : QString();
-    QProcess server;
+    std::unique_ptr<TestSupport::TSer2net> server;
     QString device = unit.Device;
     if (!scheme.isEmpty()) {
-        device = StartSer2net(server, folder.path(), scheme, unit.Device);
-        if (device.isEmpty()) {
+        server = std::make_unique<TestSupport::TSer2net>(
+            folder.path(), scheme == QLatin1String("rfc2217") ? TestSupport::TSer2net::Rfc2217 : TestSupport::TSer2net::RawTcp,
+            unit.Device, 0, TestSupport::TSer2net::Prompt);
+        if (!server->Start()) {
             std::fprintf(stderr, "ser2net did not start (%s)\n", qPrintable(scheme));
             return 1;
         }
+        device = server->Address();
         std::printf("through ser2net: %s\n", qPrintable(device));
     }
     const auto start = StartAndEnd(5);
@@ -148,8 +116,7 @@ int main(int argc, char** argv)
     const auto exported =
         Measure(unit, device, "export", {"--export", folder.filePath(QStringLiteral("settings.txt"))}, rounds, *start);
     const auto single = Measure(unit, device, "get 15", {"--get", "15"}, rounds, *start);
-    server.terminate();
-    server.waitForFinished(5000);
+    server.reset();
     if (!exported || !single)
         return 1;
     std::printf("worst ratio %.3f (target at most 1.15)\n", exported->Ratio);

@@ -1,10 +1,13 @@
 // YModem throughput and cost, our engine beside lrzsz on the same link.
-//   bench_ymodem [paced|unpaced|upload|all]      (default all)
+//   bench_ymodem [paced|unpaced|upload|floor|unit|all]      (default all)
 // paced:   64 KB each way over a link paced at 19200 bit/s (ten bit-times per
 //          byte each way); payload rate over the time the line was busy, as a
 //          share of the 1K-block limit 1024/1029 x 1920 bytes/s.
 // unpaced: 32 MB each way in CRC mode ('C'), wall and CPU time.
 // upload:  of the unpaced rows only ours -> rb and sb -> rb, to compare senders.
+// unit:    the program itself moving 64 KB to the emulated unit and back on a
+//          line paced at 19200 bit/s, over the pseudo-terminal and through
+//          ser2net (tcp and rfc2217); see UnitTransfers.cpp. Not part of all.
 // floor:   the bare line without any transfer code: a 1029-byte block one way
 //          and a 1-byte answer back, over a pseudo-terminal and over pipes; what
 //          the line itself costs per block (also printed by unpaced and upload).
@@ -19,6 +22,7 @@
 #include "ByteRelay.h"
 #include "TestSupport.h"
 #include "TransferEnd.h"
+#include "UnitTransfers.h"
 #include "serial/SpSync.h"
 
 #include <QCoreApplication>
@@ -295,12 +299,14 @@ int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     const QString what = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("all");
-    if (!QStringList{"paced", "unpaced", "upload", "floor", "all"}.contains(what)) {
-        std::printf("usage: bench_ymodem [paced|unpaced|upload|floor|all]\n"
+    if (!QStringList{"paced", "unpaced", "upload", "floor", "unit", "all"}.contains(what)) {
+        std::printf("usage: bench_ymodem [paced|unpaced|upload|floor|unit|all]\n"
                     "  paced    64 KB each way at 19200 bit/s\n"
                     "  unpaced  32 MB each way unpaced, ours and lrzsz at either end, and floor\n"
                     "  upload   32 MB unpaced, ours -> rb and sb -> rb only, and floor\n"
-                    "  floor    a block and its answer over a bare pseudo-terminal and over pipes\n");
+                    "  floor    a block and its answer over a bare pseudo-terminal and over pipes\n"
+                    "  unit     parlotel's upload and download of 64 KB with the emulated unit at\n"
+                    "           19200 bit/s, over a pseudo-terminal and through ser2net (tcp, rfc2217)\n");
         return what == "--help" ? 0 : 2;
     }
     if (what == "paced" || what == "all")
@@ -309,7 +315,9 @@ int main(int argc, char** argv)
         unpaced(AllRows);
     if (what == "upload")
         unpaced(UploadRows);
-    if (what != "paced")
+    if (what == "unit")
+        unitTransfers();
+    else if (what != "paced")
         lineFloor();
     return 0;
 }

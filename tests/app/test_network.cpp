@@ -11,6 +11,7 @@
 // once, silent or with words not fit to show; a refused port and a name that
 // does not resolve, each named with the system's reason; bad addresses
 // refused with exit code 3 before anything is sent.
+#include "Ser2net.h"
 #include "TestFiles.h"
 #include "TestSupport.h"
 #include "UnitClient.h"
@@ -37,64 +38,6 @@ constexpr int ProgramMs = 120000;
 constexpr int StartMs = 10000;
 constexpr int Usage = 3;
 constexpr int ConnectFailed = 1;
-
-int freePort()
-{
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost);
-    return probe.serverPort();
-}
-
-// ser2net serving one device on a loopback port, in the foreground; the
-// accepter "tcp" (raw) or "telnet(rfc2217)".
-class TSer2net {
-public:
-    TSer2net(const QString& folder, const QString& accepter, const QString& device, int port)
-        : m_config(folder + QStringLiteral("/ser2net-%1.yaml").arg(port)), m_pidFile(m_config + QStringLiteral(".pid"))
-    {
-        QFile file(m_config);
-        if (!file.open(QIODevice::WriteOnly))
-            return;
-        file.write(QStringLiteral("connection: &unit\n"
-                                  "  accepter: %1tcp,127.0.0.1,%2\n"
-                                  "  connector: serialdev,%3,19200n81,local\n"
-                                  "  options:\n"
-                                  "    max-connections: 1\n")
-                       .arg(accepter == QLatin1String("tcp") ? QString() : accepter + u',')
-                       .arg(port)
-                       .arg(device)
-                       .toUtf8());
-        file.close();
-        m_port = port;
-    }
-
-    // Starts it and waits until its port takes connections.
-    bool Start()
-    {
-        if (!m_process.Start(QStringLiteral("ser2net"), {QStringLiteral("-n"), QStringLiteral("-u"), QStringLiteral("-P"),
-                                                          m_pidFile, QStringLiteral("-c"), m_config}))
-            return false;
-        QDeadlineTimer deadline(StartMs);
-        while (!deadline.hasExpired() && m_process.Running()) {
-            QTcpSocket probe;
-            probe.connectToHost(QHostAddress::LocalHost, quint16(m_port));
-            if (probe.waitForConnected(500)) {
-                probe.disconnectFromHost();
-                return true;
-            }
-            QThread::msleep(50); // the next try; the condition is the port answering
-        }
-        return false;
-    }
-    void Kill() { ::kill(pid_t(m_process.Pid()), SIGKILL), m_process.Wait(StartMs); }
-    void Stop() { m_process.Stop(2000); }
-
-private:
-    QString m_config;
-    QString m_pidFile;
-    int m_port = 0;
-    TChildProcess m_process;
-};
 
 // A server that closes every connection at once, after saying words, in a
 // thread of its own.
@@ -164,15 +107,14 @@ private:
     }
 
     // Everything a user does, the same over the network as over the cable.
-    void wholeSessionOver(const QString& accepter, const QString& scheme)
+    void wholeSessionOver(TSer2net::TAccepter accepter)
     {
         TUnitProcess unit({QStringLiteral("--baud"), QStringLiteral("0"), QStringLiteral("--state"),
-                           path(scheme + QStringLiteral(".json"))});
+                           path(QStringLiteral("unit-%1.json").arg(int(accepter)))});
         QVERIFY(!unit.Pty().isEmpty());
-        const int port = freePort();
-        TSer2net server(dir.path(), accepter, unit.Pty(), port);
+        TSer2net server(dir.path(), accepter, unit.Pty());
         QVERIFY(server.Start());
-        const QString address = QStringLiteral("%1://127.0.0.1:%2").arg(scheme).arg(port);
+        const QString address = server.Address();
 
         TRun r = run({QStringLiteral("--set"), QStringLiteral("12=150"), QStringLiteral("--trace"),
                       path(QStringLiteral("trace.txt"))},
@@ -192,7 +134,7 @@ private:
         QVERIFY(exported.size() > 1000);
         QCOMPARE(ReadTestFile(path(QStringLiteral("net.txt"))), exported);
 
-        const QByteArray files[] = {QByteArray(20000, char(0xFF)), SoundBytes(30011, quint32(port))};
+        const QByteArray files[] = {QByteArray(20000, char(0xFF)), SoundBytes(30011, quint32(accepter) + 5)};
         for (const QByteArray& sound : files) {
             QVERIFY(WriteTestFile(path(QStringLiteral("up.pcm")), sound));
             r = run({QStringLiteral("--upload"), QStringLiteral("menu:7"), path(QStringLiteral("up.pcm"))}, address);
@@ -210,12 +152,11 @@ private:
         TUnitProcess unit({QStringLiteral("--transfer-timeout"), QStringLiteral("3000")}); // paced at 19200
         if (unit.Pty().isEmpty())
             return {};
-        const int port = freePort();
-        TSer2net server(dir.path(), QStringLiteral("telnet(rfc2217)"), unit.Pty(), port);
+        TSer2net server(dir.path(), TSer2net::Rfc2217, unit.Pty());
         if (!server.Start())
             return {};
         TChildProcess program;
-        start(program, args, QStringLiteral("rfc2217://127.0.0.1:%1").arg(port));
+        start(program, args, server.Address());
         QDeadlineTimer deadline(ProgramMs);
         while (unitCount(unit, "sent") < after && !deadline.hasExpired() && program.Running())
             QThread::msleep(20); // the condition is the unit's count
@@ -238,8 +179,8 @@ private slots:
         probe.Wait(StartMs);
     }
 
-    void rawTcpThroughSer2net() { wholeSessionOver(QStringLiteral("tcp"), QStringLiteral("tcp")); }
-    void rfc2217ThroughSer2net() { wholeSessionOver(QStringLiteral("telnet(rfc2217)"), QStringLiteral("rfc2217")); }
+    void rawTcpThroughSer2net() { wholeSessionOver(TSer2net::RawTcp); }
+    void rfc2217ThroughSer2net() { wholeSessionOver(TSer2net::Rfc2217); }
 
     void ser2netKilledInADownload_keepsTheFile()
     {
@@ -265,10 +206,10 @@ private slots:
     {
         TUnitProcess unit({QStringLiteral("--baud"), QStringLiteral("0")});
         QVERIFY(!unit.Pty().isEmpty());
-        const int port = freePort();
+        const int port = FreeLoopbackPort();
         const QString address = QStringLiteral("tcp://127.0.0.1:%1").arg(port);
         {
-            TSer2net server(dir.path(), QStringLiteral("tcp"), unit.Pty(), port);
+            TSer2net server(dir.path(), TSer2net::RawTcp, unit.Pty(), port);
             QVERIFY(server.Start());
             QCOMPARE(run({QStringLiteral("--get"), QStringLiteral("12")}, address).Exit, 0);
             server.Stop();
@@ -276,7 +217,7 @@ private slots:
             QCOMPARE(r.Exit, ConnectFailed);
             QVERIFY2(r.Errors.contains(address.toUtf8()) && r.Errors.contains(strerror(ECONNREFUSED)), r.Errors.constData());
         }
-        TSer2net again(dir.path(), QStringLiteral("tcp"), unit.Pty(), port);
+        TSer2net again(dir.path(), TSer2net::RawTcp, unit.Pty(), port);
         QVERIFY(again.Start());
         const TRun r = run({QStringLiteral("--get"), QStringLiteral("12")}, address);
         QVERIFY2(r.Exit == 0, r.Errors.constData());
@@ -305,22 +246,20 @@ private slots:
     // already in use" and is closed, raw and over Telnet alike.
     void secondClientTurnedAwayBySer2net_data()
     {
-        QTest::addColumn<QString>("accepter");
-        QTest::addColumn<QString>("scheme");
-        QTest::newRow("raw") << "tcp" << "tcp";
-        QTest::newRow("rfc2217") << "telnet(rfc2217)" << "rfc2217";
+        QTest::addColumn<int>("accepter");
+        QTest::newRow("raw") << int(TSer2net::RawTcp);
+        QTest::newRow("rfc2217") << int(TSer2net::Rfc2217);
     }
 
     void secondClientTurnedAwayBySer2net()
     {
-        QFETCH(QString, accepter);
-        QFETCH(QString, scheme);
+        QFETCH(int, accepter);
         TUnitProcess unit({QStringLiteral("--baud"), QStringLiteral("0")});
         QVERIFY(!unit.Pty().isEmpty());
-        const int port = freePort();
-        TSer2net server(dir.path(), accepter, unit.Pty(), port);
+        const int port = FreeLoopbackPort();
+        TSer2net server(dir.path(), TSer2net::TAccepter(accepter), unit.Pty(), port);
         QVERIFY(server.Start());
-        const QString address = QStringLiteral("%1://127.0.0.1:%2").arg(scheme).arg(port);
+        const QString address = server.Address();
         QTcpSocket first;
         first.connectToHost(QHostAddress::LocalHost, quint16(port));
         QVERIFY(first.waitForConnected(StartMs));

@@ -5,8 +5,10 @@
 // an upload and a download with the same bytes, the port number from the
 // registry, a wrong password, a port the computer lacks, and the unit dying in
 // the middle of a command: plain messages, nothing hangs, the user's file kept.
-// And the unit over TCP through the program's Winsock side, the demo with the
-// Windows build of the unit, and messages in a file as UTF-8.
+// And the network through the program's Winsock side: the unit's own TCP, and
+// the real ser2net in front of its pseudo-terminal, raw and with RFC 2217.
+// And the demo with the Windows build of the unit; messages in a file as UTF-8.
+#include "Ser2net.h"
 #include "TestFiles.h"
 #include "TestSupport.h"
 #include "UnitClient.h"
@@ -193,6 +195,47 @@ private slots:
                       QStringLiteral("--password"), QStringLiteral("1234")});
         QCOMPARE(r.Exit, 1);
         QVERIFY2(r.Errors.contains(unknown.toUtf8()), r.Errors.constData());
+    }
+
+    // What a serial device server adds, through Winsock: the export as Linux
+    // writes it, a write read back, and a file of nothing but 0xFF bytes up
+    // and down unchanged (over Telnet each is doubled out and undoubled in).
+    void throughSer2net_data()
+    {
+        QTest::addColumn<int>("accepter");
+        QTest::newRow("tcp") << int(TSer2net::RawTcp);
+        QTest::newRow("rfc2217") << int(TSer2net::Rfc2217);
+    }
+
+    void throughSer2net()
+    {
+        QFETCH(int, accepter);
+        TSer2net server(dir.path(), TSer2net::TAccepter(accepter), unit->Pty());
+        QVERIFY(server.Start());
+        const QStringList onServer = {QStringLiteral("--device"), server.Address(), QStringLiteral("--password"),
+                                      QStringLiteral("1234")};
+        const QString tag = QString::fromLatin1(QTest::currentDataTag());
+        TRun r = parlotel(QStringList{QStringLiteral("--export"), windowsPath(path(tag + QStringLiteral(".txt")))}
+                          + onServer);
+        QVERIFY2(r.Exit == 0, r.Errors.constData());
+        QCOMPARE(readFile(path(tag + QStringLiteral(".txt"))), expected("export_factory_system.txt"));
+
+        r = parlotel(QStringList{QStringLiteral("--set"), QStringLiteral("12=150")} + onServer);
+        QVERIFY2(r.Exit == 0, r.Errors.constData());
+        r = parlotel(QStringList{QStringLiteral("--get"), QStringLiteral("12")} + onServer);
+        QVERIFY2(r.Exit == 0, r.Errors.constData());
+        QCOMPARE(r.Out.trimmed(), QByteArray("150"));
+
+        const QByteArray ones(3000, char(0xFF));
+        const QString sent = path(tag + QStringLiteral("-up.pcm"));
+        const QString received = path(tag + QStringLiteral("-down.pcm"));
+        QVERIFY(WriteTestFile(sent, ones));
+        r = parlotel(QStringList{QStringLiteral("--upload"), QStringLiteral("menu:3"), windowsPath(sent)} + onServer);
+        QVERIFY2(r.Exit == 0, r.Errors.constData());
+        r = parlotel(QStringList{QStringLiteral("--download"), QStringLiteral("menu:3"), windowsPath(received)}
+                     + onServer);
+        QVERIFY2(r.Exit == 0, r.Errors.constData());
+        QCOMPARE(readFile(received), ones);
     }
 
     void writeThenReadBack()

@@ -3,12 +3,12 @@
 #include "cli/Headless.h"
 #include "cli/ProgramOptions.h"
 #include "session/Server.h"
+#include "support/Console.h"
 #include "window/WindowRun.h"
 
 #include <QApplication>
 #include <QStandardPaths>
 
-#include <cstdio>
 #include <cstdlib>
 #include <utility>
 #include <vector>
@@ -41,9 +41,9 @@ void HoldStartMessages(QtMsgType type, const QMessageLogContext&, const QString&
         g_startMessages.emplace_back(type, text);
         return;
     }
-    std::fputs("parlotel: the window needs a graphical display and none could be opened (DISPLAY or "
-               "WAYLAND_DISPLAY); the commands run without one (parlotel --help)\n",
-               stderr);
+    WriteText(TConsoleStream::Error,
+              QStringLiteral("parlotel: the window needs a graphical display and none could be opened (DISPLAY or "
+                             "WAYLAND_DISPLAY); the commands run without one (parlotel --help)\n"));
     std::_Exit(ecConnect);
 }
 

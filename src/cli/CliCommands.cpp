@@ -8,11 +8,11 @@
 #include "settings/Dialogue.h"
 #include "settings/ListDlg.h"
 #include "settings/MailDlg.h"
+#include "support/Console.h"
 #include "window/Unit1.h"
 
 #include <QDateTime>
 
-#include <cstdio>
 
 namespace {
 
@@ -204,8 +204,7 @@ THeadlessCommand Command(const char* name, const char* value, const char* descri
 
 void PrintLine(const QString& text)
 {
-    std::fputs((text + QLatin1Char('\n')).toUtf8().constData(), stdout);
-    std::fflush(stdout);
+    WriteText(TConsoleStream::Output, text + u'\n');
 }
 
 std::vector<THeadlessCommand> CliCommands()

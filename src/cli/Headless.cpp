@@ -1,7 +1,6 @@
 #include "Headless.h"
 
 #include "CliCommands.h"
-#include "Console.h"
 #include "HeadlessTransfer.h"
 #include "Interruption.h"
 #include "ProgressLine.h"
@@ -10,6 +9,7 @@
 #include "session/AAMenu.h"
 #include "session/Comm.h"
 #include "session/MessageSink.h"
+#include "support/Console.h"
 #include "support/DemoUnit.h"
 #include "support/LineTrace.h"
 #include "support/OutputFile.h"
@@ -20,7 +20,6 @@
 #include <QRegularExpression>
 
 #include <atomic>
-#include <cstdio>
 
 namespace {
 
@@ -37,7 +36,7 @@ void Print(const QString& text)
     for (const QString& line : text.split(lineEnds)) {
         const QString shown = line.trimmed();
         if (!shown.isEmpty())
-            std::fprintf(stderr, "parlotel: %s\n", qPrintable(shown));
+            WriteText(TConsoleStream::Error, QStringLiteral("parlotel: ") + shown + u'\n');
     }
 }
 

@@ -2,12 +2,11 @@
 
 #include "CliCommands.h"
 #include "CommandLine.h"
+#include "support/Console.h"
 #include "support/ExitCodes.h"
 
 #include <QCommandLineParser>
 #include <QStringList>
-
-#include <cstdio>
 
 namespace {
 
@@ -207,7 +206,7 @@ std::optional<int> ParseProgramOptions(int argc, char** argv, TProgramOptions& o
     if (!valid)
         error = p.Parser.errorText();
     else if (p.Parser.isSet(p.Help)) {
-        std::fputs(qPrintable(p.HelpText()), stdout);
+        WriteText(TConsoleStream::Output, p.HelpText());
         return ecOk;
     }
     if (valid) {
@@ -218,7 +217,7 @@ std::optional<int> ParseProgramOptions(int argc, char** argv, TProgramOptions& o
             && ReadOperand(p, options, error) && ReadConnection(p, options, error);
     }
     if (!valid) {
-        std::fprintf(stderr, "parlotel: %s\n%s", qPrintable(error), Usage);
+        WriteText(TConsoleStream::Error, QStringLiteral("parlotel: %1\n%2").arg(error, QLatin1String(Usage)));
         return ecUsage;
     }
     return std::nullopt;

@@ -1,9 +1,7 @@
 #include "ProgressLine.h"
 
-#include "Console.h"
 #include "Interruption.h"
-
-#include <cstdio>
+#include "support/Console.h"
 
 namespace {
 
@@ -21,8 +19,7 @@ void ShowProgress(const QString& text)
     // Blanks over what a longer line before left.
     if (length < g_shown)
         line += QString(g_shown - length, QLatin1Char(' '));
-    std::fprintf(stderr, "\r%s", qPrintable(line));
-    std::fflush(stderr);
+    WriteText(TConsoleStream::Error, u'\r' + line);
     g_shown = length;
 }
 
@@ -38,6 +35,6 @@ void EndProgressLine()
 {
     if (g_shown == 0)
         return;
-    std::fputs("\n", stderr);
+    WriteText(TConsoleStream::Error, QStringLiteral("\n"));
     g_shown = 0;
 }

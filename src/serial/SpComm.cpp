@@ -89,6 +89,12 @@ std::shared_ptr<TSpLine> TSpCustomComm::Line() const
     return m_line;
 }
 
+TSpLineEnd TSpCustomComm::LineEnd() const
+{
+    const auto line = Line();
+    return line ? line->Device->LineEnd() : TSpLineEnd{};
+}
+
 bool TSpCustomComm::IsOpen() const
 {
     return Line() != nullptr;

@@ -130,6 +130,8 @@ public:
     void Open();
     void Close();
     bool IsOpen() const;
+    // How the open line's connection ended (TSpDevice::LineEnd); None when closed.
+    TSpLineEnd LineEnd() const;
     // Queued for the write thread (or written at once with DirectWrite); the
     // count written or queued. 0 when closed or after the device failed.
     int WriteBuf(const uint8_t* data, int count);

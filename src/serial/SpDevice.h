@@ -71,6 +71,22 @@ struct TSpLineSettings {
 // What a failed code means for the user; the port words its messages by it.
 enum class TSpFailure { Other, NotFound, AccessDenied, Busy };
 
+// How a connection ended, as far as the device can tell: the session words it
+// for the user when the unit never answered.
+struct TSpLineEnd {
+    enum TKind {
+        None,   // still there, or a device that cannot tell
+        Closed, // the far end closed it
+        Failed  // the system reported an error (reset, unreachable)
+    };
+    TKind Kind = None;
+    // Closed: the one line of text a server sent before it closed at once, as
+    // ser2net's "Port already in use" to a second client; printable ASCII
+    // only, else empty, since the far end controls it. Failed: the system's
+    // reason.
+    QString Words;
+};
+
 // Wakes one thread that waits in TSpDevice::Wait: the other threads' way to
 // make it look again (bytes queued, the port closing). A signal given before
 // the wait is not lost.
@@ -138,6 +154,7 @@ public:
 
     virtual QString ErrorText(int code) const = 0;
     virtual TSpFailure Classify(int code) const = 0;
+    virtual TSpLineEnd LineEnd() const { return {}; }
 
     // Remarks about the line for the trace (what a network server refused),
     // from whichever thread's call learnt it. Set before the device is used.

@@ -20,6 +20,24 @@ constexpr int ConnectLimitMs = 5000;
 // the line settings reach the far port before the first byte of data does.
 constexpr int ComPortAnswerMs = 2000;
 constexpr int ChunkBytes = 4096;
+// A server's refusal is one short line; anything longer is the unit talking.
+constexpr int WordsLimit = 80;
+
+// The text a server sent before it closed, when it is one line of printable
+// ASCII (its line end dropped); else empty.
+QString ServerWords(QByteArray heard, qint64 total)
+{
+    if (total > heard.size())
+        return {};
+    while (heard.endsWith('\n') || heard.endsWith('\r'))
+        heard.chop(1);
+    if (heard.isEmpty() || heard.size() > WordsLimit)
+        return {};
+    for (const char c : heard)
+        if (c < 0x20 || c > 0x7E)
+            return {};
+    return QString::fromLatin1(heard);
+}
 
 class TSpNetDevice final : public TSpDevice {
 public:
@@ -160,7 +178,26 @@ public:
     QString ErrorText(int code) const override { return TSpSocket::ErrorText(code); }
     TSpFailure Classify(int code) const override { return TSpSocket::Classify(code); }
 
+    TSpLineEnd LineEnd() const override
+    {
+        std::lock_guard lock(m_lock);
+        return EndedAs();
+    }
+
 private:
+    // LineEnd, under the lock.
+    TSpLineEnd EndedAs() const
+    {
+        if (!m_closed)
+            return {};
+        // A server that said its line and closed often ends in a reset: our
+        // bytes (Telnet's answers, the wake-up) crossed its close.
+        const QString words = ServerWords(m_heard, m_heardTotal);
+        if (m_error && words.isEmpty())
+            return {TSpLineEnd::Failed, ErrorText(m_error)};
+        return {TSpLineEnd::Closed, words};
+    }
+
     qsizetype Unread() const { return m_in.size() - m_inStart; }
 
     // The TReady bits that hold without asking the system. A closed
@@ -192,7 +229,9 @@ private:
                 return -got;
             Pull();
         }
-        return m_closed && m_error ? m_error : 0;
+        // A server that turned us away in words is told by the session as a
+        // close, even when its close crossed our answers and became a reset.
+        return EndedAs().Kind == TSpLineEnd::Failed ? m_error : 0;
     }
 
     // Takes everything that has arrived into m_in, through Telnet when it
@@ -222,14 +261,26 @@ private:
                 Lost(n == TSpSocket::Closed ? 0 : -n);
                 break;
             }
-            if (!m_telnet) {
-                m_in.append(reinterpret_cast<const char*>(raw), n);
-                continue;
-            }
             const qsizetype at = m_in.size();
-            m_in.resize(at + n);
-            m_in.resize(at + m_telnet->Receive(raw, n, reinterpret_cast<uint8_t*>(m_in.data() + at)));
+            if (m_telnet) {
+                m_in.resize(at + n);
+                m_in.resize(at + m_telnet->Receive(raw, n, reinterpret_cast<uint8_t*>(m_in.data() + at)));
+            } else {
+                m_in.append(reinterpret_cast<const char*>(raw), n);
+            }
+            Heard(at);
         }
+    }
+
+    // Keeps the start of what the connection carried, data only: a server
+    // that refuses a client says why in its first line and closes.
+    void Heard(qsizetype from)
+    {
+        const qsizetype count = m_in.size() - from;
+        m_heardTotal += count;
+        const qsizetype room = WordsLimit + 2 - m_heard.size();
+        if (room > 0)
+            m_heard += m_in.mid(from, std::min(room, count));
     }
 
     // The connection is over: code 0 when the far end closed it. The trace
@@ -264,7 +315,7 @@ private:
         }
     }
 
-    std::mutex m_lock; // everything below: the event thread, the write thread and the port's callers meet here
+    mutable std::mutex m_lock; // everything below: the event thread, the write thread and the port's callers meet here
     TSpSocket m_socket;
     std::optional<TSpTelnet> m_telnet;
     QByteArray m_in; // data received and not yet read, from m_inStart on
@@ -272,6 +323,8 @@ private:
     QByteArray m_out; // bytes for the socket, Telnet-encoded where it applies
     bool m_closed = false;
     int m_error = 0; // the system's code when the connection failed rather than closed
+    QByteArray m_heard; // the first data received, up to a line's worth
+    qint64 m_heardTotal = 0;
 };
 
 } // namespace

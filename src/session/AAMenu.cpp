@@ -31,6 +31,27 @@ QString AccessDeniedText(const QString& device, const QString& systemText)
         .arg(device, systemText);
 }
 
+// Said under "Устройство не обнаружено." when the connection to a serial
+// device server ended before the unit answered: a server that serves one
+// client at a time turns the next one away so, with or without a word.
+QString LineEndText(const QString& address, const TSpLineEnd& end)
+{
+    switch (end.Kind) {
+    case TSpLineEnd::None:
+        return {};
+    case TSpLineEnd::Failed:
+        // Windows' reasons end with their own full stop.
+        return QStringLiteral("Соединение с %1 прервано: %2").arg(address, end.Words)
+            + (end.Words.endsWith(u'.') ? QString() : QStringLiteral("."));
+    case TSpLineEnd::Closed:
+        break;
+    }
+    const QString what = end.Words.isEmpty()
+        ? QStringLiteral("Сервер %1 закрыл соединение.").arg(address)
+        : QStringLiteral("Сервер %1 отказал в соединении: \"%2\".").arg(address, end.Words);
+    return what + QStringLiteral("\nЕсли к нему уже подключена другая программа, закройте ее и повторите.");
+}
+
 QString ErrorText(int state)
 {
     switch (state) {
@@ -213,9 +234,12 @@ void TAAMenu::ReportConnect()
     const QString reason = ConnectError == cePortFailed ? QStringLiteral("Не удалось открыть порт.")
                                                         : QStringLiteral("Устройство не обнаружено.");
     const QString port = PortLabel.isEmpty() ? QStringLiteral("COM") + QString::number(PortNumber) : PortLabel;
+    const QString hint = ConnectError == cePortFailed
+        ? m_openHint
+        : LineEndText(spResolveDevice(Port().FormattedName()), Port().LineEnd());
     QString text = port + QStringLiteral(": ") + reason;
-    if (!m_openHint.isEmpty())
-        text += u'\n' + m_openHint;
+    if (!hint.isEmpty())
+        text += u'\n' + hint;
     ErrorBox(text);
     if (Port().IsOpen())
         Port().Close();

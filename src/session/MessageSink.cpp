@@ -1,9 +1,9 @@
 #include "MessageSink.h"
 
 #include "serial/SpSync.h"
+#include "support/Console.h"
 
 #include <atomic>
-#include <cstdio>
 
 namespace {
 
@@ -11,12 +11,12 @@ class TStderrSink : public TMessageSink {
 public:
     void ShowMessage(TMsgKind kind, const QString& text) override
     {
-        std::fprintf(stderr, "%s: %s\n", kind == TMsgKind::Error ? "error" : "warning",
-                     text.toLocal8Bit().constData());
+        WriteText(TConsoleStream::Error,
+                  (kind == TMsgKind::Error ? QStringLiteral("error: ") : QStringLiteral("warning: ")) + text + u'\n');
     }
     bool Confirm(const QString& text, TConfirmButtons) override
     {
-        std::fprintf(stderr, "question (declined): %s\n", text.toLocal8Bit().constData());
+        WriteText(TConsoleStream::Error, QStringLiteral("question (declined): ") + text + u'\n');
         return false;
     }
     TPasswordAnswer AskPassword(QString&) override { return TPasswordAnswer::Cancelled; }
@@ -32,6 +32,11 @@ TMessageSink& sink()
 }
 
 } // namespace
+
+TMessageSink& StandardErrorSink()
+{
+    return g_stderrSink;
+}
 
 void SetMessageSink(TMessageSink* s)
 {

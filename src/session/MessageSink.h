@@ -29,6 +29,8 @@ public:
 // the password prompt, so nothing ever waits for a person who is not there.
 void SetMessageSink(TMessageSink* sink);
 TMessageSink* CurrentMessageSink();
+// That default, for a sink that has nowhere to show a box any more.
+TMessageSink& StandardErrorSink();
 
 // While it exists: installed as the sink, it counts every box raised and
 // passes each on to the sink that was there before it. Tells a series of jobs

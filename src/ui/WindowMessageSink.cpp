@@ -9,8 +9,6 @@
 #include <QMessageBox>
 #include <QPushButton>
 
-#include <cstdio>
-
 namespace {
 
 QWidget* BoxParent()
@@ -35,18 +33,13 @@ int ShowBox(QMessageBox::Icon icon, const QString& text,
     return box.exec();
 }
 
-void PrintUnshown(const char* what, const QString& text)
-{
-    std::fprintf(stderr, "%s: %s\n", what, text.toLocal8Bit().constData());
-}
-
 } // namespace
 
 void TWindowMessageSink::ShowMessage(TMsgKind kind, const QString& text)
 {
     const bool error = kind == TMsgKind::Error;
     if (ApplicationTerminating()) {
-        PrintUnshown(error ? "error" : "warning", text);
+        StandardErrorSink().ShowMessage(kind, text);
         return;
     }
     ShowBox(error ? QMessageBox::Critical : QMessageBox::Warning, text,
@@ -55,10 +48,8 @@ void TWindowMessageSink::ShowMessage(TMsgKind kind, const QString& text)
 
 bool TWindowMessageSink::Confirm(const QString& text, TConfirmButtons buttons)
 {
-    if (ApplicationTerminating()) {
-        PrintUnshown("question (declined)", text);
-        return false;
-    }
+    if (ApplicationTerminating())
+        return StandardErrorSink().Confirm(text, buttons);
     if (buttons == TConfirmButtons::YesNo)
         return ShowBox(QMessageBox::Question, text,
                        {{QMessageBox::Yes, QStringLiteral("Да")}, {QMessageBox::No, QStringLiteral("Нет")}})

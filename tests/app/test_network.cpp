@@ -5,10 +5,12 @@
 // pseudo-terminal, uploads and downloads of an all-0xFF and a random file;
 // ser2net killed in the middle of a download and of the export (the program
 // ends with a plain message, the user's file is kept); ser2net stopped and
-// started between two commands. Without ser2net: the unit's own --tcp, with a
-// second client refused; a server that closes at once; a refused port and a
-// name that does not resolve, each named with the system's reason; bad
-// addresses refused with exit code 3 before anything is sent.
+// started between two commands; ser2net turning the program away while
+// another client holds the port (its reason quoted). Without ser2net: the
+// unit's own --tcp, with a second client refused; a server that closes at
+// once, silent or with words not fit to show; a refused port and a name that
+// does not resolve, each named with the system's reason; bad addresses
+// refused with exit code 3 before anything is sent.
 #include "Ser2net.h"
 #include "TestFiles.h"
 #include "TestSupport.h"
@@ -37,17 +39,22 @@ constexpr int StartMs = 10000;
 constexpr int Usage = 3;
 constexpr int ConnectFailed = 1;
 
-// A server that closes every connection at once, in a thread of its own.
+// A server that closes every connection at once, after saying words, in a
+// thread of its own.
 class TClosingServer {
 public:
-    TClosingServer()
-        : m_thread([this] {
+    explicit TClosingServer(const QByteArray& words = {})
+        : m_thread([this, words] {
               QTcpServer server;
               server.listen(QHostAddress::LocalHost);
               m_port.store(server.serverPort());
               while (!m_stop.load()) {
-                  if (server.waitForNewConnection(100))
-                      delete server.nextPendingConnection(); // closes it
+                  if (!server.waitForNewConnection(100))
+                      continue;
+                  QTcpSocket* client = server.nextPendingConnection();
+                  client->write(words);
+                  client->waitForBytesWritten(StartMs);
+                  delete client; // closes it
               }
           })
     {
@@ -235,6 +242,37 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(run({QStringLiteral("--get"), QStringLiteral("12")}, unit.Pty()).Exit == 0, StartMs);
     }
 
+    // ser2net serves one client (max-connections 1): the next hears "Port
+    // already in use" and is closed, raw and over Telnet alike.
+    void secondClientTurnedAwayBySer2net_data()
+    {
+        QTest::addColumn<int>("accepter");
+        QTest::newRow("raw") << int(TSer2net::RawTcp);
+        QTest::newRow("rfc2217") << int(TSer2net::Rfc2217);
+    }
+
+    void secondClientTurnedAwayBySer2net()
+    {
+        QFETCH(int, accepter);
+        TUnitProcess unit({QStringLiteral("--baud"), QStringLiteral("0")});
+        QVERIFY(!unit.Pty().isEmpty());
+        const int port = FreeLoopbackPort();
+        TSer2net server(dir.path(), TSer2net::TAccepter(accepter), unit.Pty(), port);
+        QVERIFY(server.Start());
+        const QString address = server.Address();
+        QTcpSocket first;
+        first.connectToHost(QHostAddress::LocalHost, quint16(port));
+        QVERIFY(first.waitForConnected(StartMs));
+
+        const TRun r = run({QStringLiteral("--get"), QStringLiteral("12")}, address);
+        QCOMPARE(r.Exit, ConnectFailed);
+        QCOMPARE(QString::fromUtf8(r.Errors),
+                 QStringLiteral("parlotel: %1: Устройство не обнаружено.\n"
+                                "parlotel: Сервер %1 отказал в соединении: \"Port already in use\".\n"
+                                "parlotel: Если к нему уже подключена другая программа, закройте ее и повторите.\n")
+                     .arg(address));
+    }
+
     void networkFaultsToldPlainly()
     {
         TClosingServer closing;
@@ -246,6 +284,18 @@ private slots:
         QVERIFY2(r.Errors.startsWith("parlotel: "), r.Errors.constData());
         const QByteArray trace = ReadTestFile(path(QStringLiteral("closed.txt")));
         QVERIFY2(trace.contains(" : " + closes.toUtf8() + ": the server closed the connection\n"), trace.constData());
+        // The unit's own words stay; what happened follows, with the address.
+        QVERIFY2(r.Errors.startsWith("parlotel: " + closes.toUtf8() + ": Устройство не обнаружено.\nparlotel: Сервер "
+                                     + closes.toUtf8() + " закрыл соединение.\n"),
+                 r.Errors.constData());
+
+        // Words a terminal would obey are not shown: only that it closed.
+        TClosingServer escaping("\x1b]0;owned\x07\x1b[2J\r\n");
+        const QString escapes = QStringLiteral("tcp://127.0.0.1:%1").arg(escaping.Port());
+        r = run({QStringLiteral("--get"), QStringLiteral("12")}, escapes);
+        QCOMPARE(r.Exit, ConnectFailed);
+        QVERIFY2(r.Errors.contains("Сервер " + escapes.toUtf8() + " закрыл соединение.\n"), r.Errors.constData());
+        QVERIFY2(!r.Errors.contains('\x1b') && !r.Errors.contains("owned"), r.Errors.constData());
 
         const QString unknown = QStringLiteral("rfc2217://parlotel-unit.invalid:4001");
         r = run({QStringLiteral("--get"), QStringLiteral("12")}, unknown);

@@ -7,7 +7,7 @@
 // the middle of a command: plain messages, nothing hangs, the user's file kept.
 // And the network through the program's Winsock side: the unit's own TCP, and
 // the real ser2net in front of its pseudo-terminal, raw and with RFC 2217.
-// And the demo with the Windows build of the unit.
+// And the demo with the Windows build of the unit; messages in a file as UTF-8.
 #include "Ser2net.h"
 #include "TestFiles.h"
 #include "TestSupport.h"
@@ -365,6 +365,17 @@ private slots:
         QVERIFY2(readFile(logs.front()).trimmed().split('\n').last().startsWith("parlotel-unit: bytes"), qPrintable(logs.front()));
         const QDir voice(QFileInfo(logs.front()).dir().filePath(QStringLiteral("unit.voice/menu-7")));
         QCOMPARE(voice.entryList(QDir::Files), QStringList{QStringLiteral("привет_мир.pcm")});
+    }
+
+    // Redirected, the Russian messages are the Linux build's UTF-8 bytes (with
+    // Windows' line end), not the '?' of a code page without Cyrillic.
+    void redirectedMessagesAreUtf8()
+    {
+        const TRun r = parlotel({QStringLiteral("--get"), QStringLiteral("12"), QStringLiteral("--port"),
+                                 QStringLiteral("7"), QStringLiteral("--password"), QStringLiteral("1234")});
+        QCOMPARE(r.Exit, 1);
+        QCOMPARE(r.Errors, QByteArray("parlotel: COM7: Не удалось открыть порт.\r\n"
+                                      "parlotel: Specified device not found (COM7).\r\n"));
     }
 };
 
